@@ -1,0 +1,47 @@
+# One entry point for people and CI: `make run` opens the editor, `make test` runs every test.
+BUILD   ?= build
+JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+# Debian 12 / Ubuntu packages the build, the tests and the running editor need.
+PACKAGES := cmake g++ make pkg-config \
+	qt6-base-dev libgl-dev \
+	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
+	libopenmpt-dev portaudio19-dev libicu-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	ffmpeg sox lame fonts-noto-cjk
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: setup configure build run test bench format clean
+
+setup:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure:
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: setup configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/lirotag
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

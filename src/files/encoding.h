@@ -1,0 +1,43 @@
+#pragma once
+
+// Conversions between the program's text (UTF-8 in std::string) and the encodings files
+// use. None of them fails: bytes that do not form a character become U+FFFD, and the
+// text after them is kept.
+
+#include <string>
+#include <string_view>
+
+namespace lirotag {
+
+// UTF-8 → UTF-16. Each invalid sequence (overlong, surrogate, beyond U+10FFFF, truncated,
+// stray continuation byte) gives one U+FFFD per maximal bad subpart.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// UTF-16 → UTF-8, the whole run at once: a surrogate pair is one character, a lone
+// surrogate gives U+FFFD. Every unit, U+FEFF included, is converted.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Raw UTF-16 bytes → units. An odd trailing byte gives U+FFFD. No byte-order mark is
+// removed; that is the caller's business.
+std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian);
+std::string Utf16ToBytes(std::u16string_view utf16, bool bigEndian);
+
+// GBK (read as GB18030, which agrees with GBK on every GBK character) → UTF-8.
+// Invalid or truncated sequences give U+FFFD.
+std::string GbkToUtf8(std::string_view gbk);
+// UTF-8 → GB18030, which can carry every character. Invalid UTF-8 is repaired first.
+std::string Utf8ToGbk(std::string_view utf8);
+
+bool IsValidUtf8(std::string_view bytes);
+// Replaces each invalid sequence by U+FFFD, keeps everything else.
+std::string RepairUtf8(std::string_view bytes);
+
+// Text without byte-order mark of unknown origin: valid UTF-8 is taken as it is,
+// anything else is read as GBK.
+std::string LegacyToUtf8(std::string_view bytes);
+
+// Text handed over as UTF-8 by some outside source: a leading byte-order mark goes, the
+// text ends at its first NUL, and invalid sequences become U+FFFD.
+std::string Utf8ToText(std::string_view bytes);
+
+}  // namespace lirotag

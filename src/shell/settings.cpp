@@ -1,0 +1,98 @@
+#include "shell/settings.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "files/file_io.h"
+#include "lyrics/text.h"
+#include "shell/ini_file.h"
+
+namespace lirotag {
+
+namespace {
+
+constexpr char kModifyInfo[] = "ModifyInfo";
+constexpr char kSaveTo[] = "SaveTo";
+constexpr char kOther[] = "Other";
+
+bool ReadTruth(const IniFile& ini, const char* section, const char* key, bool fallback) {
+  return ini.Get(section, key, fallback ? "1" : "0") == "1";
+}
+
+int32_t ReadInt(const IniFile& ini, const char* section, const char* key, int32_t fallback) {
+  const double v = std::trunc(TextToNumber(ini.Get(section, key, IntToText(fallback))));
+  // Clamped before the conversion: converting an out-of-range double is undefined.
+  if (std::isnan(v)) return 0;
+  if (v <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+  if (v >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+  return static_cast<int32_t>(v);
+}
+
+void WriteTruth(IniFile* ini, const char* section, const char* key, bool value) {
+  ini->Set(section, key, value ? "1" : "0");
+}
+
+void WriteInt(IniFile* ini, const char* section, const char* key, int32_t value) {
+  ini->Set(section, key, IntToText(value));
+}
+
+}  // namespace
+
+void LoadSettings(const IniFile& ini, Settings* s) {
+  s->FastMode = ReadTruth(ini, kModifyInfo, "FastMode", false);
+  s->EditBy = ini.Get(kModifyInfo, "EditBy", "");
+  s->AutoAdd = ReadTruth(ini, kModifyInfo, "AutoAdd", false);
+  s->Automatic = ReadTruth(ini, kSaveTo, "Automatic", false);
+  s->Path = ini.Get(kSaveTo, "Path", kDefaultSavePattern);
+  s->Encoding = ReadInt(ini, kSaveTo, "Encoding", 1);
+  s->BackGroundColor = ReadInt(ini, kOther, "BackGroundColor", 0xFFFFFF);
+  s->NormalTextColor = ReadInt(ini, kOther, "NormalTextColor", 0);
+  s->HighLightTextColor = ReadInt(ini, kOther, "HighLightTextColor", 0xFF);
+  s->AskOnExit = ReadTruth(ini, kOther, "AskOnExit", true);
+  s->ThreePointTime = ReadTruth(ini, kOther, "ThreePointTime", false);
+}
+
+void SaveSettings(const Settings& s, IniFile* ini) {
+  WriteTruth(ini, kModifyInfo, "FastMode", s.FastMode);
+  ini->Set(kModifyInfo, "EditBy", s.EditBy);
+  WriteTruth(ini, kModifyInfo, "AutoAdd", s.AutoAdd);
+  WriteTruth(ini, kSaveTo, "Automatic", s.Automatic);
+  ini->Set(kSaveTo, "Path", s.Path);
+  WriteInt(ini, kSaveTo, "Encoding", s.Encoding);
+  WriteInt(ini, kOther, "BackGroundColor", s.BackGroundColor);
+  WriteInt(ini, kOther, "NormalTextColor", s.NormalTextColor);
+  WriteInt(ini, kOther, "HighLightTextColor", s.HighLightTextColor);
+  WriteTruth(ini, kOther, "AskOnExit", s.AskOnExit);
+  WriteTruth(ini, kOther, "ThreePointTime", s.ThreePointTime);
+}
+
+bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s) {
+  IniFile ini;
+  std::string err;
+  const bool read = ini.Load(fs, path, &err);
+  LoadSettings(ini, s);
+  return read;
+}
+
+bool SaveSettingsFile(FileSystem& fs, const std::string& path, const Settings& s) {
+  IniFile ini;
+  std::string err;
+  if (fs.FileExists(path)) {
+    // Overwriting a file we could not read would throw away whatever else it holds.
+    if (!ini.Load(fs, path, &err)) return false;
+  } else {
+    const std::string dir = PathToUtf8(PathFromUtf8(path).parent_path());
+    if (!dir.empty() && !fs.IsDirWritable(dir) && !fs.MakeDirs(dir, &err)) return false;
+  }
+  SaveSettings(s, &ini);
+  return ini.Save(fs, path, &err);
+}
+
+std::string ConfigFilePath(FileSystem& fs, const std::string& programDir,
+                           const std::string& userConfigDir) {
+  const std::string beside = JoinPath(programDir, kConfigFileName);
+  if (fs.FileExists(beside) || fs.IsDirWritable(programDir)) return beside;
+  return JoinPath(userConfigDir, kConfigFileName);
+}
+
+}  // namespace lirotag

@@ -1,0 +1,56 @@
+#pragma once
+
+// The user's preferences and their place in the configuration file.
+
+#include <cstdint>
+#include <string>
+
+namespace lirotag {
+
+class FileSystem;
+class IniFile;
+
+// Field names are the configuration keys. Before loading everything is empty, false or 0;
+// LoadSettings puts in the defaults of missing keys.
+struct Settings {
+  bool FastMode = false;
+  std::string EditBy;
+  bool AutoAdd = false;
+  bool Automatic = false;
+  std::string Path;
+  int32_t Encoding = 0;  // of saved lyrics: 0 ANSI (GBK), 1 UTF-16, 2 UTF-8
+  int32_t BackGroundColor = 0, NormalTextColor = 0, HighLightTextColor = 0;  // 0x00BBGGRR
+  bool AskOnExit = false;
+  bool ThreePointTime = false;
+};
+
+inline constexpr char kConfigFileName[] = "Lirotag4.ini";
+inline constexpr char kDefaultSavePattern[] = "%LocalDir%\\%FileName%.Lrc";
+
+// The skin keys are read and written by the skin code directly, not kept in Settings.
+inline constexpr char kSkinSection[] = "Skin";
+inline constexpr char kSkinEnableKey[] = "Enable";
+inline constexpr char kSkinPathKey[] = "Path";
+
+// Reads the eleven keys of "ModifyInfo", "SaveTo" and "Other", each with its default. A
+// truth value is true exactly when its text is "1"; an integer is the text's number cut
+// toward zero and held within the 32-bit range (text without a number gives 0).
+void LoadSettings(const IniFile& ini, Settings* s);
+// Writes the same eleven keys in the same order: truth values as "1" or "0", integers
+// as signed decimal.
+void SaveSettings(const Settings& s, IniFile* ini);
+
+// Loads `path` into `*s`. Whatever cannot be read (no file, unreadable file) gives the
+// defaults; the result says whether the file was read.
+bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s);
+// Writes the settings into `path`, keeping every other section, key and comment, by
+// replacing the file atomically; creates the folder when missing. An existing file that
+// cannot be read is left alone. False on any failure; callers need not tell the user.
+bool SaveSettingsFile(FileSystem& fs, const std::string& path, const Settings& s);
+
+// Where the configuration file lives: beside the program when the file is already there
+// or the program's folder is writable, otherwise in the user's configuration folder.
+std::string ConfigFilePath(FileSystem& fs, const std::string& programDir,
+                           const std::string& userConfigDir);
+
+}  // namespace lirotag

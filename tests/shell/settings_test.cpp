@@ -1,0 +1,246 @@
+#include "shell/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "fake_file_system.h"
+#include "shell/ini_file.h"
+
+namespace lirotag {
+namespace {
+
+const char kDefaultFile[] =
+    "[ModifyInfo]\r\n"
+    "FastMode=0\r\n"
+    "EditBy=\r\n"
+    "AutoAdd=0\r\n"
+    "[SaveTo]\r\n"
+    "Automatic=0\r\n"
+    "Path=%LocalDir%\\%FileName%.Lrc\r\n"
+    "Encoding=1\r\n"
+    "[Other]\r\n"
+    "BackGroundColor=16777215\r\n"
+    "NormalTextColor=0\r\n"
+    "HighLightTextColor=255\r\n"
+    "AskOnExit=1\r\n"
+    "ThreePointTime=0\r\n";
+
+TEST(SettingsTest, NoFileGivesDefaultsAndOneRunWritesThemAll) {
+  FakeFileSystem fs;
+  Settings s;
+  EXPECT_FALSE(LoadSettingsFile(fs, "/p/Lirotag4.ini", &s));
+  EXPECT_FALSE(s.FastMode);
+  EXPECT_EQ(s.EditBy, "");
+  EXPECT_FALSE(s.AutoAdd);
+  EXPECT_FALSE(s.Automatic);
+  EXPECT_EQ(s.Path, "%LocalDir%\\%FileName%.Lrc");
+  EXPECT_EQ(s.Encoding, 1);
+  EXPECT_EQ(s.BackGroundColor, 0xFFFFFF);
+  EXPECT_EQ(s.NormalTextColor, 0);
+  EXPECT_EQ(s.HighLightTextColor, 0xFF);
+  EXPECT_TRUE(s.AskOnExit);
+  EXPECT_FALSE(s.ThreePointTime);
+
+  fs.writable_dirs.insert("/p");
+  ASSERT_TRUE(SaveSettingsFile(fs, "/p/Lirotag4.ini", s));
+  EXPECT_EQ(fs.files["/p/Lirotag4.ini"], kDefaultFile);
+}
+
+struct ValueCase {
+  const char* key;
+  const char* text;
+  int32_t read;              // the field's value after loading
+  const char* written_back;  // the text a save leaves in the file
+};
+
+class SettingsValueTest : public ::testing::TestWithParam<ValueCase> {};
+
+int32_t Field(const Settings& s, const std::string& key) {
+  if (key == "FastMode") return s.FastMode;
+  if (key == "AskOnExit") return s.AskOnExit;
+  if (key == "Encoding") return s.Encoding;
+  if (key == "BackGroundColor") return s.BackGroundColor;
+  return -999;
+}
+
+TEST_P(SettingsValueTest, ReadsAndWritesBack) {
+  const ValueCase& c = GetParam();
+  const std::string section = std::string(c.key) == "FastMode"   ? "ModifyInfo"
+                              : std::string(c.key) == "Encoding" ? "SaveTo"
+                                                                 : "Other";
+  IniFile ini;
+  ini.Parse("[" + section + "]\r\n" + c.key + "=" + c.text + "\r\n");
+  Settings s;
+  LoadSettings(ini, &s);
+  EXPECT_EQ(Field(s, c.key), c.read) << c.key << "=" << c.text;
+  SaveSettings(s, &ini);
+  EXPECT_EQ(ini.Get(section, c.key, "?"), c.written_back) << c.key << "=" << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SettingsValueTest,
+    ::testing::Values(ValueCase{"FastMode", "true", 0, "0"}, ValueCase{"FastMode", "01", 0, "0"},
+                      ValueCase{"FastMode", "1", 1, "1"}, ValueCase{"FastMode", " \"1\" ", 1, "1"},
+                      ValueCase{"AskOnExit", "", 0, "0"}, ValueCase{"AskOnExit", "yes", 0, "0"},
+                      ValueCase{"Encoding", "2.9", 2, "2"}, ValueCase{"Encoding", "-1", -1, "-1"},
+                      ValueCase{"Encoding", "-2.9", -2, "-2"},
+                      ValueCase{"Encoding", "true", 0, "0"}, ValueCase{"Encoding", "２", 2, "2"},
+                      ValueCase{"Encoding", "", 0, "0"}, ValueCase{"Encoding", "1e1", 10, "10"},
+                      ValueCase{"Encoding", "0x2", 0, "0"},
+                      ValueCase{"BackGroundColor", "damaged", 0, "0"},
+                      ValueCase{"BackGroundColor", "255abc", 255, "255"},
+                      ValueCase{"BackGroundColor", "99999999999", INT32_MAX, "2147483647"},
+                      ValueCase{"BackGroundColor", "-1e300", INT32_MIN, "-2147483648"},
+                      ValueCase{"BackGroundColor", "1e999", INT32_MAX, "2147483647"},
+                      ValueCase{"BackGroundColor", "-2147483648", INT32_MIN, "-2147483648"}));
+
+TEST(SettingsTest, SavingKeepsEverythingElse) {
+  const std::string before =
+      "; written by hand\r\n"
+      "[Skin]\r\n"
+      "Enable=0\r\n"
+      "Path=dark.she\r\n"
+      "\r\n"
+      "[modifyinfo]\r\n"
+      "  fastmode = 1   ; not a comment, part of the value\r\n"
+      "EditBy = \"  me  \"\r\n"
+      "\r\n"
+      "[Other]\r\n"
+      "Unknown=keep me\r\n"
+      "NormalTextColor=0\r\n";
+  FakeFileSystem fs;
+  fs.files["/p/Lirotag4.ini"] = before;
+  Settings s;
+  ASSERT_TRUE(LoadSettingsFile(fs, "/p/Lirotag4.ini", &s));
+  EXPECT_FALSE(s.FastMode);
+  EXPECT_EQ(s.EditBy, "  me  ");
+  s.Encoding = 2;
+  ASSERT_TRUE(SaveSettingsFile(fs, "/p/Lirotag4.ini", s));
+  EXPECT_EQ(fs.files["/p/Lirotag4.ini"],
+            "; written by hand\r\n"
+            "[Skin]\r\n"
+            "Enable=0\r\n"
+            "Path=dark.she\r\n"
+            "\r\n"
+            "[modifyinfo]\r\n"
+            "fastmode=0\r\n"
+            "EditBy = \"  me  \"\r\n"
+            "AutoAdd=0\r\n"
+            "\r\n"
+            "[Other]\r\n"
+            "Unknown=keep me\r\n"
+            "NormalTextColor=0\r\n"
+            "BackGroundColor=16777215\r\n"
+            "HighLightTextColor=255\r\n"
+            "AskOnExit=1\r\n"
+            "ThreePointTime=0\r\n"
+            "[SaveTo]\r\n"
+            "Automatic=0\r\n"
+            "Path=%LocalDir%\\%FileName%.Lrc\r\n"
+            "Encoding=2\r\n");
+}
+
+TEST(SettingsTest, GbkFileWithChineseName) {
+  const std::string before = "[ModifyInfo]\r\nEditBy=\xD5\xC5\xC8\xFD\r\nFastMode=1\r\n";
+  FakeFileSystem fs;
+  fs.files["c.ini"] = before;
+  Settings s;
+  ASSERT_TRUE(LoadSettingsFile(fs, "c.ini", &s));
+  EXPECT_EQ(s.EditBy, "张三");
+  EXPECT_TRUE(s.FastMode);
+  ASSERT_TRUE(SaveSettingsFile(fs, "c.ini", s));
+  EXPECT_EQ(fs.files["c.ini"].substr(0, before.size()), before);
+  s.EditBy = "李四";
+  ASSERT_TRUE(SaveSettingsFile(fs, "c.ini", s));
+  EXPECT_EQ(fs.files["c.ini"].substr(0, 27), "[ModifyInfo]\r\nEditBy=\xC0\xEE\xCB\xC4\r\n");
+  Settings again;
+  ASSERT_TRUE(LoadSettingsFile(fs, "c.ini", &again));
+  EXPECT_EQ(again.EditBy, "李四");
+}
+
+TEST(SettingsTest, FailuresReturnFalseAndKeepTheFile) {
+  FakeFileSystem fs;
+  Settings s;
+  fs.writable_dirs.insert("/p");
+  fs.fail_writes = true;
+  EXPECT_FALSE(SaveSettingsFile(fs, "/p/Lirotag4.ini", s));
+  EXPECT_FALSE(fs.FileExists("/p/Lirotag4.ini"));
+
+  // A file that exists but cannot be read is not replaced by one holding only our keys.
+  fs.fail_writes = false;
+  const std::string huge = "[Skin]\nEnable=1\n" + std::string(IniFile::kMaxFileBytes, ';');
+  fs.files["/p/Lirotag4.ini"] = huge;
+  EXPECT_FALSE(LoadSettingsFile(fs, "/p/Lirotag4.ini", &s));
+  EXPECT_EQ(s.Encoding, 1);  // defaults
+  EXPECT_FALSE(SaveSettingsFile(fs, "/p/Lirotag4.ini", s));
+  EXPECT_EQ(fs.files["/p/Lirotag4.ini"], huge);
+
+  fs.fail_mkdir = true;
+  EXPECT_FALSE(SaveSettingsFile(fs, "/home/u/.config/lirotag/Lirotag4.ini", s));
+}
+
+TEST(SettingsTest, BinaryFileGivesDefaults) {
+  FakeFileSystem fs;
+  std::mt19937 rng(3);
+  std::string garbage(100000, '\0');
+  for (char& c : garbage) c = static_cast<char>(rng());
+  fs.files["g.ini"] = garbage;
+  Settings s;
+  EXPECT_TRUE(LoadSettingsFile(fs, "g.ini", &s));
+  EXPECT_EQ(s.Encoding, 1);
+  EXPECT_EQ(s.HighLightTextColor, 255);
+  ASSERT_TRUE(SaveSettingsFile(fs, "g.ini", s));
+  EXPECT_EQ(fs.files["g.ini"].substr(0, garbage.size()), garbage);
+}
+
+struct PathCase {
+  const char* name;
+  bool exists_beside;
+  bool program_dir_writable;
+  bool beside;
+};
+
+class ConfigFilePathTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ConfigFilePathTest, Chooses) {
+  const PathCase& c = GetParam();
+  FakeFileSystem fs;
+  const std::string program = "/opt/lirotag", user = "/home/u/.config/lirotag";
+  if (c.exists_beside) fs.files[JoinPath(program, "Lirotag4.ini")] = "";
+  if (c.program_dir_writable) fs.writable_dirs.insert(program);
+  EXPECT_EQ(ConfigFilePath(fs, program, user), JoinPath(c.beside ? program : user, "Lirotag4.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ConfigFilePathTest,
+                         ::testing::Values(PathCase{"ExistingFile", true, false, true},
+                                           PathCase{"WritableFolder", false, true, true},
+                                           PathCase{"Both", true, true, true},
+                                           PathCase{"Neither", false, false, false}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(SettingsTest, FirstSaveCreatesTheUserFolder) {
+  namespace fs = std::filesystem;
+  const fs::path root =
+      fs::temp_directory_path() / ("lirotag-settings-" + std::to_string(std::random_device{}()));
+  RealFileSystem rfs;
+  const std::string program = PathToUtf8(root / "missing-program-dir");
+  const std::string user = PathToUtf8(root / "config" / "lirotag");
+  const std::string path = ConfigFilePath(rfs, program, user);
+  EXPECT_EQ(path, PathToUtf8(root / "config" / "lirotag" / "Lirotag4.ini"));
+  Settings s;
+  LoadSettingsFile(rfs, path, &s);
+  s.EditBy = "歌词";
+  ASSERT_TRUE(SaveSettingsFile(rfs, path, s));
+  Settings back;
+  ASSERT_TRUE(LoadSettingsFile(rfs, path, &back));
+  EXPECT_EQ(back.EditBy, "歌词");
+  EXPECT_EQ(ConfigFilePath(rfs, program, user), path);
+  std::error_code ec;
+  fs::remove_all(root, ec);
+}
+
+}  // namespace
+}  // namespace lirotag
