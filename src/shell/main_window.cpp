@@ -1,0 +1,275 @@
+#include "shell/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+
+#include "ui/dialogs.h"
+#include "ui/lyric_edit.h"
+
+namespace lirotag {
+
+namespace {
+
+constexpr char kTitle[] = "Lirotag 4.1";
+constexpr char kNoFile[] = "(无文件)";
+
+constexpr char kShortcutHelp[] =
+    "Alt +Ｄ　　　　　删除标签\r\nAlt +Ａ　　　　　加入标签\r\nAlt +Ｒ　　　　　替换标签\r\n"
+    "Alt +↑　　　　　高亮行上移(*)\r\nAlt +↓　　　　　高亮行下移(*)\r\n"
+    "Alt +←　　　　　快退5秒\r\nAlt +→　　　　　快进5秒\r\n"
+    "Ctrl+↑　　　　　文本向上滚动\r\nCtrl+↓　　　　　文本向下滚动\r\n"
+    "Alt +Ｅ　　　　　在文本框和按钮间切换焦点\r\nAlt +Ｐ　　　　　播放/暂停\r\n\r\n"
+    "带(*)标志的仅在文本框失去焦点时生效";
+
+constexpr char kExitQuestion[] =
+    "是否要退出？\r\n请确认单击过“保存歌词”按钮，并成功保存了文件。\r\n（可以在设置中关闭此提示）";
+
+struct Tooltip {
+  const char* control;
+  const char* text;
+};
+
+// In the order the window hands them out at start-up.
+constexpr Tooltip kTooltips[] = {
+    {"按钮_打开歌曲", "选择一个音乐文件"},
+    {"按钮_关闭歌曲", "关闭打开的文件"},
+    {"滑块条_进度", "控制播放进度"},
+    {"按钮_载入文本", "从TXT文本或LRC歌词文件读入"},
+    {"按钮_设置附加信息", "设置LRC歌词的附加信息\r\n[ti:] [ar:] [al:] [by:]"},
+    {"按钮_保存歌词", "保存到.LRC文件"},
+    {"按钮_删除时间标签",
+     "去除选中文本前，最左边的时间标签\r\n例如：\r\n“[33:44.55][00:11.22]Content”\r\n处理后变成\r\n“["
+     "00:11.22]Content”"},
+    {"按钮_替换标签",
+     "用当前时间替换选中文本前的所有时间标签\r\n例如，当前播放到第1分05秒，那么\r\n“[33:44.55][00:"
+     "11.22]Content”\r\n处理后变成\r\n“[01:05.00]Content”"},
+    {"按钮_加入标签",
+     "把当前时间标签插入到选中文本前\r\n例如，当前播放到第1分05秒，那么\r\n“[33:44.55][00:11.22]"
+     "Content”\r\n处理后变成\r\n“[01:05.00][33:44.55][00:11.22]Content”"},
+    {"按钮_拆分标签",
+     "若选中的文本含有多个时间标签，则把它们拆分开\r\n例如：\r\n“[33:44.55][00:11.22]Content”\r\n"
+     "处理后变成：\r\n“[33:44.55]Content\r\n[00:11.22]Content”"},
+    {"按钮_按时间排序", "对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）"},
+    {"按钮_跳到进度",
+     "如果选中的歌词带有时间标签，则令播放器跳转到此处\r\n若选中多行，只考虑第一行\r\n若此行有多个"
+     "时间标签，则轮流在多处循环跳转\r\n例如，选中\r\n“[33:44.55][00:11.22]Content”\r\n第一次按下时"
+     "，跳转到33分44秒处，第二次按下时，跳转到11秒处"},
+    {"按钮_整合偏移",
+     "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\r\n例如：\r\n“[offset:1000]\r\n["
+     "33:44.55][00:11.22]Content”\r\n处理后变成\r\n“[33:45.55][00:12.22]Content”"},
+    {"按钮_删除空行", "删除全部空行"},
+    {"按钮_折叠相同文本",
+     "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\r\n例如：\r\n“[33:44.55]Content\r\n["
+     "00:11.22]Content”\r\n处理后变成\r\n“[33:44.55][00:11.22]Content”"},
+};
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* button = new QPushButton(Q(caption), parent);
+  button->setObjectName(Q(name));
+  button->setGeometry(geometry);
+  return button;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* group = new QGroupBox(Q(caption), parent);
+  group->setObjectName(Q(name));
+  group->setGeometry(geometry);
+  return group;
+}
+
+QSlider* MakeSlider(QWidget* parent, const char* name, const char* accessibleName, QRect geometry) {
+  auto* slider = new QSlider(Qt::Horizontal, parent);
+  slider->setObjectName(Q(name));
+  slider->setAccessibleName(Q(accessibleName));
+  slider->setGeometry(geometry);
+  return slider;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* accessibleName, QRect geometry) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(Q(name));
+  label->setAccessibleName(Q(accessibleName));
+  label->setGeometry(geometry);
+  return label;
+}
+
+// The edit box's font: SimSun where the system has it, otherwise a CJK font that can
+// show the same characters.
+QString LyricFontFamily() {
+  const QStringList families = QFontDatabase::families();
+  for (const char* wanted : {"SimSun", "宋体", "Noto Serif CJK SC", "Noto Sans CJK SC",
+                             "Source Han Serif SC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei"}) {
+    if (families.contains(Q(wanted), Qt::CaseInsensitive)) return Q(wanted);
+  }
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowEnv env, QWidget* parent)
+    : QWidget(parent), env_(std::move(env)) {
+  setObjectName(QStringLiteral("窗口_启动窗口"));
+  setWindowTitle(Q(kTitle));
+  setAccessibleName(Q(kTitle));
+  BuildControls();
+
+  // Start-up, in the order the steps depend on each other.
+  current_time_->setText(Q(kNoFile));
+  total_time_->setText(Q(kNoFile));
+  setMinimumSize(kDesignWidth, kDesignHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    // Integer division truncates toward zero, as the placement rule wants on narrow screens.
+    move(area.x() + (area.width() - kDesignWidth) / 2,
+         area.y() + (area.height() - kDesignHeight) / 2);
+  }
+  resize(kDesignWidth, kDesignHeight);
+
+  if (env_.fs) LoadSettingsFile(*env_.fs, env_.configPath, &settings_);
+  lyric_edit_->SetColours(settings_.BackGroundColor, settings_.NormalTextColor,
+                          settings_.HighLightTextColor);
+  SetTooltips();
+}
+
+MainWindow::~MainWindow() {
+  // A failed write is not reported: there is nobody left to tell.
+  if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
+}
+
+void MainWindow::BuildControls() {
+  play_group_ = MakeGroup(this, "分组框_播放控制", "歌曲控制", {8, 8, 536, 56});
+  open_song_ = MakeButton(play_group_, "按钮_打开歌曲", "打开", {12, 20, 64, 24});
+  play_pause_ = MakeButton(play_group_, "按钮_播放暂停", "( 播放暂停)", {76, 20, 64, 24});
+  close_song_ = MakeButton(play_group_, "按钮_关闭歌曲", "关闭", {140, 20, 64, 24});
+  volume_ = MakeSlider(play_group_, "滑块条_音量", "音量", {204, 20, 96, 24});
+  progress_ = MakeSlider(play_group_, "滑块条_进度", "进度", {300, 20, 216, 24});
+  volume_->setRange(0, 100);
+  volume_->setValue(100);
+  progress_->setRange(0, 0);
+
+  QGroupBox* lyrics = MakeGroup(this, "分组框_歌词", "歌词", {9, 64, 98, 104});
+  QPushButton* loadText = MakeButton(lyrics, "按钮_载入文本", "从文件载入", {8, 16, 80, 24});
+  QPushButton* setInfo = MakeButton(lyrics, "按钮_设置附加信息", "设置附加信息", {8, 44, 80, 24});
+  QPushButton* save = MakeButton(lyrics, "按钮_保存歌词", "保存歌词", {8, 72, 80, 24});
+
+  QGroupBox* selection = MakeGroup(this, "分组框_对选中部分", "对选中部分", {9, 171, 98, 187});
+  QPushButton* deleteTag = MakeButton(selection, "按钮_删除时间标签", "删除标签(&D)", {8, 16, 80, 24});
+  QPushButton* replaceTag = MakeButton(selection, "按钮_替换标签", "替换标签(&R)", {8, 44, 80, 24});
+  QPushButton* addTag = MakeButton(selection, "按钮_加入标签", "加入标签(&A)", {8, 72, 80, 24});
+  QPushButton* splitTags = MakeButton(selection, "按钮_拆分标签", "拆分标签", {8, 100, 80, 24});
+  QPushButton* sortTags = MakeButton(selection, "按钮_按时间排序", "按时间排序", {8, 128, 80, 24});
+  QPushButton* jump = MakeButton(selection, "按钮_跳到进度", "跳到进度", {8, 156, 80, 24});
+
+  QGroupBox* whole = MakeGroup(this, "分组框_对全部", "对全部", {9, 362, 98, 104});
+  QPushButton* offset = MakeButton(whole, "按钮_整合偏移", "整合偏移值", {8, 15, 80, 24});
+  QPushButton* blank = MakeButton(whole, "按钮_删除空行", "删除空行", {8, 43, 80, 24});
+  QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", "折叠相同文本", {8, 71, 80, 24});
+
+  current_time_ = MakeLabel(this, "标签_当前时间", "当前时间", {9, 469, 96, 16});
+  total_time_ = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
+
+  QPushButton* settingsButton = MakeButton(this, "按钮_设置", "设置", {17, 503, 80, 24});
+  QPushButton* help = MakeButton(this, "按钮_快捷键", "快捷键", {17, 531, 80, 24});
+  QPushButton* about = MakeButton(this, "按钮_关于", "关于", {17, 559, 80, 24});
+
+  lyric_edit_ = new ui::LyricEdit(this);
+  lyric_edit_->setGeometry(120, 70, 328, 176);
+
+  // The designed Tab order, the lyric box last.
+  const QList<QWidget*> tabOrder = {open_song_, play_pause_, close_song_, volume_,   progress_,
+                                    loadText,   setInfo,     save,        deleteTag, replaceTag,
+                                    addTag,     splitTags,   sortTags,    jump,      offset,
+                                    blank,      fold,        settingsButton, help,   about,
+                                    lyric_edit_};
+  for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+  connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
+  connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
+  connect(about, &QPushButton::clicked, this, &MainWindow::ShowAbout);
+}
+
+void MainWindow::SetTooltips() {
+  for (const Tooltip& tip : kTooltips) {
+    if (auto* control = findChild<QWidget*>(Q(tip.control))) control->setToolTip(ui::DisplayText(tip.text));
+  }
+}
+
+void MainWindow::SetupFont() {
+  QFont font = lyric_edit_->font();
+  font.setFamily(LyricFontFamily());
+  font.setPointSize(12);
+  lyric_edit_->setFont(font);
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && !font_set_up_) {
+    font_set_up_ = true;
+    SetupFont();
+  }
+  return QWidget::event(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOut();
+}
+
+void MainWindow::LayOut() {
+  const int w = width();
+  const int h = height();
+  play_group_->setGeometry(8, 4, w - 20, play_group_->height());
+  progress_->setGeometry(progress_->x(), progress_->y(), w - 328, progress_->height());
+  lyric_edit_->setGeometry(lyric_edit_->x(), lyric_edit_->y(), w - 132, h - 80);
+}
+
+bool MainWindow::NeedsExitConfirmation() const {
+  return settings_.AskOnExit && !song_path_.empty();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (NeedsExitConfirmation()) {
+    const auto answer = ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),
+                                             ui::DisplayText(kExitQuestion),
+                                             QMessageBox::Ok | QMessageBox::Cancel);
+    if (answer != QMessageBox::Ok) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+}
+
+void MainWindow::ShowSettings() {
+  // The settings window is modeless and owned by the main window; a second click
+  // brings the open one to the front.
+  if (!settings_window_) {
+    settings_window_ = new QWidget(this, Qt::Window);
+    settings_window_->setObjectName(QStringLiteral("窗口_设置"));
+    settings_window_->setWindowTitle(Q("设置"));
+    settings_window_->resize(400, 300);
+  }
+  settings_window_->show();
+  settings_window_->raise();
+  settings_window_->activateWindow();
+}
+
+void MainWindow::ShowShortcutHelp() {
+  ui::MessageBox::Show(this, QMessageBox::NoIcon, Q("快捷键"), ui::DisplayText(kShortcutHelp),
+                       QMessageBox::Ok);
+}
+
+void MainWindow::ShowAbout() {
+  // The fixed title, never the caption, which may carry a song's path.
+  ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
+                       Q(kTitle) + Q("\n\nLirotag contributors"), QMessageBox::Ok);
+}
+
+}  // namespace lirotag

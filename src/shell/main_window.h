@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "files/file_io.h"
+#include "shell/settings.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace lirotag {
+
+namespace ui {
+class LyricEdit;
+}
+
+// What the main window needs from outside: where its settings live and how to reach
+// the disk. Tests point these at temporary folders.
+struct MainWindowEnv {
+  std::string configPath;
+  std::string programDir;
+  FileSystem* fs = nullptr;
+};
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDesignWidth = 580;
+  static constexpr int kDesignHeight = 630;
+
+  explicit MainWindow(MainWindowEnv env, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  Settings& settings() { return settings_; }
+  const std::string& SongPath() const { return song_path_; }
+  ui::LyricEdit* lyricEdit() const { return lyric_edit_; }
+
+  // Whether closing now must first ask the user.
+  bool NeedsExitConfirmation() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void SetTooltips();
+  void SetupFont();
+  void LayOut();
+  void ShowSettings();
+  void ShowShortcutHelp();
+  void ShowAbout();
+
+  MainWindowEnv env_;
+  Settings settings_;
+  std::string song_path_;
+  bool font_set_up_ = false;
+
+  QGroupBox* play_group_ = nullptr;
+  QPushButton* open_song_ = nullptr;
+  QPushButton* play_pause_ = nullptr;
+  QPushButton* close_song_ = nullptr;
+  QSlider* volume_ = nullptr;
+  QSlider* progress_ = nullptr;
+  QLabel* current_time_ = nullptr;
+  QLabel* total_time_ = nullptr;
+  ui::LyricEdit* lyric_edit_ = nullptr;
+  QWidget* settings_window_ = nullptr;
+};
+
+}  // namespace lirotag

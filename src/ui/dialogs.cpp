@@ -1,0 +1,42 @@
+#include "ui/dialogs.h"
+
+namespace lirotag::ui {
+
+std::optional<QMessageBox::StandardButton> MessageBox::next_answer_;
+QString MessageBox::last_caption_;
+QString MessageBox::last_text_;
+QMessageBox::Icon MessageBox::last_icon_ = QMessageBox::NoIcon;
+int MessageBox::shown_count_ = 0;
+
+QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon,
+                                             const QString& caption, const QString& text,
+                                             QMessageBox::StandardButtons buttons) {
+  last_caption_ = caption;
+  last_text_ = text;
+  last_icon_ = icon;
+  ++shown_count_;
+  if (next_answer_) {
+    const QMessageBox::StandardButton answer = *next_answer_;
+    next_answer_.reset();
+    return answer;
+  }
+  QMessageBox box(icon, caption, text, buttons, parent);
+  const int result = box.exec();
+  // Closing the box with the window's close button answers with the escape button
+  // (Cancel where there is one), which is what the callers treat as "no".
+  return static_cast<QMessageBox::StandardButton>(result);
+}
+
+void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer) { next_answer_ = answer; }
+QString MessageBox::LastCaption() { return last_caption_; }
+QString MessageBox::LastText() { return last_text_; }
+QMessageBox::Icon MessageBox::LastIcon() { return last_icon_; }
+int MessageBox::ShownCount() { return shown_count_; }
+
+QString DisplayText(const char* utf8) {
+  QString text = QString::fromUtf8(utf8);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+}  // namespace lirotag::ui

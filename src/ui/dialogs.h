@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <optional>
+
+namespace lirotag::ui {
+
+// Every message box of the program goes through here, so that tests can answer them
+// without a modal loop and see what the user would have read.
+class MessageBox {
+ public:
+  static QMessageBox::StandardButton Show(QWidget* parent, QMessageBox::Icon icon,
+                                          const QString& caption, const QString& text,
+                                          QMessageBox::StandardButtons buttons);
+
+  // Test hook: the next box is not shown but answered at once with `answer`.
+  static void SetNextAnswer(QMessageBox::StandardButton answer);
+  // What the last box said (also recorded when the box was really shown).
+  static QString LastCaption();
+  static QString LastText();
+  static QMessageBox::Icon LastIcon();
+  static int ShownCount();
+
+ private:
+  static std::optional<QMessageBox::StandardButton> next_answer_;
+  static QString last_caption_;
+  static QString last_text_;
+  static QMessageBox::Icon last_icon_;
+  static int shown_count_;
+};
+
+// The program's texts are written with Windows line breaks; Qt wants "\n".
+QString DisplayText(const char* utf8);
+
+}  // namespace lirotag::ui

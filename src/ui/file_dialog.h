@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace lirotag::ui {
+
+struct FileDialogOptions {
+  bool save = false;
+  QWidget* owner = nullptr;
+  // Display names and pattern lists, each followed by '|' except the last:
+  // "LRC歌词|*.LRC|所有文件|*.*".
+  std::string filter;
+  std::string title;          // empty: the dialog's own
+  std::string initialFolder;  // empty: the dialog's own choice
+  std::string defaultExtension;
+  bool showHidden = false;
+};
+
+// The program's one open/save dialog. True and the chosen path when the user confirms;
+// false and an empty path when the dialog is cancelled.
+bool FileDialog(const FileDialogOptions& options, std::string* path);
+
+// The '|' filter text as Qt name filters, in the same order. Patterns match without
+// regard to case, as they do on the systems the filter texts were written for.
+QStringList ToQtNameFilters(const std::string& filter);
+
+// Test hook: the next dialog is not shown; it returns this path (an empty optional
+// stands for Cancel) and records the options it was given.
+void SetNextFileDialogResult(std::optional<std::string> path);
+const FileDialogOptions& LastFileDialogOptions();
+
+}  // namespace lirotag::ui

@@ -1,0 +1,138 @@
+#include "ui/lyric_edit.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace lirotag::ui {
+
+namespace {
+
+QString ToEditorText(const std::string& text) {
+  QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  q.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return q;
+}
+
+}  // namespace
+
+QColor FromColorRef(qint32 colorRef) {
+  const quint32 c = static_cast<quint32>(colorRef);
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  setObjectName(QStringLiteral("编辑框_歌词"));
+  setAccessibleName(QStringLiteral("歌词"));
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  SetColours(0xFFFFFF, 0, 0xFF);
+}
+
+void LyricEdit::SetColours(qint32 background, qint32 normalText, qint32 highlightText) {
+  highlight_ = FromColorRef(highlightText);
+  QPalette pal = palette();
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    pal.setColor(group, QPalette::Base, FromColorRef(background));
+    pal.setColor(group, QPalette::Text, FromColorRef(normalText));
+  }
+  // Unfocused, the selection is the highlighted range: like a standard edit control, do
+  // not paint it, so that the highlight colour is what the user sees.
+  pal.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush(Qt::transparent));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText, highlight_);
+  setPalette(pal);
+  RefreshHighlight();
+}
+
+int LyricEdit::LineCount() const { return document()->blockCount(); }
+
+std::string LyricEdit::Line(int n) const {
+  const QTextBlock block = document()->findBlockByNumber(n);
+  if (!block.isValid()) return {};
+  return block.text().toStdString();
+}
+
+int LyricEdit::SelectionFirstLine() const {
+  return document()->findBlock(textCursor().selectionStart()).blockNumber();
+}
+
+int LyricEdit::SelectionLastLine() const {
+  return document()->findBlock(textCursor().selectionEnd()).blockNumber();
+}
+
+void LyricEdit::SelectLines(int first, int last) {
+  const int count = LineCount();
+  first = std::clamp(first, 0, count - 1);
+  last = std::clamp(last, first, count - 1);
+  const QTextBlock firstBlock = document()->findBlockByNumber(first);
+  const QTextBlock lastBlock = document()->findBlockByNumber(last);
+  QTextCursor cursor(document());
+  cursor.setPosition(firstBlock.position());
+  cursor.setPosition(lastBlock.position() + lastBlock.length() - 1, QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+}
+
+void LyricEdit::ReplaceSelection(const std::string& text) {
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.insertText(ToEditorText(text));
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+}
+
+void LyricEdit::SetWholeText(const std::string& text) {
+  // Through a cursor rather than setPlainText, so that the change can be undone.
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  cursor.select(QTextCursor::Document);
+  cursor.insertText(ToEditorText(text));
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+}
+
+void LyricEdit::HighlightLines(int first, int last) {
+  highlight_first_ = first;
+  highlight_last_ = last;
+  RefreshHighlight();
+}
+
+void LyricEdit::RefreshHighlight() {
+  QList<QTextEdit::ExtraSelection> selections;
+  const int count = LineCount();
+  if (highlight_first_ <= highlight_last_ && highlight_first_ < count) {
+    const QTextBlock firstBlock = document()->findBlockByNumber(std::max(0, highlight_first_));
+    const QTextBlock lastBlock = document()->findBlockByNumber(std::min(highlight_last_, count - 1));
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = QTextCursor(document());
+    selection.cursor.setPosition(firstBlock.position());
+    selection.cursor.setPosition(lastBlock.position() + lastBlock.length() - 1,
+                                 QTextCursor::KeepAnchor);
+    selection.format.setForeground(highlight_);
+    selections.append(selection);
+  }
+  setExtraSelections(selections);
+}
+
+int LyricEdit::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
+
+void LyricEdit::ScrollLines(int delta) {
+  // In a plain-text edit the vertical scroll bar counts lines, so this moves the view
+  // without touching the caret or the selection.
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->value() + delta);
+}
+
+bool LyricEdit::HasFocus() const { return hasFocus(); }
+
+void LyricEdit::SetFocus() { setFocus(Qt::OtherFocusReason); }
+
+void LyricEdit::focusInEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusInEvent(event);
+  emit FocusGained();
+}
+
+void LyricEdit::focusOutEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusOutEvent(event);
+  emit FocusLost();
+}
+
+}  // namespace lirotag::ui

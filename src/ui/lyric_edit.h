@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+#include "lyrics/lyric_box.h"
+
+namespace lirotag::ui {
+
+// A stored COLORREF (0x00BBGGRR) as a Qt colour.
+QColor FromColorRef(qint32 colorRef);
+
+// The lyric edit box: a plain-text editor whose lines are text blocks (wrapping is only
+// display). The highlighted lines are drawn as an extra selection, so colouring never
+// edits the document and never enters the undo history.
+class LyricEdit : public QPlainTextEdit, public LyricBox {
+  Q_OBJECT
+
+ public:
+  explicit LyricEdit(QWidget* parent = nullptr);
+
+  void SetColours(qint32 background, qint32 normalText, qint32 highlightText);
+  QColor HighlightColour() const { return highlight_; }
+  // The lines shown in the highlight colour; first > last when none.
+  int HighlightFirst() const { return highlight_first_; }
+  int HighlightLast() const { return highlight_last_; }
+
+  // LyricBox
+  int LineCount() const override;
+  std::string Line(int n) const override;
+  int SelectionFirstLine() const override;
+  int SelectionLastLine() const override;
+  void SelectLines(int first, int last) override;
+  void ReplaceSelection(const std::string& text) override;
+  void SetWholeText(const std::string& text) override;
+  void HighlightLines(int first, int last) override;
+  int FirstVisibleLine() const override;
+  void ScrollLines(int delta) override;
+  bool HasFocus() const override;
+  void SetFocus() override;
+
+ signals:
+  void FocusGained();
+  void FocusLost();
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void RefreshHighlight();
+
+  QColor highlight_{Qt::red};
+  int highlight_first_ = 0;
+  int highlight_last_ = -1;
+};
+
+}  // namespace lirotag::ui

@@ -1,0 +1,82 @@
+#include <QApplication>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ui/file_dialog.h"
+
+using lirotag::ui::FileDialog;
+using lirotag::ui::FileDialogOptions;
+
+class FileDialogTest : public QObject {
+  Q_OBJECT
+
+  // Acts on the dialog once it is up, as a user would.
+  template <typename Fn>
+  void WhenDialogShows(Fn fn) {
+    QTimer::singleShot(0, this, [fn] {
+      QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+      fn(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+    });
+  }
+
+ private slots:
+  void filtersBecomeQtNameFilters() {
+    QCOMPARE(lirotag::ui::ToQtNameFilters("LRC歌词|*.LRC|所有文件|*.*"),
+             QStringList({QStringLiteral("LRC歌词 (*.LRC *.lrc)"), QStringLiteral("所有文件 (*.*)")}));
+    QCOMPARE(lirotag::ui::ToQtNameFilters("基本(*.mp3;*.ogg)|*.mp3;*.ogg|"),
+             QStringList({QStringLiteral("基本(*.mp3;*.ogg) (*.mp3 *.MP3 *.ogg *.OGG)")}));
+    QCOMPARE(lirotag::ui::ToQtNameFilters(""), QStringList());
+    QCOMPARE(lirotag::ui::ToQtNameFilters("dangling"), QStringList());
+  }
+
+  void saveAddsTheDefaultExtension() {
+    QTemporaryDir dir;
+    WhenDialogShows([&](QFileDialog* dialog) {
+      QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+      QVERIFY(dialog->testOption(QFileDialog::HideNameFilterDetails));
+      QVERIFY(dialog->filter() & QDir::Hidden);
+      dialog->selectFile(dir.filePath(QStringLiteral("歌")));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileDialogOptions options;
+    options.save = true;
+    options.filter = "LRC歌词|*.LRC|所有文件|*.*";
+    options.defaultExtension = "lrc";
+    options.showHidden = true;
+    std::string path;
+    QVERIFY(FileDialog(options, &path));
+    QCOMPARE(QString::fromStdString(path), dir.filePath(QStringLiteral("歌.lrc")));
+  }
+
+  void openWantsAnExistingFile() {
+    QTemporaryDir dir;
+    QFile existing(dir.filePath(QStringLiteral("a.mp3")));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    WhenDialogShows([&](QFileDialog* dialog) {
+      QCOMPARE(dialog->windowTitle(), QStringLiteral("选择歌曲"));
+      QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);  // a missing name is refused
+      QCOMPARE(dialog->directory().absolutePath(), dir.path());
+      dialog->selectFile(existing.fileName());
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileDialogOptions options;
+    options.filter = "基本(*.mp3)|*.mp3|所有文件(*.*)|*.*";
+    options.title = "选择歌曲";
+    options.initialFolder = dir.path().toStdString();
+    std::string path;
+    QVERIFY(FileDialog(options, &path));
+    QCOMPARE(QString::fromStdString(path), existing.fileName());
+  }
+
+  void cancelGivesFalseAndAnEmptyPath() {
+    WhenDialogShows([](QFileDialog* dialog) { dialog->reject(); });
+    std::string path = "left over";
+    QVERIFY(!FileDialog(FileDialogOptions{}, &path));
+    QVERIFY(path.empty());
+  }
+};
+
+QTEST_MAIN(FileDialogTest)
+#include "file_dialog_test.moc"

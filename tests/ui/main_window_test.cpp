@@ -1,0 +1,317 @@
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "files/file_io.h"
+#include "shell/main_window.h"
+#include "ui/dialogs.h"
+#include "ui/lyric_edit.h"
+
+using lirotag::MainWindow;
+using lirotag::ui::MessageBox;
+
+namespace {
+
+std::string ReadAll(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const QString& path, const std::string& data) {
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out << data;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  lirotag::RealFileSystem fs_;
+
+  QString IniPath() const { return dir_.filePath(QStringLiteral("Lirotag4.ini")); }
+  std::unique_ptr<MainWindow> MakeWindow() {
+    lirotag::MainWindowEnv env;
+    env.fs = &fs_;
+    env.programDir = dir_.path().toStdString();
+    env.configPath = IniPath().toStdString();
+    return std::make_unique<MainWindow>(std::move(env));
+  }
+
+ private slots:
+  void init() { QFile::remove(IniPath()); }
+
+  void controlsHaveTheirCaptionsAndPlaces_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry");
+    struct Row {
+      const char* name;
+      const char* caption;
+      const char* parent;
+      QRect geometry;
+    } rows[] = {
+        {"按钮_打开歌曲", "打开", "分组框_播放控制", {12, 20, 64, 24}},
+        {"按钮_播放暂停", "( 播放暂停)", "分组框_播放控制", {76, 20, 64, 24}},
+        {"按钮_关闭歌曲", "关闭", "分组框_播放控制", {140, 20, 64, 24}},
+        {"滑块条_音量", "", "分组框_播放控制", {204, 20, 96, 24}},
+        {"分组框_歌词", "歌词", "窗口_启动窗口", {9, 64, 98, 104}},
+        {"按钮_载入文本", "从文件载入", "分组框_歌词", {8, 16, 80, 24}},
+        {"按钮_设置附加信息", "设置附加信息", "分组框_歌词", {8, 44, 80, 24}},
+        {"按钮_保存歌词", "保存歌词", "分组框_歌词", {8, 72, 80, 24}},
+        {"分组框_对选中部分", "对选中部分", "窗口_启动窗口", {9, 171, 98, 187}},
+        {"按钮_删除时间标签", "删除标签(&D)", "分组框_对选中部分", {8, 16, 80, 24}},
+        {"按钮_替换标签", "替换标签(&R)", "分组框_对选中部分", {8, 44, 80, 24}},
+        {"按钮_加入标签", "加入标签(&A)", "分组框_对选中部分", {8, 72, 80, 24}},
+        {"按钮_拆分标签", "拆分标签", "分组框_对选中部分", {8, 100, 80, 24}},
+        {"按钮_按时间排序", "按时间排序", "分组框_对选中部分", {8, 128, 80, 24}},
+        {"按钮_跳到进度", "跳到进度", "分组框_对选中部分", {8, 156, 80, 24}},
+        {"分组框_对全部", "对全部", "窗口_启动窗口", {9, 362, 98, 104}},
+        {"按钮_整合偏移", "整合偏移值", "分组框_对全部", {8, 15, 80, 24}},
+        {"按钮_删除空行", "删除空行", "分组框_对全部", {8, 43, 80, 24}},
+        {"按钮_折叠相同文本", "折叠相同文本", "分组框_对全部", {8, 71, 80, 24}},
+        {"标签_当前时间", "(无文件)", "窗口_启动窗口", {9, 469, 96, 16}},
+        {"标签_总时间", "(无文件)", "窗口_启动窗口", {9, 485, 96, 16}},
+        {"按钮_设置", "设置", "窗口_启动窗口", {17, 503, 80, 24}},
+        {"按钮_快捷键", "快捷键", "窗口_启动窗口", {17, 531, 80, 24}},
+        {"按钮_关于", "关于", "窗口_启动窗口", {17, 559, 80, 24}},
+    };
+    for (const Row& r : rows) {
+      QTest::newRow(r.name) << QString::fromUtf8(r.name) << QString::fromUtf8(r.caption)
+                            << QString::fromUtf8(r.parent) << r.geometry;
+    }
+  }
+
+  void controlsHaveTheirCaptionsAndPlaces() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    auto window = MakeWindow();
+    window->show();
+    QWidget* control = window->findChild<QWidget*>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(control->parentWidget()->objectName(), parent);
+    QCOMPARE(control->geometry(), geometry);
+    if (auto* button = qobject_cast<QPushButton*>(control)) QCOMPARE(button->text(), caption);
+    if (auto* group = qobject_cast<QGroupBox*>(control)) QCOMPARE(group->title(), caption);
+    if (auto* label = qobject_cast<QLabel*>(control)) QCOMPARE(label->text(), caption);
+    QVERIFY(control->isVisible());
+  }
+
+  void startsAtDesignSizeWithTitle() {
+    auto window = MakeWindow();
+    window->show();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(window->size(), QSize(580, 630));
+    QCOMPARE(window->minimumSize(), QSize(580, 630));
+    auto* volume = window->findChild<QSlider*>(QStringLiteral("滑块条_音量"));
+    QCOMPARE(volume->maximum(), 100);
+    QCOMPARE(volume->value(), 100);
+    QCOMPARE(volume->accessibleName(), QStringLiteral("音量"));
+    QCOMPARE(window->lyricEdit()->accessibleName(), QStringLiteral("歌词"));
+  }
+
+  void layoutFollowsTheWindowSize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("design") << QSize(580, 630) << QSize(580, 630);
+    QTest::newRow("larger") << QSize(800, 900) << QSize(800, 900);
+    QTest::newRow("smaller is refused") << QSize(300, 200) << QSize(580, 630);
+    QTest::newRow("narrower only") << QSize(500, 700) << QSize(580, 700);
+  }
+
+  void layoutFollowsTheWindowSize() {
+    QFETCH(QSize, size);
+    QFETCH(QSize, expected);
+    auto window = MakeWindow();
+    window->show();
+    window->resize(size);
+    QCOMPARE(window->size(), expected);
+    const int w = expected.width();
+    const int h = expected.height();
+    QCOMPARE(window->findChild<QWidget*>(QStringLiteral("分组框_播放控制"))->geometry(),
+             QRect(8, 4, w - 20, 56));
+    QCOMPARE(window->findChild<QWidget*>(QStringLiteral("滑块条_进度"))->geometry(),
+             QRect(300, 20, w - 328, 24));
+    QCOMPARE(window->lyricEdit()->geometry(), QRect(120, 70, w - 132, h - 80));
+    // Nothing else moves.
+    QCOMPARE(window->findChild<QWidget*>(QStringLiteral("按钮_关于"))->geometry(),
+             QRect(17, 559, 80, 24));
+    QCOMPARE(window->findChild<QWidget*>(QStringLiteral("分组框_对全部"))->geometry(),
+             QRect(9, 362, 98, 104));
+  }
+
+  void tabOrderEndsInTheLyricBox() {
+    auto window = MakeWindow();
+    window->show();
+    const char* order[] = {"按钮_打开歌曲", "按钮_播放暂停", "按钮_关闭歌曲", "滑块条_音量",
+                           "滑块条_进度", "按钮_载入文本", "按钮_设置附加信息", "按钮_保存歌词",
+                           "按钮_删除时间标签", "按钮_替换标签", "按钮_加入标签", "按钮_拆分标签",
+                           "按钮_按时间排序", "按钮_跳到进度", "按钮_整合偏移", "按钮_删除空行",
+                           "按钮_折叠相同文本", "按钮_设置", "按钮_快捷键", "按钮_关于",
+                           "编辑框_歌词"};
+    QWidget* w = window->findChild<QWidget*>(QString::fromUtf8(order[0]));
+    for (size_t i = 1; i < std::size(order); ++i) {
+      w = w->nextInFocusChain();
+      while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
+      QCOMPARE(w->objectName(), QString::fromUtf8(order[i]));
+    }
+  }
+
+  void tooltipsAreTheDesignedTexts_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("open") << "按钮_打开歌曲" << "选择一个音乐文件";
+    QTest::newRow("close") << "按钮_关闭歌曲" << "关闭打开的文件";
+    QTest::newRow("progress") << "滑块条_进度" << "控制播放进度";
+    QTest::newRow("load") << "按钮_载入文本" << "从TXT文本或LRC歌词文件读入";
+    QTest::newRow("info") << "按钮_设置附加信息" << "设置LRC歌词的附加信息\n[ti:] [ar:] [al:] [by:]";
+    QTest::newRow("save") << "按钮_保存歌词" << "保存到.LRC文件";
+    QTest::newRow("delete") << "按钮_删除时间标签"
+                            << "去除选中文本前，最左边的时间标签\n例如：\n“[33:44.55][00:11.22]Content”\n"
+                               "处理后变成\n“[00:11.22]Content”";
+    QTest::newRow("replace") << "按钮_替换标签"
+                             << "用当前时间替换选中文本前的所有时间标签\n例如，当前播放到第1分05秒，那么\n"
+                                "“[33:44.55][00:11.22]Content”\n处理后变成\n“[01:05.00]Content”";
+    QTest::newRow("add") << "按钮_加入标签"
+                         << "把当前时间标签插入到选中文本前\n例如，当前播放到第1分05秒，那么\n“[33:44.55]["
+                            "00:11.22]Content”\n处理后变成\n“[01:05.00][33:44.55][00:11.22]Content”";
+    QTest::newRow("split") << "按钮_拆分标签"
+                           << "若选中的文本含有多个时间标签，则把它们拆分开\n例如：\n“[33:44.55][00:11.22]"
+                              "Content”\n处理后变成：\n“[33:44.55]Content\n[00:11.22]Content”";
+    QTest::newRow("sort") << "按钮_按时间排序"
+                          << "对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）";
+    QTest::newRow("jump") << "按钮_跳到进度"
+                          << "如果选中的歌词带有时间标签，则令播放器跳转到此处\n若选中多行，只考虑第一行\n"
+                             "若此行有多个时间标签，则轮流在多处循环跳转\n例如，选中\n“[33:44.55][00:11."
+                             "22]Content”\n第一次按下时，跳转到33分44秒处，第二次按下时，跳转到11秒处";
+    QTest::newRow("offset") << "按钮_整合偏移"
+                            << "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\n例如：\n“[offset:"
+                               "1000]\n[33:44.55][00:11.22]Content”\n处理后变成\n“[33:45.55][00:12.22]"
+                               "Content”";
+    QTest::newRow("blank") << "按钮_删除空行" << "删除全部空行";
+    QTest::newRow("fold") << "按钮_折叠相同文本"
+                          << "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\n例如：\n“[33:44.55]"
+                             "Content\n[00:11.22]Content”\n处理后变成\n“[33:44.55][00:11.22]Content”";
+  }
+
+  void tooltipsAreTheDesignedTexts() {
+    QFETCH(QString, name);
+    QFETCH(QString, tip);
+    auto window = MakeWindow();
+    QWidget* control = window->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->toolTip(), tip);
+  }
+
+  void shortcutHelpShowsTheKeyList() {
+    auto window = MakeWindow();
+    window->show();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    const int before = MessageBox::ShownCount();
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_快捷键")), Qt::LeftButton);
+    QCOMPARE(MessageBox::ShownCount(), before + 1);
+    QCOMPARE(MessageBox::LastCaption(), QStringLiteral("快捷键"));
+    QCOMPARE(MessageBox::LastIcon(), QMessageBox::NoIcon);
+    // Full-width letters and five ideographic spaces after every key name.
+    const QString expected = QString::fromUtf8(
+        "Alt +\uFF24\u3000\u3000\u3000\u3000\u3000删除标签\nAlt +\uFF21\u3000\u3000\u3000\u3000\u3000加入标签\n"
+        "Alt +\uFF32\u3000\u3000\u3000\u3000\u3000替换标签\nAlt +↑\u3000\u3000\u3000\u3000\u3000高亮行上移(*)\n"
+        "Alt +↓\u3000\u3000\u3000\u3000\u3000高亮行下移(*)\nAlt +←\u3000\u3000\u3000\u3000\u3000快退5秒\n"
+        "Alt +→\u3000\u3000\u3000\u3000\u3000快进5秒\nCtrl+↑\u3000\u3000\u3000\u3000\u3000文本向上滚动\n"
+        "Ctrl+↓\u3000\u3000\u3000\u3000\u3000文本向下滚动\n"
+        "Alt +\uFF25\u3000\u3000\u3000\u3000\u3000在文本框和按钮间切换焦点\n"
+        "Alt +\uFF30\u3000\u3000\u3000\u3000\u3000播放/暂停\n\n带(*)标志的仅在文本框失去焦点时生效");
+    QCOMPARE(MessageBox::LastText(), expected);
+  }
+
+  void aboutNamesTheProgramNotTheCaption() {
+    auto window = MakeWindow();
+    window->setWindowTitle(QStringLiteral("Lirotag 4.1 - /music/a.mp3"));
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_关于")), Qt::LeftButton);
+    QVERIFY(MessageBox::LastCaption().contains(QStringLiteral("Lirotag 4.1")));
+    QVERIFY(!MessageBox::LastCaption().contains(QStringLiteral("a.mp3")));
+    QVERIFY(MessageBox::LastText().startsWith(QStringLiteral("Lirotag 4.1")));
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("contributors")));
+  }
+
+  void settingsButtonOpensAModelessWindow() {
+    auto window = MakeWindow();
+    window->show();
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_设置")), Qt::LeftButton);
+    QWidget* settings = window->findChild<QWidget*>(QStringLiteral("窗口_设置"));
+    QVERIFY(settings);
+    QTRY_VERIFY(settings->isVisible());
+    QCOMPARE(settings->windowTitle(), QStringLiteral("设置"));
+    QVERIFY(!settings->isModal());
+    QVERIFY(window->isEnabled());
+  }
+
+  void closingWithoutASongNeverAsks_data() {
+    QTest::addColumn<QByteArray>("askOnExit");
+    QTest::newRow("ask on") << QByteArray("1");
+    QTest::newRow("ask off") << QByteArray("0");
+  }
+
+  void closingWithoutASongNeverAsks() {
+    QFETCH(QByteArray, askOnExit);
+    WriteAll(IniPath(), "[Other]\r\nAskOnExit=" + askOnExit.toStdString() + "\r\n");
+    auto window = MakeWindow();
+    window->show();
+    const int before = MessageBox::ShownCount();
+    QVERIFY(window->close());
+    QCOMPARE(MessageBox::ShownCount(), before);
+  }
+
+  void fontIsSetOnFirstActivation() {
+    auto window = MakeWindow();
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(window->lyricEdit()->font().pointSize(), 12);
+  }
+
+  void settingsAreLoadedAtStartAndWrittenAtExit() {
+    WriteAll(IniPath(),
+             "; kept\r\n[Skin]\r\nEnable=0\r\n[SaveTo]\r\nEncoding=2.9\r\n[Other]\r\n"
+             "BackGroundColor=255\r\nAskOnExit=true\r\n[Mine]\r\nx=y\r\n");
+    {
+      auto window = MakeWindow();
+      QCOMPARE(window->settings().Encoding, 2);
+      QCOMPARE(window->settings().AskOnExit, false);
+      QCOMPARE(window->settings().BackGroundColor, 255);
+      QCOMPARE(window->lyricEdit()->palette().color(QPalette::Base), QColor(255, 0, 0));
+      window->settings().ThreePointTime = true;
+    }
+    const std::string ini = ReadAll(IniPath());
+    for (const char* expected : {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0",
+                                 "ThreePointTime=1", "HighLightTextColor=255", "NormalTextColor=0",
+                                 "Path=%LocalDir%\\%FileName%.Lrc", "FastMode=0", "EditBy="}) {
+      QVERIFY2(ini.find(expected) != std::string::npos, expected);
+    }
+  }
+
+  void aFreshStartWritesTheDefaults() {
+    { auto window = MakeWindow(); }
+    const std::string ini = ReadAll(IniPath());
+    for (const char* expected : {"AskOnExit=1", "Encoding=1", "BackGroundColor=16777215",
+                                 "HighLightTextColor=255", "Automatic=0", "AutoAdd=0"}) {
+      QVERIFY2(ini.find(expected) != std::string::npos, expected);
+    }
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
