@@ -1,0 +1,904 @@
+// The engine behind AudioEngine: one decoding thread per channel fills a bounded ring
+// of the song's own frames; the output's callback mixes the playing channels. The
+// position a caller reads is the frame at the DAC, worked out from the time the output
+// says each block reaches it, never the decoder's read-ahead.
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "audio/audio_engine.h"
+#include "audio/dsp.h"
+#include "audio/output.h"
+#include "audio/source.h"
+
+namespace lirotag {
+namespace {
+
+constexpr int kChunk = 1024;         // frames decoded per step
+constexpr int kRecentFrames = 4096;  // kept for ChannelGetData while playing
+
+struct FxSlot {
+  AudioHandle handle;
+  int priority;
+  std::unique_ptr<Effect> effect;
+};
+
+struct SyncSlot {
+  AudioHandle handle;
+  SyncProc proc;
+  void* user;
+};
+
+struct PendingSync {
+  SyncSlot sync;
+  AudioHandle channel;
+};
+
+struct Channel {
+  AudioHandle handle = 0;
+  bool music = false;
+  uint32_t ctype = kCtypeStream;
+  AudioHandle plugin = 0;
+  std::unique_ptr<Source> source;  // the worker's alone once it runs
+  int rate = 0;
+  int chans = 0;
+  std::string decoder;
+  uint64_t file_start = 0;
+  uint64_t file_end = 0;
+  int origres = 0;
+
+  std::mutex m;
+  std::condition_variable cv;
+  std::thread worker;
+  std::atomic<bool> quit{false};
+
+  // Ring of frames: absolute frame gen_start + i lives at (i % cap). Frames below rd
+  // are kept for `hist` frames so a pause can step back to what was heard.
+  std::vector<float> ring;
+  int64_t cap = 0;
+  int64_t hist = 0;
+  std::atomic<uint64_t> gen{0};
+  uint64_t worker_gen = 0;
+  int64_t gen_start = 0;
+  int64_t wr = 0;
+  int64_t rd = 0;
+  bool eof = false;
+  std::atomic<int64_t> length{0};
+
+  int state = kActiveStopped;
+  bool ended = false;
+  bool starved = false;
+  bool drained = false;
+  double end_time = 0;
+  float volume = 1.0f;
+  float freq = 0;
+
+  // DAC clock: frame pos_base sounds at time pos_ref; never before pos_min nor past pos_max.
+  int64_t pos_base = 0;
+  double pos_ref = 0;
+  int64_t pos_min = 0;
+  int64_t pos_max = 0;
+  int64_t last_reported = 0;
+
+  // Output-stage resampling (only when the device runs at another rate).
+  double frac = 0;
+  std::vector<float> prev, next;
+  bool primed = false;
+
+  std::vector<FxSlot> fx;
+  std::vector<SyncSlot> syncs;
+  std::vector<float> recent;
+  int64_t recent_written = 0;
+
+  int64_t Space() const { return cap - (wr - std::max<int64_t>(0, rd - hist)); }
+  int64_t Available() const { return wr - rd; }
+  float* At(int64_t i) { return ring.data() + (i % cap) * chans; }
+};
+
+struct Plugin {
+  void* dl = nullptr;
+  const LirotagPlugin* desc = nullptr;
+  std::string name;
+};
+
+class Engine : public AudioEngine {
+ public:
+  ~Engine() override { Free(); }
+
+  bool Init(int device, uint32_t freq, uint32_t, void*, const void*) override;
+  bool Free() override;
+  AudioHandle PluginLoad(const std::string& path, uint32_t flags) override;
+  bool PluginGetInfo(AudioHandle plugin, PluginInfo* info) override;
+  AudioHandle StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
+                               uint32_t flags) override;
+  AudioHandle StreamCreateMemory(const void* data, uint64_t length, uint32_t flags) override;
+  AudioHandle MusicLoad(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
+                        uint32_t freq) override;
+  bool StreamFree(AudioHandle h) override { return FreeChannel(h, false); }
+  bool MusicFree(AudioHandle h) override { return FreeChannel(h, true); }
+  bool ChannelGetAttribute(AudioHandle h, uint32_t attrib, float* value) override;
+  bool ChannelSetAttribute(AudioHandle h, uint32_t attrib, float value) override;
+  bool ChannelSlideAttribute(AudioHandle h, uint32_t attrib, float value, uint32_t) override {
+    return ChannelSetAttribute(h, attrib, value);
+  }
+  bool ChannelPlay(AudioHandle h, bool restart) override;
+  bool ChannelPause(AudioHandle h) override { return Halt(h, kActivePaused); }
+  bool ChannelStop(AudioHandle h) override { return Halt(h, kActiveStopped); }
+  int ChannelIsActive(AudioHandle h) override;
+  int64_t ChannelGetLength(AudioHandle h, uint32_t mode) override;
+  int64_t ChannelGetPosition(AudioHandle h, uint32_t mode) override;
+  double ChannelBytes2Seconds(AudioHandle h, int64_t bytes) override;
+  int64_t ChannelSeconds2Bytes(AudioHandle h, double seconds) override;
+  bool ChannelSetPosition(AudioHandle h, int64_t pos, uint32_t mode) override;
+  AudioHandle ChannelSetFX(AudioHandle h, uint32_t type, int priority) override;
+  bool ChannelRemoveFX(AudioHandle h, AudioHandle fx) override;
+  bool FXSetParameters(AudioHandle fx, const FxParameters& params) override;
+  bool FXGetParameters(AudioHandle fx, FxParameters* params) override;
+  AudioHandle ChannelSetSync(AudioHandle h, uint32_t type, uint64_t param, SyncProc proc,
+                             void* user) override;
+  bool ChannelRemoveSync(AudioHandle h, AudioHandle sync) override;
+  int ChannelGetData(AudioHandle h, void* buffer, uint32_t length) override;
+  bool ChannelGetInfo(AudioHandle h, ChannelInfo* info) override;
+  uint64_t StreamGetFilePosition(AudioHandle h, uint32_t mode) override;
+  int64_t ChannelRead(AudioHandle h, float* out, int64_t frames) override;
+  std::string ChannelGetDecoder(AudioHandle h) override;
+
+ private:
+  std::shared_ptr<Channel> Find(AudioHandle h) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = channels_.find(h);
+    return it == channels_.end() ? nullptr : it->second;
+  }
+  AudioHandle AddChannel(std::unique_ptr<Source> src, bool music, uint32_t ctype,
+                         AudioHandle plugin);
+  bool FreeChannel(AudioHandle h, bool music);
+  void StopWorker(Channel& ch);
+  static void Worker(Channel* ch);
+  double Now() {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    return output_ && output_->Running() ? output_->Now() : SteadyNow();
+  }
+  static double SteadyNow();
+  int64_t PositionLocked(Channel& ch, double now);
+  void Reposition(Channel& ch, int64_t frame, double now);
+  void Pop(Channel& ch, float* dst, int64_t n);
+  void Render(Output* o, float* out, int frames, double dac);
+  bool EnsureOutput(int rate);
+  bool Halt(AudioHandle h, int state);
+  void FireSyncs(std::vector<PendingSync>& fire);
+
+  std::mutex mu_;  // the maps below
+  std::map<AudioHandle, std::shared_ptr<Channel>> channels_;
+  std::map<AudioHandle, AudioHandle> fx_owner_;
+  std::map<AudioHandle, Plugin> plugins_;
+  std::atomic<AudioHandle> next_handle_{1};
+  bool init_ = false;
+  int device_ = kDefaultDevice;
+
+  std::mutex play_mu_;  // the channels the output mixes
+  std::vector<std::shared_ptr<Channel>> playing_;
+
+  std::mutex out_mu_;
+  std::unique_ptr<Output> output_;
+  bool silent_ = true;
+  std::vector<float> mix_tmp_;
+};
+
+double Engine::SteadyNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
+  if (init_) return false;
+  init_ = true;
+  device_ = device;
+  std::lock_guard<std::mutex> lk(out_mu_);
+  silent_ = device == kNoSoundDevice;
+  if (!silent_) {
+    output_ = CreatePortAudioOutput();
+    if (!output_) silent_ = true;
+  }
+  if (silent_) output_ = CreateSilentOutput();
+  return true;
+}
+
+bool Engine::Free() {
+  if (!init_) return false;
+  {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    if (output_) output_->Stop();
+  }
+  std::map<AudioHandle, std::shared_ptr<Channel>> chans;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    chans.swap(channels_);
+    fx_owner_.clear();
+  }
+  {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    playing_.clear();
+  }
+  for (auto& [h, ch] : chans) StopWorker(*ch);
+  chans.clear();
+  {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    output_.reset();
+  }
+  std::lock_guard<std::mutex> lk(mu_);
+  for (auto& [h, p] : plugins_) dlclose(p.dl);
+  plugins_.clear();
+  init_ = false;
+  return true;
+}
+
+AudioHandle Engine::PluginLoad(const std::string& path, uint32_t) {
+  if (!init_) return 0;
+  void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!dl) return 0;
+  auto entry = reinterpret_cast<LirotagPluginEntry>(dlsym(dl, LIROTAG_PLUGIN_ENTRY));
+  const LirotagPlugin* desc = entry ? entry() : nullptr;
+  if (!desc || desc->api_version != LIROTAG_PLUGIN_API_VERSION ||
+      (desc->format_count > 0 && !desc->formats) || desc->format_count > 256 || !desc->open ||
+      !desc->read || !desc->seek || !desc->close) {
+    dlclose(dl);
+    return 0;
+  }
+  std::lock_guard<std::mutex> lk(mu_);
+  for (auto& [h, p] : plugins_) {
+    if (p.desc == desc) {  // the same library again
+      dlclose(dl);
+      return h;
+    }
+  }
+  AudioHandle h = next_handle_++;
+  plugins_[h] = Plugin{dl, desc, std::filesystem::path(path).stem().string()};
+  return h;
+}
+
+bool Engine::PluginGetInfo(AudioHandle plugin, PluginInfo* info) {
+  std::lock_guard<std::mutex> lk(mu_);
+  auto it = plugins_.find(plugin);
+  if (it == plugins_.end() || !info) return false;
+  const LirotagPlugin* d = it->second.desc;
+  info->version = d->version;
+  info->formats.clear();
+  for (uint32_t i = 0; i < d->format_count; ++i) {
+    const LirotagPluginFormat& f = d->formats[i];
+    info->formats.push_back(
+        PluginFormat{kCtypePlugin + i, f.name ? f.name : "", f.patterns ? f.patterns : ""});
+  }
+  return true;
+}
+
+AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t ctype,
+                               AudioHandle plugin) {
+  auto ch = std::make_shared<Channel>();
+  ch->handle = next_handle_++;
+  ch->music = music;
+  ch->ctype = ctype;
+  ch->plugin = plugin;
+  ch->rate = src->Rate();
+  ch->chans = src->Channels();
+  ch->freq = static_cast<float>(ch->rate);
+  ch->decoder = src->Decoder();
+  ch->file_start = src->FileStart();
+  ch->file_end = src->FileEnd();
+  ch->origres = src->OriginalResolution();
+  ch->length = std::max<int64_t>(0, src->Length());
+  ch->cap = std::max<int64_t>(ch->rate / 2, 4 * kChunk) + ch->rate / 2;
+  ch->hist = ch->rate / 2;
+  ch->ring.assign(static_cast<size_t>(ch->cap * ch->chans), 0.0f);
+  ch->recent.assign(static_cast<size_t>(kRecentFrames * ch->chans), 0.0f);
+  Channel* raw = ch.get();
+  src->SetCancel([raw] { return raw->quit.load() || raw->gen.load() != raw->worker_gen; });
+  ch->source = std::move(src);
+  ch->worker = std::thread(&Engine::Worker, raw);
+  std::lock_guard<std::mutex> lk(mu_);
+  channels_[ch->handle] = ch;
+  return ch->handle;
+}
+
+AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
+                                     uint32_t) {
+  if (!init_ || path.empty()) return 0;
+  std::unique_ptr<Source> src;
+  if (offset != 0 || length != 0) {
+    // A part of a file: read it into memory (bounded by what the file holds).
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    std::vector<uint8_t> data;
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) {
+      uint8_t buf[65536];
+      size_t n;
+      while ((length == 0 || data.size() < length) && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.insert(data.end(), buf, buf + n);
+    }
+    std::fclose(f);
+    if (length != 0 && data.size() > length) data.resize(length);
+    src = OpenFfmpegMemory(std::move(data), nullptr);
+  } else {
+    src = OpenFfmpegFile(path, nullptr);
+  }
+  if (src) return AddChannel(std::move(src), false, kCtypeStream, 0);
+  // Plug-ins after the built-in decoders, in the order they were loaded.
+  std::vector<std::pair<AudioHandle, Plugin>> plugins;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    plugins.assign(plugins_.begin(), plugins_.end());
+  }
+  for (auto& [h, p] : plugins) {
+    if (auto s = OpenPluginFile(p.desc, p.name, path))
+      return AddChannel(std::move(s), false, kCtypePlugin, h);
+  }
+  return 0;
+}
+
+AudioHandle Engine::StreamCreateMemory(const void* data, uint64_t length, uint32_t) {
+  if (!init_ || !data || length == 0) return 0;
+  const auto* p = static_cast<const uint8_t*>(data);
+  auto src = OpenFfmpegMemory(std::vector<uint8_t>(p, p + length), nullptr);
+  return src ? AddChannel(std::move(src), false, kCtypeStream, 0) : 0;
+}
+
+AudioHandle Engine::MusicLoad(const std::string& path, uint64_t, uint64_t, uint32_t,
+                              uint32_t freq) {
+  if (!init_) return 0;
+  auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, nullptr);
+  return src ? AddChannel(std::move(src), true, kCtypeMusic, 0) : 0;
+}
+
+void Engine::StopWorker(Channel& ch) {
+  {
+    std::lock_guard<std::mutex> lk(ch.m);
+    ch.quit = true;
+  }
+  ch.cv.notify_all();
+  if (ch.worker.joinable()) ch.worker.join();
+}
+
+bool Engine::FreeChannel(AudioHandle h, bool music) {
+  std::shared_ptr<Channel> ch;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = channels_.find(h);
+    if (it == channels_.end() || it->second->music != music) return false;
+    ch = it->second;
+    channels_.erase(it);
+    for (auto f = fx_owner_.begin(); f != fx_owner_.end();)
+      f = f->second == h ? fx_owner_.erase(f) : std::next(f);
+  }
+  {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
+  }
+  StopWorker(*ch);
+  return true;
+}
+
+void Engine::Worker(Channel* ch) {
+  std::vector<float> buf(static_cast<size_t>(kChunk) * ch->chans);
+  std::unique_lock<std::mutex> lk(ch->m);
+  while (true) {
+    ch->cv.wait(lk, [ch] {
+      return ch->quit || ch->gen != ch->worker_gen || (!ch->eof && ch->Space() >= kChunk);
+    });
+    if (ch->quit) break;
+    uint64_t g = ch->gen;
+    if (g != ch->worker_gen) {
+      ch->worker_gen = g;
+      int64_t target = ch->gen_start;
+      lk.unlock();
+      bool ok = ch->source->Seek(target);
+      lk.lock();
+      if (ch->gen == g && !ok) {
+        ch->eof = true;
+        ch->cv.notify_all();
+      }
+      continue;
+    }
+    lk.unlock();
+    int64_t n = ch->source->Read(buf.data(), kChunk);
+    int64_t len = ch->source->Length();
+    lk.lock();
+    if (ch->gen != g) continue;  // a seek came in meanwhile: these frames are stale
+    if (len >= 0) ch->length = len;
+    if (n <= 0) {
+      ch->eof = true;
+      // What decoded is what there is (a truncated file ends early).
+      if (len < 0 || ch->gen_start + ch->wr < len) ch->length = ch->gen_start + ch->wr;
+    } else {
+      for (int64_t i = 0; i < n; ++i)
+        std::memcpy(ch->At(ch->wr + i), buf.data() + i * ch->chans, sizeof(float) * ch->chans);
+      ch->wr += n;
+    }
+    ch->cv.notify_all();
+  }
+}
+
+int64_t Engine::PositionLocked(Channel& ch, double now) {
+  if (ch.state != kActivePlaying) return ch.pos_base;
+  double rate = ch.freq > 0 ? ch.freq : ch.rate;
+  int64_t p = ch.pos_base + static_cast<int64_t>(std::floor((now - ch.pos_ref) * rate));
+  p = std::clamp(p, ch.pos_min, std::max(ch.pos_min, ch.pos_max));
+  p = std::max(p, ch.last_reported);  // monotonic while playing
+  ch.last_reported = p;
+  return p;
+}
+
+// Moves the read point to `frame`: inside the kept frames just by moving the read
+// index, otherwise by asking the worker for an exact seek.
+void Engine::Reposition(Channel& ch, int64_t frame, double now) {
+  int64_t i = frame - ch.gen_start;
+  int64_t lo = std::max<int64_t>(0, ch.rd - ch.hist);
+  if (ch.gen == ch.worker_gen && i >= lo && i <= ch.wr && !(ch.eof && i == ch.wr && i == 0)) {
+    ch.rd = i;
+  } else {
+    ch.gen++;
+    ch.gen_start = frame;
+    ch.wr = ch.rd = 0;
+    ch.eof = false;
+  }
+  ch.drained = false;
+  ch.starved = false;
+  ch.primed = false;
+  ch.frac = 0;
+  ch.pos_base = ch.pos_min = ch.pos_max = ch.last_reported = frame;
+  ch.pos_ref = now;
+  ch.cv.notify_all();
+}
+
+void Engine::Pop(Channel& ch, float* dst, int64_t n) {
+  for (int64_t i = 0; i < n; ++i)
+    std::memcpy(dst + i * ch.chans, ch.At(ch.rd + i), sizeof(float) * ch.chans);
+  ch.rd += n;
+  for (auto& f : ch.fx) f.effect->Process(dst, static_cast<int>(n));
+  for (int64_t i = 0; i < n; ++i) {
+    std::memcpy(&ch.recent[((ch.recent_written + i) % kRecentFrames) * ch.chans],
+                dst + i * ch.chans, sizeof(float) * ch.chans);
+  }
+  ch.recent_written += n;
+  if (ch.volume != 1.0f)
+    for (int64_t i = 0; i < n * ch.chans; ++i) dst[i] *= ch.volume;
+  ch.cv.notify_all();
+}
+
+void Engine::Render(Output* o, float* out, int frames, double dac) {
+  std::fill(out, out + frames * 2, 0.0f);
+  std::vector<std::shared_ptr<Channel>> list;
+  {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    list = playing_;
+  }
+  int dev_rate = o->Rate();
+  double now = o->Now();
+  std::vector<PendingSync> fire;
+  std::vector<std::shared_ptr<Channel>> finished;
+  for (auto& chp : list) {
+    Channel& ch = *chp;
+    std::lock_guard<std::mutex> lk(ch.m);
+    if (ch.state != kActivePlaying) continue;
+    int64_t first = ch.gen_start + ch.rd;
+    int produced = 0;
+    auto mix = [&](const float* f, int j) {
+      float l = f[0], r = ch.chans > 1 ? f[1] : f[0];
+      out[j * 2] += l;
+      out[j * 2 + 1] += r;
+    };
+    if (ch.freq == dev_rate) {
+      int64_t n = std::min<int64_t>(frames, ch.Available());
+      mix_tmp_.resize(static_cast<size_t>(n * ch.chans));
+      Pop(ch, mix_tmp_.data(), n);
+      for (int j = 0; j < n; ++j) mix(mix_tmp_.data() + j * ch.chans, j);
+      produced = static_cast<int>(n);
+    } else {
+      // Linear interpolation between consecutive frames, positions stay in song frames.
+      double step = ch.freq / dev_rate;
+      ch.prev.resize(ch.chans);
+      ch.next.resize(ch.chans);
+      if (!ch.primed && ch.Available() >= 2) {
+        Pop(ch, ch.prev.data(), 1);
+        Pop(ch, ch.next.data(), 1);
+        ch.primed = true;
+        first = ch.gen_start + ch.rd - 2;
+      }
+      std::vector<float> f(ch.chans);
+      for (int j = 0; ch.primed && j < frames; ++j) {
+        while (ch.frac >= 1.0) {
+          if (ch.Available() < 1) break;
+          ch.prev.swap(ch.next);
+          Pop(ch, ch.next.data(), 1);
+          ch.frac -= 1.0;
+        }
+        if (ch.frac >= 1.0) break;
+        for (int c = 0; c < ch.chans; ++c)
+          f[c] = static_cast<float>(ch.prev[c] + (ch.next[c] - ch.prev[c]) * ch.frac);
+        mix(f.data(), j);
+        ch.frac += step;
+        produced = j + 1;
+      }
+    }
+    int64_t last = ch.gen_start + ch.rd;
+    if (produced > 0) {
+      ch.pos_base = first;
+      ch.pos_ref = dac;
+      ch.pos_max = std::max(ch.pos_max, last);
+      ch.starved = false;
+    }
+    if (produced < frames) {
+      if (ch.eof && ch.Available() == 0 && ch.gen == ch.worker_gen) {
+        if (!ch.drained) {
+          ch.drained = true;
+          ch.end_time = dac + static_cast<double>(produced) / dev_rate;
+        }
+      } else {
+        ch.starved = true;
+      }
+    }
+    if (ch.drained && now >= ch.end_time) {
+      ch.state = kActiveStopped;
+      ch.ended = true;
+      ch.drained = false;
+      ch.pos_base = ch.pos_min = ch.pos_max = ch.gen_start + ch.rd;
+      for (auto& s : ch.syncs) fire.push_back(PendingSync{s, ch.handle});
+      finished.push_back(chp);
+    }
+  }
+  if (!finished.empty()) {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    for (auto& c : finished)
+      playing_.erase(std::remove(playing_.begin(), playing_.end(), c), playing_.end());
+  }
+  FireSyncs(fire);
+}
+
+void Engine::FireSyncs(std::vector<PendingSync>& fire) {
+  for (auto& f : fire) f.sync.proc(f.sync.handle, f.channel, 0, f.sync.user);
+}
+
+bool Engine::EnsureOutput(int rate) {
+  std::lock_guard<std::mutex> lk(out_mu_);
+  if (!output_) return false;
+  bool others;
+  {
+    std::lock_guard<std::mutex> pl(play_mu_);
+    others = !playing_.empty();
+  }
+  // Open at the song's own rate when nothing else plays, so no resampling is needed.
+  if (output_->Running() && (others || output_->Rate() == rate)) return true;
+  auto renderer = [this](Output* o) {
+    return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
+  };
+  if (output_->Start(rate, renderer(output_.get()))) return true;
+  if (!silent_) {  // the device went away: keep time on the silent output
+    output_ = CreateSilentOutput();
+    silent_ = true;
+    return output_->Start(rate, renderer(output_.get()));
+  }
+  return false;
+}
+
+bool Engine::ChannelPlay(AudioHandle h, bool restart) {
+  auto ch = Find(h);
+  if (!ch) return false;
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    if (ch->state == kActivePlaying && !restart) return true;
+  }
+  if (!EnsureOutput(ch->rate)) return false;
+  double now = Now();
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    if (restart || ch->ended) Reposition(*ch, 0, now);
+    ch->ended = false;
+    ch->state = kActivePlaying;
+    ch->pos_ref = now;
+    ch->pos_min = ch->pos_max = ch->last_reported = ch->pos_base;
+  }
+  std::lock_guard<std::mutex> lk(play_mu_);
+  if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
+  return true;
+}
+
+bool Engine::Halt(AudioHandle h, int state) {
+  auto ch = Find(h);
+  if (!ch) return false;
+  {
+    std::lock_guard<std::mutex> pl(play_mu_);
+    playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
+  }
+  double now = Now();
+  std::lock_guard<std::mutex> lk(ch->m);
+  if (ch->state == kActivePlaying) {
+    // Frames sent to the device but not yet heard are played again on resume.
+    int64_t p = PositionLocked(*ch, now);
+    ch->state = state;
+    Reposition(*ch, p, now);
+    return true;
+  }
+  if (state == kActivePaused && ch->state != kActivePaused) return false;  // nothing playing
+  ch->state = state == kActiveStopped ? kActiveStopped : ch->state;
+  return true;
+}
+
+int Engine::ChannelIsActive(AudioHandle h) {
+  auto ch = Find(h);
+  if (!ch) return kActiveStopped;
+  double now = Now();
+  std::lock_guard<std::mutex> lk(ch->m);
+  if (ch->state != kActivePlaying) return ch->state;
+  if (ch->drained && now >= ch->end_time) return kActiveStopped;  // the mixer finishes it
+  return ch->starved ? kActiveStalled : kActivePlaying;
+}
+
+bool Engine::ChannelGetAttribute(AudioHandle h, uint32_t attrib, float* value) {
+  auto ch = Find(h);
+  if (!ch || !value) return false;
+  std::lock_guard<std::mutex> lk(ch->m);
+  if (attrib == kAttribFreq)
+    *value = ch->freq;
+  else if (attrib == kAttribVol)
+    *value = ch->volume;
+  else
+    return false;
+  return true;
+}
+
+bool Engine::ChannelSetAttribute(AudioHandle h, uint32_t attrib, float value) {
+  auto ch = Find(h);
+  if (!ch || !std::isfinite(value)) return false;
+  std::lock_guard<std::mutex> lk(ch->m);
+  if (attrib == kAttribVol) {
+    ch->volume = std::clamp(value, 0.0f, 1.0f);
+    return true;
+  }
+  if (attrib == kAttribFreq) {
+    // 0 means the channel's own rate; limits as a sound card would have them.
+    ch->freq = value == 0.0f ? static_cast<float>(ch->rate) : std::clamp(value, 100.0f, 768000.0f);
+    return true;
+  }
+  return false;
+}
+
+int64_t Engine::ChannelGetLength(AudioHandle h, uint32_t mode) {
+  auto ch = Find(h);
+  if (!ch || mode != kPosByte) return -1;
+  return ch->length.load() * ch->chans * 4;
+}
+
+int64_t Engine::ChannelGetPosition(AudioHandle h, uint32_t mode) {
+  auto ch = Find(h);
+  if (!ch || mode != kPosByte) return -1;
+  double now = Now();
+  std::lock_guard<std::mutex> lk(ch->m);
+  return PositionLocked(*ch, now) * ch->chans * 4;
+}
+
+double Engine::ChannelBytes2Seconds(AudioHandle h, int64_t bytes) {
+  auto ch = Find(h);
+  if (!ch || bytes < 0) return -1.0;
+  return static_cast<double>(bytes / (ch->chans * 4)) / ch->rate;
+}
+
+int64_t Engine::ChannelSeconds2Bytes(AudioHandle h, double seconds) {
+  auto ch = Find(h);
+  if (!ch || !std::isfinite(seconds) || seconds < 0) return -1;
+  // To the nearest frame: t = k / rate must give k back despite rounding.
+  return std::llround(seconds * ch->rate) * ch->chans * 4;
+}
+
+bool Engine::ChannelSetPosition(AudioHandle h, int64_t pos, uint32_t mode) {
+  auto ch = Find(h);
+  if (!ch || mode != kPosByte || pos < 0) return false;
+  int64_t frame = pos / (ch->chans * 4);
+  int64_t len = ch->length.load();
+  if (len > 0 && frame > len) return false;
+  double now = Now();
+  std::lock_guard<std::mutex> lk(ch->m);
+  Reposition(*ch, frame, now);
+  ch->ended = false;
+  return true;
+}
+
+AudioHandle Engine::ChannelSetFX(AudioHandle h, uint32_t type, int priority) {
+  auto ch = Find(h);
+  if (!ch) return 0;
+  auto effect = MakeEffect(type, ch->rate, ch->chans);
+  if (!effect) return 0;
+  AudioHandle fx = next_handle_++;
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    auto it = std::find_if(ch->fx.begin(), ch->fx.end(),
+                           [&](const FxSlot& s) { return s.priority < priority; });
+    ch->fx.insert(it, FxSlot{fx, priority, std::move(effect)});
+  }
+  std::lock_guard<std::mutex> lk(mu_);
+  fx_owner_[fx] = h;
+  return fx;
+}
+
+bool Engine::ChannelRemoveFX(AudioHandle h, AudioHandle fx) {
+  auto ch = Find(h);
+  if (!ch || fx == 0) return false;
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    auto it =
+        std::find_if(ch->fx.begin(), ch->fx.end(), [&](const FxSlot& s) { return s.handle == fx; });
+    if (it == ch->fx.end()) return false;
+    ch->fx.erase(it);
+  }
+  std::lock_guard<std::mutex> lk(mu_);
+  fx_owner_.erase(fx);
+  return true;
+}
+
+bool Engine::FXSetParameters(AudioHandle fx, const FxParameters& params) {
+  AudioHandle owner;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = fx_owner_.find(fx);
+    if (it == fx_owner_.end()) return false;
+    owner = it->second;
+  }
+  auto ch = Find(owner);
+  if (!ch) return false;
+  std::lock_guard<std::mutex> lk(ch->m);
+  for (auto& s : ch->fx)
+    if (s.handle == fx) return s.effect->SetParameters(params);
+  return false;
+}
+
+bool Engine::FXGetParameters(AudioHandle fx, FxParameters* params) {
+  AudioHandle owner;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = fx_owner_.find(fx);
+    if (it == fx_owner_.end() || !params) return false;
+    owner = it->second;
+  }
+  auto ch = Find(owner);
+  if (!ch) return false;
+  std::lock_guard<std::mutex> lk(ch->m);
+  for (auto& s : ch->fx) {
+    if (s.handle == fx) {
+      *params = s.effect->Parameters();
+      return true;
+    }
+  }
+  return false;
+}
+
+AudioHandle Engine::ChannelSetSync(AudioHandle h, uint32_t type, uint64_t, SyncProc proc,
+                                   void* user) {
+  auto ch = Find(h);
+  if (!ch || type != kSyncEnd || !proc) return 0;
+  AudioHandle s = next_handle_++;
+  std::lock_guard<std::mutex> lk(ch->m);
+  ch->syncs.push_back(SyncSlot{s, proc, user});
+  return s;
+}
+
+bool Engine::ChannelRemoveSync(AudioHandle h, AudioHandle sync) {
+  auto ch = Find(h);
+  if (!ch || sync == 0) return false;
+  std::lock_guard<std::mutex> lk(ch->m);
+  auto it = std::find_if(ch->syncs.begin(), ch->syncs.end(),
+                         [&](const SyncSlot& s) { return s.handle == sync; });
+  if (it == ch->syncs.end()) return false;
+  ch->syncs.erase(it);
+  return true;
+}
+
+int Engine::ChannelGetData(AudioHandle h, void* buffer, uint32_t length) {
+  auto ch = Find(h);
+  if (!ch || !buffer) return -1;
+  bool fft = length == kDataFft512;
+  bool floats = !fft && (length & kDataFloat) && !(length & 0x80000000u);
+  if (!fft && !floats) return -1;
+  int64_t frames = fft ? 512 : (length & 0x3FFFFFFF) / 4 / ch->chans;
+  frames = std::min<int64_t>(frames, kRecentFrames);
+  std::vector<float> data(static_cast<size_t>(frames * ch->chans), 0.0f);
+  {
+    std::unique_lock<std::mutex> lk(ch->m);
+    if (ch->state != kActivePlaying) {  // give a freshly opened channel a moment to decode
+      ch->cv.wait_for(lk, std::chrono::milliseconds(200),
+                      [&] { return ch->Available() >= frames || ch->eof || ch->quit; });
+    }
+    if (ch->state == kActivePlaying) {
+      // The latest frames handed to the output.
+      int64_t have =
+          std::min<int64_t>(frames, std::min<int64_t>(ch->recent_written, kRecentFrames));
+      for (int64_t i = 0; i < have; ++i) {
+        int64_t src = (ch->recent_written - have + i) % kRecentFrames;
+        std::memcpy(&data[(frames - have + i) * ch->chans], &ch->recent[src * ch->chans],
+                    sizeof(float) * ch->chans);
+      }
+    } else {
+      // What will play next, without consuming it.
+      int64_t have = std::min<int64_t>(frames, ch->Available());
+      for (int64_t i = 0; i < have; ++i)
+        std::memcpy(&data[i * ch->chans], ch->At(ch->rd + i), sizeof(float) * ch->chans);
+    }
+  }
+  if (fft) {
+    float mono[512];
+    for (int i = 0; i < 512; ++i) {
+      float s = 0;
+      for (int c = 0; c < ch->chans; ++c) s += data[i * ch->chans + c];
+      mono[i] = s / ch->chans;
+    }
+    Fft512(mono, static_cast<float*>(buffer));
+    return 256 * 4;
+  }
+  std::memcpy(buffer, data.data(), data.size() * sizeof(float));
+  return static_cast<int>(data.size() * sizeof(float));
+}
+
+bool Engine::ChannelGetInfo(AudioHandle h, ChannelInfo* info) {
+  auto ch = Find(h);
+  if (!ch || !info) return false;
+  *info = ChannelInfo{};
+  info->freq = static_cast<uint32_t>(ch->rate);
+  info->chans = static_cast<uint32_t>(ch->chans);
+  info->ctype = ch->ctype;
+  info->origres = static_cast<uint32_t>(ch->origres);
+  info->plugin = ch->plugin;
+  return true;
+}
+
+uint64_t Engine::StreamGetFilePosition(AudioHandle h, uint32_t mode) {
+  auto ch = Find(h);
+  if (!ch || ch->music) return UINT64_MAX;
+  if (mode == kFilePosStart) return ch->file_start;
+  if (mode == kFilePosEnd) return ch->file_end;
+  return UINT64_MAX;
+}
+
+int64_t Engine::ChannelRead(AudioHandle h, float* out, int64_t frames) {
+  auto ch = Find(h);
+  if (!ch || !out || frames < 0) return -1;
+  std::vector<PendingSync> fire;
+  int64_t done = 0;
+  {
+    std::unique_lock<std::mutex> lk(ch->m);
+    if (ch->state == kActivePlaying) return -1;
+    while (done < frames) {
+      ch->cv.wait(lk, [&] {
+        return ch->quit || ch->Available() > 0 || (ch->eof && ch->gen == ch->worker_gen);
+      });
+      if (ch->quit) break;
+      int64_t n = std::min(ch->Available(), frames - done);
+      if (n == 0) break;  // the end
+      Pop(*ch, out + done * ch->chans, n);
+      done += n;
+    }
+    ch->pos_base = ch->pos_min = ch->pos_max = ch->last_reported = ch->gen_start + ch->rd;
+    if (done < frames && ch->eof && !ch->ended) {
+      ch->ended = true;
+      for (auto& s : ch->syncs) fire.push_back(PendingSync{s, ch->handle});
+    }
+  }
+  FireSyncs(fire);
+  return done;
+}
+
+std::string Engine::ChannelGetDecoder(AudioHandle h) {
+  auto ch = Find(h);
+  return ch ? ch->decoder : std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<AudioEngine> CreateAudioEngine() {
+  return std::make_unique<Engine>();
+}
+
+}  // namespace lirotag

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "audio/audio_engine.h"
+
+namespace lirotag {
+
+// The one player of the program: owns the open song's channel and answers every
+// question about it in seconds. With no song (Handle() == 0) every operation returns
+// 0, false or 0.0 without calling the engine, except RemoveEffects.
+class Player {
+ public:
+  explicit Player(AudioEngine& engine) : engine_(engine) {}
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  void Destroy();
+  bool Load(const std::string& path, bool keepCurrent = false, bool autoPlay = false,
+            bool withEffects = true);
+  void SetupEffects();
+  void RemoveEffects();
+  void RemoveEffects(AudioHandle channel);
+  bool Play(bool restart);
+  bool Pause();
+  bool Stop();
+  void Free();
+  AudioHandle Handle() const { return channel_; }
+  // 256 magnitudes; the engine's byte count, or 0 with no song.
+  int GetFft(float* buffer);
+  double LengthSeconds();
+  double PositionSeconds();
+  bool SeekSeconds(double seconds);
+  float GetVolume();
+  bool SetVolume(float volume);
+  int State();
+  bool SetSpeed(float factor);
+  float GetFrequency();
+  bool SetEqualizerBand(int band, int center, int bandwidth, int gain);
+  // {centre, bandwidth, gain}.
+  std::array<float, 3> GetEqualizerBand(int band);
+  bool SetEndSync(SyncProc callback, int tries = 5);
+  bool RemoveEndSync();
+  bool RemoveEndSync(AudioHandle channel);
+  ChannelInfo GetInfo();
+  // `count` floats; the engine's byte count, or 0 with no song.
+  int GetSamples(float* buffer, int count);
+  bool SetReverb(float inGain, float reverbMix, float reverbTime, float highFreqRtRatio);
+  // {in gain, mix, time, high-frequency ratio}.
+  std::array<float, 4> GetReverb();
+  // kbit/s.
+  double AverageBitrate();
+
+  float BaseFrequency() const { return base_frequency_; }
+  AudioHandle EqualizerFx(int band) const {
+    return band >= 1 && band <= 10 ? equalizer_fx_[band - 1] : 0;
+  }
+  AudioHandle ReverbFx() const { return reverb_fx_; }
+  AudioHandle EndSync() const { return end_sync_; }
+
+ private:
+  void Release(AudioHandle channel);
+
+  AudioEngine& engine_;
+  AudioHandle channel_ = 0;
+  float base_frequency_ = 0.0f;
+  std::array<AudioHandle, 10> equalizer_fx_{};
+  AudioHandle end_sync_ = 0;
+  AudioHandle reverb_fx_ = 0;
+};
+
+// Loads the plug-ins lirotag_*.so (.dll, .dylib) of `pluginDir` and returns the song
+// dialog's filter ('|'-separated): all supported types, the basic entry, the engine's
+// further built-in formats, one entry per plug-in format, all files.
+std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir);
+
+}  // namespace lirotag

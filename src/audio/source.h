@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/lirotag_plugin.h"
+
+namespace lirotag {
+
+// A decoder the engine pulls interleaved float frames from, at the song's own rate and
+// channel count. Frame 0 is the first sample a decode from the start produces.
+// Used by one thread at a time.
+class Source {
+ public:
+  virtual ~Source() = default;
+  virtual int Rate() const = 0;
+  virtual int Channels() const = 0;
+  // Frames; -1 while unknown. May become exact once the end has been decoded.
+  virtual int64_t Length() const = 0;
+  // Positions so that the next Read starts exactly at `frame`. False on failure.
+  virtual bool Seek(int64_t frame) = 0;
+  // Up to `frames` frames; 0 at the end or on an unrecoverable error.
+  virtual int64_t Read(float* out, int64_t frames) = 0;
+  virtual std::string Decoder() const = 0;
+  // Byte range of the audio data in the file, for the average bit rate.
+  virtual uint64_t FileStart() const { return 0; }
+  virtual uint64_t FileEnd() const { return 0; }
+  // Bits of the original samples (16, 24, 32 float ...), 0 if unknown.
+  virtual int OriginalResolution() const { return 0; }
+  // Long seeks and reads give up (returning failure) once this says so.
+  virtual void SetCancel(std::function<bool()> cancel) { (void)cancel; }
+};
+
+// FFmpeg: nullptr when FFmpeg cannot decode the file, or when it is a tracker module
+// (those are the music loader's).
+std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err);
+std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, std::string* err);
+
+// libopenmpt, rendering stereo float at `rate`.
+std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, std::string* err);
+
+// A plug-in's stream; `name` labels the decoder.
+std::unique_ptr<Source> OpenPluginFile(const LirotagPlugin* plugin, const std::string& name,
+                                       const std::string& path);
+
+}  // namespace lirotag

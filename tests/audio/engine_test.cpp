@@ -1,0 +1,380 @@
+// The real engine on fixtures generated here with sox, lame and ffmpeg: every render
+// after a seek is compared with FFmpeg's own decode of the whole file from the start.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "audio/audio_engine.h"
+#include "audio/player.h"
+
+namespace lirotag {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Dir() {
+  static fs::path dir = fs::temp_directory_path() / ("lirotag_audio_" + std::to_string(getpid()));
+  return dir;
+}
+
+std::string P(const std::string& name) {
+  return (Dir() / name).string();
+}
+
+bool Shell(const std::string& cmd) {
+  return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// FFmpeg's full decode from the start: the reference every seek must agree with.
+std::vector<float> Reference(const std::string& path) {
+  std::vector<float> out;
+  FILE* f = popen(("ffmpeg -v error -i '" + path + "' -f f32le - 2>/dev/null").c_str(), "r");
+  if (!f) return out;
+  float buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, sizeof(float), 4096, f)) > 0) out.insert(out.end(), buf, buf + n);
+  pclose(f);
+  return out;
+}
+
+void Put(std::string* s, std::initializer_list<int> bytes) {
+  for (int b : bytes) s->push_back(static_cast<char>(b));
+}
+
+// A four-channel ProTracker module: one looped waveform, a note every eight rows.
+std::string MakeMod() {
+  std::string m(20, '\0');
+  m.replace(0, 4, "test");
+  for (int s = 0; s < 31; ++s) {
+    std::string h(30, '\0');
+    if (s == 0) {
+      h[22] = 0, h[23] = 32;  // 64 bytes
+      h[25] = 64;             // volume
+      h[26] = 0, h[27] = 0;   // loop from 0
+      h[28] = 0, h[29] = 32;  // over 64 bytes
+    } else {
+      h[29] = 1;
+    }
+    m += h;
+  }
+  Put(&m, {1, 127});
+  m += std::string(128, '\0');
+  m += "M.K.";
+  const int periods[] = {428, 381, 339, 320, 285, 254, 226, 214};
+  for (int row = 0; row < 64; ++row) {
+    for (int ch = 0; ch < 4; ++ch) {
+      if (row % 8 == 0 && ch == (row / 8) % 2) {
+        int period = periods[(row / 8) % 8];
+        Put(&m, {(period >> 8) & 0x0F, period & 0xFF, 0x10, 0});
+      } else {
+        Put(&m, {0, 0, 0, 0});
+      }
+    }
+  }
+  for (int i = 0; i < 64; ++i)
+    m.push_back(
+        static_cast<char>(static_cast<int>(std::lround(100 * std::sin(i * 2 * M_PI / 64)))));
+  return m;
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    fs::create_directories(Dir());
+    std::string src = P("src.wav");
+    ok_ = Shell("sox -n -r 44100 -c 2 '" + src + "' synth 6 sine 200-4000 sine 330 gain -4");
+    const std::pair<const char*, std::string> enc[] = {
+        {"cbr.mp3", "lame --quiet -b 128 SRC OUT"},
+        {"vbr_notoc.mp3", "lame --quiet -V 4 -t SRC OUT"},
+        {"vbr.mp3", "lame --quiet -V 2 SRC OUT"},
+        {"aac.m4a", "ffmpeg -v error -y -i SRC -c:a aac -b:a 128k OUT"},
+        {"vorbis.ogg", "ffmpeg -v error -y -i SRC -c:a libvorbis OUT"},
+        {"opus.opus", "ffmpeg -v error -y -i SRC -c:a libopus OUT"},
+        {"flac.flac", "ffmpeg -v error -y -i SRC OUT"},
+        {"pcm.wav", "ffmpeg -v error -y -i SRC -ar 22050 -ac 1 OUT"},
+        {"wma.wma", "ffmpeg -v error -y -i SRC -c:a wmav2 OUT"},
+        {"wv.wv", "ffmpeg -v error -y -i SRC -c:a wavpack OUT"},
+        {"tta.tta", "ffmpeg -v error -y -i SRC -c:a tta OUT"},
+    };
+    for (const auto& [name, cmd] : enc) {
+      std::string c = cmd;
+      c.replace(c.find("SRC"), 3, "'" + src + "'");
+      c.replace(c.find("OUT"), 3, "'" + P(name) + "'");
+      ok_ = Shell(c) && ok_;
+    }
+    std::ofstream(P("tune.mod"), std::ios::binary) << MakeMod();
+  }
+  static void TearDownTestSuite() { fs::remove_all(Dir()); }
+
+  void SetUp() override {
+    ASSERT_TRUE(ok_) << "fixture tools (sox, lame, ffmpeg) failed";
+    engine_ = CreateAudioEngine();
+    engine_->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
+  }
+  void TearDown() override { engine_->Free(); }
+
+  std::vector<float> ReadAll(Player& p, int64_t frames) {
+    ChannelInfo info = p.GetInfo();
+    std::vector<float> out(static_cast<size_t>(frames) * info.chans);
+    int64_t got = 0;
+    while (got < frames) {
+      int64_t n = engine_->ChannelRead(p.Handle(), out.data() + got * info.chans, frames - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    out.resize(static_cast<size_t>(got) * info.chans);
+    return out;
+  }
+
+  static inline bool ok_ = false;
+  std::unique_ptr<AudioEngine> engine_;
+};
+
+struct FormatCase {
+  const char* file;
+  float tolerance;  // per sample; AAC's noise substitution is random after any jump
+};
+
+const FormatCase kFormats[] = {
+    {"pcm.wav", 0}, {"flac.flac", 0},   {"cbr.mp3", 0},    {"vbr_notoc.mp3", 0},
+    {"vbr.mp3", 0}, {"aac.m4a", 2e-3f}, {"vorbis.ogg", 0}, {"opus.opus", 1e-6f},
+    {"wma.wma", 0}, {"wv.wv", 0},       {"tta.tta", 0},    {"tune.mod", 0},
+};
+
+TEST_F(EngineTest, SeeksLandOnTheSamplesOfADecodeFromTheStart) {
+  for (const auto& c : kFormats) {
+    SCOPED_TRACE(c.file);
+    std::vector<float> ref = Reference(P(c.file));
+    Player p(*engine_);
+    ASSERT_TRUE(p.Load(P(c.file), true, false, false));
+    ChannelInfo info = p.GetInfo();
+    ASSERT_GT(info.chans, 0u);
+    int64_t total = static_cast<int64_t>(ref.size() / info.chans);
+    ASSERT_GT(total, info.freq);
+    // Seek backwards and forwards in one channel, as a user does.
+    for (double t : {2.71828, 0.0, 4.0503, 0.10001, 1.5, 3.14159}) {
+      SCOPED_TRACE(t);
+      ASSERT_TRUE(p.SeekSeconds(t));
+      int64_t at = std::llround(t * info.freq);
+      EXPECT_NEAR(p.PositionSeconds(), static_cast<double>(at) / info.freq, 1e-9);
+      int64_t want = std::min<int64_t>(info.freq / 5, total - at);
+      std::vector<float> got = ReadAll(p, want);
+      ASSERT_EQ(got.size(), static_cast<size_t>(want) * info.chans);
+      float worst = 0;
+      for (size_t i = 0; i < got.size(); ++i)
+        worst = std::max(worst, std::fabs(got[i] - ref[at * info.chans + i]));
+      EXPECT_LE(worst, c.tolerance);
+    }
+  }
+}
+
+TEST_F(EngineTest, LengthIsTheDecodedLength) {
+  for (const auto& c : kFormats) {
+    SCOPED_TRACE(c.file);
+    std::vector<float> ref = Reference(P(c.file));
+    Player p(*engine_);
+    ASSERT_TRUE(p.Load(P(c.file), true, false, false));
+    ChannelInfo info = p.GetInfo();
+    double truth = static_cast<double>(ref.size() / info.chans) / info.freq;
+    // An ASF header only knows the length to the millisecond and its packets carry
+    // no sample counts: exact once a decode has reached the end.
+    if (std::string(c.file) == "wma.wma") {
+      EXPECT_NEAR(p.LengthSeconds(), truth, 0.1);
+      ReadAll(p, static_cast<int64_t>(truth * info.freq) + info.freq);
+    }
+    // FFmpeg's module demuxer renders a tenth of a second past libopenmpt's song end;
+    // our length is libopenmpt's.
+    double slack = std::string(c.file) == "tune.mod" ? 0.11 : 1.0 / info.freq;
+    EXPECT_NEAR(p.LengthSeconds(), truth, slack);
+    // And the decode from the start really ends there.
+    ASSERT_TRUE(p.SeekSeconds(0));
+    std::vector<float> all = ReadAll(p, static_cast<int64_t>(truth * info.freq) + info.freq);
+    EXPECT_NEAR(static_cast<double>(all.size() / info.chans) / info.freq, p.LengthSeconds(), 1e-9);
+  }
+}
+
+TEST_F(EngineTest, BadFilesFailOrPlayWhatDecodes) {
+  std::string mp3;
+  {
+    std::ifstream in(P("cbr.mp3"), std::ios::binary);
+    mp3.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string garbage;
+  for (int i = 0; i < 100000; ++i) garbage.push_back(static_cast<char>((i * 7919) >> 3));
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"empty.mp3", "", false},
+      {"garbage.mp3", garbage, false},
+      {"text.wav", "RIFF but not really a wave file at all\n", false},
+      {"renamed.ogg", mp3, true},
+      {"truncated.mp3", mp3.substr(0, mp3.size() / 3), true},
+      {"header_only.flac", "fLaC", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(P(c.name), std::ios::binary) << c.bytes;
+    Player p(*engine_);
+    EXPECT_EQ(p.Load(P(c.name), true, false, false), c.loads);
+    if (!c.loads) continue;
+    std::vector<float> all = ReadAll(p, 44100 * 30);
+    ChannelInfo info = p.GetInfo();
+    EXPECT_GT(all.size(), 0u);
+    EXPECT_NEAR(p.LengthSeconds(), static_cast<double>(all.size() / info.chans) / info.freq, 0.05);
+  }
+  Player p(*engine_);
+  EXPECT_FALSE(p.Load(P("does_not_exist.mp3")));
+  EXPECT_EQ(p.Handle(), 0u);
+}
+
+TEST_F(EngineTest, EffectsAtTheirDefaultsLeaveTheSamplesAlone) {
+  std::vector<float> ref = Reference(P("cbr.mp3"));
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("cbr.mp3"), false, false, true));
+  ASSERT_NE(p.ReverbFx(), 0u);
+  EXPECT_EQ(p.GetReverb()[1], -96.0f);
+  std::vector<float> got = ReadAll(p, 44100);
+  ASSERT_EQ(got.size(), 88200u);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), ref.begin()));
+  // Volume scales; a band with gain changes the sound.
+  ASSERT_TRUE(p.SetVolume(0.5f));
+  EXPECT_EQ(p.GetVolume(), 0.5f);
+  std::vector<float> half = ReadAll(p, 1000);
+  for (size_t i = 0; i < half.size(); ++i) ASSERT_EQ(half[i], ref[88200 + i] * 0.5f);
+  ASSERT_TRUE(p.SetEqualizerBand(2, 1000, 12, 12));
+  EXPECT_EQ(p.GetEqualizerBand(2), (std::array<float, 3>{1000, 12, 12}));
+}
+
+TEST_F(EngineTest, MemoryStreamFromAWavImage) {
+  std::ifstream in(P("pcm.wav"), std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  AudioHandle h = engine_->StreamCreateMemory(bytes.data(), bytes.size(), 0);
+  ASSERT_NE(h, 0u);
+  bytes.assign(bytes.size(), 0);  // the engine holds its own copy
+  EXPECT_NEAR(engine_->ChannelBytes2Seconds(h, engine_->ChannelGetLength(h, kPosByte)), 6.0,
+              1.0 / 22050);
+  EXPECT_TRUE(engine_->ChannelPlay(h, false));
+  EXPECT_TRUE(engine_->StreamFree(h));
+  EXPECT_FALSE(engine_->MusicFree(h));
+  EXPECT_EQ(engine_->StreamCreateMemory("junk", 4, 0), 0u);
+}
+
+TEST_F(EngineTest, TrackerModulesComeThroughTheMusicLoader) {
+  EXPECT_EQ(engine_->StreamCreateFile(P("tune.mod"), 0, 0, 0), 0u);
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("tune.mod"), true, false, false));
+  EXPECT_EQ(engine_->ChannelGetDecoder(p.Handle()), "libopenmpt");
+  EXPECT_FALSE(engine_->StreamFree(p.Handle()));  // the wrong kind fails harmlessly
+}
+
+bool WaitFor(const std::function<bool()>& cond, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return cond();
+}
+
+TEST_F(EngineTest, PlayPauseSeekAndEndOnTheSilentOutput) {
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("flac.flac"), true, false, false));
+  EXPECT_EQ(p.State(), kActiveStopped);
+  EXPECT_EQ(p.PositionSeconds(), 0.0);
+  ASSERT_TRUE(p.Play(false));
+  EXPECT_NE(p.State(), kActiveStopped);
+  ASSERT_TRUE(WaitFor([&] { return p.PositionSeconds() > 0.05; }, 10));
+  double last = 0;
+  for (int i = 0; i < 20; ++i) {  // never backwards while playing
+    double now = p.PositionSeconds();
+    EXPECT_GE(now, last);
+    last = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_TRUE(p.Pause());
+  EXPECT_EQ(p.State(), kActivePaused);
+  double frozen = p.PositionSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(p.PositionSeconds(), frozen);
+  // Resume plays on from the very sample where the pause left off.
+  std::vector<float> ref = Reference(P("flac.flac"));
+  std::vector<float> got = ReadAll(p, 100);
+  int64_t at = std::llround(frozen * 44100);
+  ASSERT_EQ(got.size(), 200u);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), ref.begin() + at * 2));
+
+  ASSERT_TRUE(p.SeekSeconds(3.25));
+  EXPECT_DOUBLE_EQ(p.PositionSeconds(), 3.25);
+  EXPECT_FALSE(p.SeekSeconds(60.0));
+  ASSERT_TRUE(p.SeekSeconds(p.LengthSeconds() - 0.2));
+  ASSERT_TRUE(p.Play(false));
+  ASSERT_TRUE(WaitFor([&] { return p.State() == kActiveStopped; }, 10));
+  EXPECT_NEAR(p.PositionSeconds(), p.LengthSeconds(), 1e-9);
+  // Playing an ended song starts it again.
+  ASSERT_TRUE(p.Play(false));
+  EXPECT_LT(p.PositionSeconds(), 1.0);
+  ASSERT_TRUE(p.Stop());
+  EXPECT_EQ(p.State(), kActiveStopped);
+}
+
+std::atomic<int> g_end_syncs{0};
+
+TEST_F(EngineTest, FileCutShortWhilePlayingEndsPlayback) {
+  fs::copy_file(P("cbr.mp3"), P("cut.mp3"), fs::copy_options::overwrite_existing);
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("cut.mp3"), true, false, false));
+  ASSERT_TRUE(p.SetEndSync([](AudioHandle, AudioHandle, uint32_t, void*) { g_end_syncs++; }));
+  ASSERT_TRUE(p.Play(false));
+  fs::resize_file(P("cut.mp3"), 4000);
+  fs::remove(P("cut.mp3"));
+  ASSERT_TRUE(WaitFor([&] { return p.State() == kActiveStopped; }, 20));
+  EXPECT_TRUE(WaitFor([&] { return g_end_syncs.load() == 1; }, 1));
+  p.Free();
+}
+
+TEST_F(EngineTest, PluginsDecodeTheirFormatsAndRefusedOnesAreSkipped) {
+  std::string filter = LoadPlugins(*engine_, LIROTAG_TEST_PLUGIN_DIR);
+  EXPECT_NE(filter.find(";*.ltone;*.ltn|"), std::string::npos);
+  EXPECT_NE(filter.find("|Test tone(*.ltone;*.ltn)|*.ltone;*.ltn|所有文件(*.*)|*.*"),
+            std::string::npos);
+  fs::create_directories(Dir() / "bad");
+  std::ofstream(Dir() / "bad" / "lirotag_broken.so") << "not a library";
+  std::string plain = LoadPlugins(*engine_, (Dir() / "bad").string());
+  EXPECT_EQ(plain.find("ltone"), std::string::npos);
+
+  std::ofstream(P("a.ltone")) << "LTONE 8000 3 16000\n";
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("a.ltone"), true, false, false));
+  EXPECT_DOUBLE_EQ(p.LengthSeconds(), 2.0);
+  ASSERT_TRUE(p.SeekSeconds(1.2345));
+  std::vector<float> got = ReadAll(p, 10);
+  ASSERT_EQ(got.size(), 30u);
+  int64_t f = std::llround(1.2345 * 8000);
+  EXPECT_EQ(got[0], static_cast<float>((f * 7) % 1000) / 1000.0f - 0.5f);
+  EXPECT_EQ(got[2], static_cast<float>((f * 7 + 26) % 1000) / 1000.0f - 0.5f);
+}
+
+TEST_F(EngineTest, FftFindsTheTone) {
+  Shell("sox -n -r 44100 -c 1 '" + P("tone.wav") + "' synth 1 sine 4306.640625");
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("tone.wav"), true, false, false));
+  float mags[256];
+  ASSERT_EQ(p.GetFft(mags), 1024);
+  EXPECT_EQ(std::max_element(mags, mags + 256) - mags, 50);  // 4306.64 Hz = bin 50 of 512
+  float samples[64];
+  EXPECT_EQ(p.GetSamples(samples, 64), 256);
+}
+
+}  // namespace
+}  // namespace lirotag
