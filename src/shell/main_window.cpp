@@ -2,13 +2,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 
+#include "files/dropped_files.h"
+#include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/lyric_edit.h"
 
@@ -16,7 +22,7 @@ namespace lirotag {
 
 namespace {
 
-constexpr char kTitle[] = "Lirotag 4.1";
+constexpr const char* kTitle = kProgramTitle;
 constexpr char kNoFile[] = "(无文件)";
 
 constexpr char kShortcutHelp[] =
@@ -44,7 +50,8 @@ constexpr Tooltip kTooltips[] = {
     {"按钮_设置附加信息", "设置LRC歌词的附加信息\r\n[ti:] [ar:] [al:] [by:]"},
     {"按钮_保存歌词", "保存到.LRC文件"},
     {"按钮_删除时间标签",
-     "去除选中文本前，最左边的时间标签\r\n例如：\r\n“[33:44.55][00:11.22]Content”\r\n处理后变成\r\n“["
+     "去除选中文本前，最左边的时间标签\r\n例如：\r\n“[33:44.55][00:11.22]"
+     "Content”\r\n处理后变成\r\n“["
      "00:11.22]Content”"},
     {"按钮_替换标签",
      "用当前时间替换选中文本前的所有时间标签\r\n例如，当前播放到第1分05秒，那么\r\n“[33:44.55][00:"
@@ -69,7 +76,9 @@ constexpr Tooltip kTooltips[] = {
      "00:11.22]Content”\r\n处理后变成\r\n“[33:44.55][00:11.22]Content”"},
 };
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
   auto* button = new QPushButton(Q(caption), parent);
@@ -114,8 +123,7 @@ QString LyricFontFamily() {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowEnv env, QWidget* parent)
-    : QWidget(parent), env_(std::move(env)) {
+MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), env_(std::move(env)) {
   setObjectName(QStringLiteral("窗口_启动窗口"));
   setWindowTitle(Q(kTitle));
   setAccessibleName(Q(kTitle));
@@ -133,15 +141,30 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent)
   }
   resize(kDesignWidth, kDesignHeight);
 
+  // No sound device is not an error: the engine then plays on a silent output.
+  env_.engine->Init(kDefaultDevice, 44100, 0, nullptr, nullptr);
+  transport_->SetSongFilter(LoadPlugins(*env_.engine, JoinPath(env_.programDir, "Plugins")));
+  transport_->UpdatePlayButton();
+  transport_->OnVolumeChanged();
+  setAcceptDrops(true);
+  connect(lyric_edit_, &ui::LyricEdit::FilesDropped, this, &MainWindow::OnFilesDropped);
+
   if (env_.fs) LoadSettingsFile(*env_.fs, env_.configPath, &settings_);
   lyric_edit_->SetColours(settings_.BackGroundColor, settings_.NormalTextColor,
                           settings_.HighLightTextColor);
   SetTooltips();
+  refresh_timer_->start();
 }
 
 MainWindow::~MainWindow() {
+  refresh_timer_->stop();
+  env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
   if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
+}
+
+const std::string& MainWindow::SongPath() const {
+  return transport_->SongPath();
 }
 
 void MainWindow::BuildControls() {
@@ -161,7 +184,8 @@ void MainWindow::BuildControls() {
   QPushButton* save = MakeButton(lyrics, "按钮_保存歌词", "保存歌词", {8, 72, 80, 24});
 
   QGroupBox* selection = MakeGroup(this, "分组框_对选中部分", "对选中部分", {9, 171, 98, 187});
-  QPushButton* deleteTag = MakeButton(selection, "按钮_删除时间标签", "删除标签(&D)", {8, 16, 80, 24});
+  QPushButton* deleteTag =
+      MakeButton(selection, "按钮_删除时间标签", "删除标签(&D)", {8, 16, 80, 24});
   QPushButton* replaceTag = MakeButton(selection, "按钮_替换标签", "替换标签(&R)", {8, 44, 80, 24});
   QPushButton* addTag = MakeButton(selection, "按钮_加入标签", "加入标签(&A)", {8, 72, 80, 24});
   QPushButton* splitTags = MakeButton(selection, "按钮_拆分标签", "拆分标签", {8, 100, 80, 24});
@@ -184,12 +208,20 @@ void MainWindow::BuildControls() {
   lyric_edit_->setGeometry(120, 70, 328, 176);
 
   // The designed Tab order, the lyric box last.
-  const QList<QWidget*> tabOrder = {open_song_, play_pause_, close_song_, volume_,   progress_,
-                                    loadText,   setInfo,     save,        deleteTag, replaceTag,
-                                    addTag,     splitTags,   sortTags,    jump,      offset,
-                                    blank,      fold,        settingsButton, help,   about,
-                                    lyric_edit_};
+  const QList<QWidget*> tabOrder = {
+      open_song_, play_pause_, close_song_, volume_,        progress_, loadText, setInfo,
+      save,       deleteTag,   replaceTag,  addTag,         splitTags, sortTags, jump,
+      offset,     blank,       fold,        settingsButton, help,      about,    lyric_edit_};
   for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+  transport_ = new Transport(
+      *env_.player, settings_,
+      {this, open_song_, play_pause_, close_song_, volume_, progress_, current_time_, total_time_},
+      this);
+  refresh_timer_ = new QTimer(this);
+  refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
+  refresh_timer_->setInterval(100);
+  connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
 
   connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
   connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
@@ -198,7 +230,8 @@ void MainWindow::BuildControls() {
 
 void MainWindow::SetTooltips() {
   for (const Tooltip& tip : kTooltips) {
-    if (auto* control = findChild<QWidget*>(Q(tip.control))) control->setToolTip(ui::DisplayText(tip.text));
+    if (auto* control = findChild<QWidget*>(Q(tip.control)))
+      control->setToolTip(ui::DisplayText(tip.text));
   }
 }
 
@@ -231,14 +264,34 @@ void MainWindow::LayOut() {
 }
 
 bool MainWindow::NeedsExitConfirmation() const {
-  return settings_.AskOnExit && !song_path_.empty();
+  return settings_.AskOnExit && !SongPath().empty();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!ui::LocalFilesOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QStringList paths = ui::LocalFilesOf(event->mimeData());
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  OnFilesDropped(paths);
+}
+
+void MainWindow::OnFilesDropped(const QStringList& paths) {
+  std::vector<std::string> names;
+  for (const QString& path : paths) names.push_back(path.toStdString());
+  const DroppedFiles dropped = ClassifyDroppedFiles(names);
+  if (!dropped.song.empty()) transport_->OpenSong(dropped.song);
+  // The lyric file of a drop is loaded once lyric loading exists; a song is opened
+  // either way.
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (NeedsExitConfirmation()) {
-    const auto answer = ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),
-                                             ui::DisplayText(kExitQuestion),
-                                             QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer =
+        ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),
+                             ui::DisplayText(kExitQuestion), QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok) {
       event->ignore();
       return;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_engine.h"
+#include "audio/player.h"
 #include "files/file_io.h"
 #include "shell/settings.h"
 
@@ -11,19 +13,24 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QTimer;
 
 namespace lirotag {
 
 namespace ui {
 class LyricEdit;
 }
+class Transport;
 
-// What the main window needs from outside: where its settings live and how to reach
-// the disk. Tests point these at temporary folders.
+// What the main window needs from outside: where its settings live, how to reach the
+// disk, and the audio engine with the one Player, which outlive the window. Tests point
+// these at temporary folders.
 struct MainWindowEnv {
   std::string configPath;
   std::string programDir;
   FileSystem* fs = nullptr;
+  AudioEngine* engine = nullptr;
+  Player* player = nullptr;
 };
 
 class MainWindow : public QWidget {
@@ -37,8 +44,9 @@ class MainWindow : public QWidget {
   ~MainWindow() override;
 
   Settings& settings() { return settings_; }
-  const std::string& SongPath() const { return song_path_; }
+  const std::string& SongPath() const;
   ui::LyricEdit* lyricEdit() const { return lyric_edit_; }
+  Transport* transport() const { return transport_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -47,6 +55,8 @@ class MainWindow : public QWidget {
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
@@ -56,10 +66,10 @@ class MainWindow : public QWidget {
   void ShowSettings();
   void ShowShortcutHelp();
   void ShowAbout();
+  void OnFilesDropped(const QStringList& paths);
 
   MainWindowEnv env_;
   Settings settings_;
-  std::string song_path_;
   bool font_set_up_ = false;
 
   QGroupBox* play_group_ = nullptr;
@@ -71,6 +81,8 @@ class MainWindow : public QWidget {
   QLabel* current_time_ = nullptr;
   QLabel* total_time_ = nullptr;
   ui::LyricEdit* lyric_edit_ = nullptr;
+  QTimer* refresh_timer_ = nullptr;
+  Transport* transport_ = nullptr;
   QWidget* settings_window_ = nullptr;
 };
 

@@ -27,11 +27,24 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
   return static_cast<QMessageBox::StandardButton>(result);
 }
 
-void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer) { next_answer_ = answer; }
-QString MessageBox::LastCaption() { return last_caption_; }
-QString MessageBox::LastText() { return last_text_; }
-QMessageBox::Icon MessageBox::LastIcon() { return last_icon_; }
-int MessageBox::ShownCount() { return shown_count_; }
+void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer) {
+  next_answer_ = answer;
+}
+void MessageBox::ClearNextAnswer() {
+  next_answer_.reset();
+}
+QString MessageBox::LastCaption() {
+  return last_caption_;
+}
+QString MessageBox::LastText() {
+  return last_text_;
+}
+QMessageBox::Icon MessageBox::LastIcon() {
+  return last_icon_;
+}
+int MessageBox::ShownCount() {
+  return shown_count_;
+}
 
 QString DisplayText(const char* utf8) {
   QString text = QString::fromUtf8(utf8);

@@ -16,6 +16,7 @@ class MessageBox {
 
   // Test hook: the next box is not shown but answered at once with `answer`.
   static void SetNextAnswer(QMessageBox::StandardButton answer);
+  static void ClearNextAnswer();
   // What the last box said (also recorded when the box was really shown).
   static QString LastCaption();
   static QString LastText();

@@ -45,7 +45,9 @@ void SetNextFileDialogResult(std::optional<std::string> path) {
   next_result = std::move(path);
 }
 
-const FileDialogOptions& LastFileDialogOptions() { return last_options; }
+const FileDialogOptions& LastFileDialogOptions() {
+  return last_options;
+}
 
 bool FileDialog(const FileDialogOptions& options, std::string* path) {
   last_options = options;

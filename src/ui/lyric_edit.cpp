@@ -1,5 +1,8 @@
 #include "ui/lyric_edit.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -15,6 +18,15 @@ QString ToEditorText(const std::string& text) {
 }
 
 }  // namespace
+
+QStringList LocalFilesOf(const QMimeData* mime) {
+  QStringList paths;
+  if (!mime || !mime->hasUrls()) return paths;
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) paths.append(url.toLocalFile());
+  }
+  return paths;
+}
 
 QColor FromColorRef(qint32 colorRef) {
   const quint32 c = static_cast<quint32>(colorRef);
@@ -43,7 +55,9 @@ void LyricEdit::SetColours(qint32 background, qint32 normalText, qint32 highligh
   RefreshHighlight();
 }
 
-int LyricEdit::LineCount() const { return document()->blockCount(); }
+int LyricEdit::LineCount() const {
+  return document()->blockCount();
+}
 
 std::string LyricEdit::Line(int n) const {
   const QTextBlock block = document()->findBlockByNumber(n);
@@ -100,7 +114,8 @@ void LyricEdit::RefreshHighlight() {
   const int count = LineCount();
   if (highlight_first_ <= highlight_last_ && highlight_first_ < count) {
     const QTextBlock firstBlock = document()->findBlockByNumber(std::max(0, highlight_first_));
-    const QTextBlock lastBlock = document()->findBlockByNumber(std::min(highlight_last_, count - 1));
+    const QTextBlock lastBlock =
+        document()->findBlockByNumber(std::min(highlight_last_, count - 1));
     QTextEdit::ExtraSelection selection;
     selection.cursor = QTextCursor(document());
     selection.cursor.setPosition(firstBlock.position());
@@ -112,7 +127,9 @@ void LyricEdit::RefreshHighlight() {
   setExtraSelections(selections);
 }
 
-int LyricEdit::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
+int LyricEdit::FirstVisibleLine() const {
+  return firstVisibleBlock().blockNumber();
+}
 
 void LyricEdit::ScrollLines(int delta) {
   // In a plain-text edit the vertical scroll bar counts lines, so this moves the view
@@ -121,9 +138,13 @@ void LyricEdit::ScrollLines(int delta) {
   bar->setValue(bar->value() + delta);
 }
 
-bool LyricEdit::HasFocus() const { return hasFocus(); }
+bool LyricEdit::HasFocus() const {
+  return hasFocus();
+}
 
-void LyricEdit::SetFocus() { setFocus(Qt::OtherFocusReason); }
+void LyricEdit::SetFocus() {
+  setFocus(Qt::OtherFocusReason);
+}
 
 void LyricEdit::focusInEvent(QFocusEvent* event) {
   QPlainTextEdit::focusInEvent(event);
@@ -133,6 +154,32 @@ void LyricEdit::focusInEvent(QFocusEvent* event) {
 void LyricEdit::focusOutEvent(QFocusEvent* event) {
   QPlainTextEdit::focusOutEvent(event);
   emit FocusLost();
+}
+
+void LyricEdit::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFilesOf(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+    return;
+  }
+  QPlainTextEdit::dragEnterEvent(event);
+}
+
+void LyricEdit::dragMoveEvent(QDragMoveEvent* event) {
+  if (!LocalFilesOf(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+    return;
+  }
+  QPlainTextEdit::dragMoveEvent(event);
+}
+
+void LyricEdit::dropEvent(QDropEvent* event) {
+  const QStringList paths = LocalFilesOf(event->mimeData());
+  if (!paths.isEmpty()) {
+    event->acceptProposedAction();
+    emit FilesDropped(paths);
+    return;
+  }
+  QPlainTextEdit::dropEvent(event);
 }
 
 }  // namespace lirotag::ui

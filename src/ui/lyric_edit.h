@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QStringList>
 
 #include "lyrics/lyric_box.h"
 
 namespace lirotag::ui {
+
+// The local files named by a drag (empty when it carries none).
+QStringList LocalFilesOf(const QMimeData* mime);
 
 // A stored COLORREF (0x00BBGGRR) as a Qt colour.
 QColor FromColorRef(qint32 colorRef);
@@ -41,10 +45,16 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
  signals:
   void FocusGained();
   void FocusLost();
+  // Files dropped on the box belong to the window (songs and lyric files), not to the
+  // text: the box does not insert their names.
+  void FilesDropped(const QStringList& paths);
 
  protected:
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void RefreshHighlight();

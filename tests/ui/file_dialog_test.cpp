@@ -1,9 +1,9 @@
+#include "ui/file_dialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include "ui/file_dialog.h"
 
 using lirotag::ui::FileDialog;
 using lirotag::ui::FileDialogOptions;
@@ -22,8 +22,9 @@ class FileDialogTest : public QObject {
 
  private slots:
   void filtersBecomeQtNameFilters() {
-    QCOMPARE(lirotag::ui::ToQtNameFilters("LRC歌词|*.LRC|所有文件|*.*"),
-             QStringList({QStringLiteral("LRC歌词 (*.LRC *.lrc)"), QStringLiteral("所有文件 (*.*)")}));
+    QCOMPARE(
+        lirotag::ui::ToQtNameFilters("LRC歌词|*.LRC|所有文件|*.*"),
+        QStringList({QStringLiteral("LRC歌词 (*.LRC *.lrc)"), QStringLiteral("所有文件 (*.*)")}));
     QCOMPARE(lirotag::ui::ToQtNameFilters("基本(*.mp3;*.ogg)|*.mp3;*.ogg|"),
              QStringList({QStringLiteral("基本(*.mp3;*.ogg) (*.mp3 *.MP3 *.ogg *.OGG)")}));
     QCOMPARE(lirotag::ui::ToQtNameFilters(""), QStringList());

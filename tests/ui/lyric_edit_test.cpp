@@ -1,7 +1,7 @@
+#include "ui/lyric_edit.h"
+
 #include <QTextBlock>
 #include <QtTest>
-
-#include "ui/lyric_edit.h"
 
 using lirotag::ui::LyricEdit;
 

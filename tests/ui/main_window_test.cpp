@@ -1,3 +1,5 @@
+#include "shell/main_window.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -7,10 +9,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "audio/audio_engine.h"
+#include "audio/player.h"
 #include "files/file_io.h"
-#include "shell/main_window.h"
+#include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/lyric_edit.h"
+#include "wav_file.h"
 
 using lirotag::MainWindow;
 using lirotag::ui::MessageBox;
@@ -37,6 +42,8 @@ class MainWindowTest : public QObject {
  private:
   QTemporaryDir dir_;
   lirotag::RealFileSystem fs_;
+  std::unique_ptr<lirotag::AudioEngine> engine_ = lirotag::CreateAudioEngine();
+  lirotag::Player player_{*engine_};
 
   QString IniPath() const { return dir_.filePath(QStringLiteral("Lirotag4.ini")); }
   std::unique_ptr<MainWindow> MakeWindow() {
@@ -44,11 +51,17 @@ class MainWindowTest : public QObject {
     env.fs = &fs_;
     env.programDir = dir_.path().toStdString();
     env.configPath = IniPath().toStdString();
+    env.engine = engine_.get();
+    env.player = &player_;
     return std::make_unique<MainWindow>(std::move(env));
   }
 
  private slots:
   void init() { QFile::remove(IniPath()); }
+  void cleanup() {
+    player_.Free();
+    MessageBox::ClearNextAnswer();
+  }
 
   void controlsHaveTheirCaptionsAndPlaces_data() {
     QTest::addColumn<QString>("name");
@@ -62,7 +75,7 @@ class MainWindowTest : public QObject {
       QRect geometry;
     } rows[] = {
         {"按钮_打开歌曲", "打开", "分组框_播放控制", {12, 20, 64, 24}},
-        {"按钮_播放暂停", "( 播放暂停)", "分组框_播放控制", {76, 20, 64, 24}},
+        {"按钮_播放暂停", "播放(&P)", "分组框_播放控制", {76, 20, 64, 24}},
         {"按钮_关闭歌曲", "关闭", "分组框_播放控制", {140, 20, 64, 24}},
         {"滑块条_音量", "", "分组框_播放控制", {204, 20, 96, 24}},
         {"分组框_歌词", "歌词", "窗口_启动窗口", {9, 64, 98, 104}},
@@ -155,12 +168,13 @@ class MainWindowTest : public QObject {
   void tabOrderEndsInTheLyricBox() {
     auto window = MakeWindow();
     window->show();
-    const char* order[] = {"按钮_打开歌曲", "按钮_播放暂停", "按钮_关闭歌曲", "滑块条_音量",
-                           "滑块条_进度", "按钮_载入文本", "按钮_设置附加信息", "按钮_保存歌词",
-                           "按钮_删除时间标签", "按钮_替换标签", "按钮_加入标签", "按钮_拆分标签",
-                           "按钮_按时间排序", "按钮_跳到进度", "按钮_整合偏移", "按钮_删除空行",
-                           "按钮_折叠相同文本", "按钮_设置", "按钮_快捷键", "按钮_关于",
-                           "编辑框_歌词"};
+    const char* order[] = {"按钮_打开歌曲",     "按钮_播放暂停",     "按钮_关闭歌曲",
+                           "滑块条_音量",       "滑块条_进度",       "按钮_载入文本",
+                           "按钮_设置附加信息", "按钮_保存歌词",     "按钮_删除时间标签",
+                           "按钮_替换标签",     "按钮_加入标签",     "按钮_拆分标签",
+                           "按钮_按时间排序",   "按钮_跳到进度",     "按钮_整合偏移",
+                           "按钮_删除空行",     "按钮_折叠相同文本", "按钮_设置",
+                           "按钮_快捷键",       "按钮_关于",         "编辑框_歌词"};
     QWidget* w = window->findChild<QWidget*>(QString::fromUtf8(order[0]));
     for (size_t i = 1; i < std::size(order); ++i) {
       w = w->nextInFocusChain();
@@ -172,38 +186,52 @@ class MainWindowTest : public QObject {
   void tooltipsAreTheDesignedTexts_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("open") << "按钮_打开歌曲" << "选择一个音乐文件";
-    QTest::newRow("close") << "按钮_关闭歌曲" << "关闭打开的文件";
-    QTest::newRow("progress") << "滑块条_进度" << "控制播放进度";
-    QTest::newRow("load") << "按钮_载入文本" << "从TXT文本或LRC歌词文件读入";
-    QTest::newRow("info") << "按钮_设置附加信息" << "设置LRC歌词的附加信息\n[ti:] [ar:] [al:] [by:]";
-    QTest::newRow("save") << "按钮_保存歌词" << "保存到.LRC文件";
-    QTest::newRow("delete") << "按钮_删除时间标签"
-                            << "去除选中文本前，最左边的时间标签\n例如：\n“[33:44.55][00:11.22]Content”\n"
-                               "处理后变成\n“[00:11.22]Content”";
-    QTest::newRow("replace") << "按钮_替换标签"
-                             << "用当前时间替换选中文本前的所有时间标签\n例如，当前播放到第1分05秒，那么\n"
-                                "“[33:44.55][00:11.22]Content”\n处理后变成\n“[01:05.00]Content”";
-    QTest::newRow("add") << "按钮_加入标签"
-                         << "把当前时间标签插入到选中文本前\n例如，当前播放到第1分05秒，那么\n“[33:44.55]["
-                            "00:11.22]Content”\n处理后变成\n“[01:05.00][33:44.55][00:11.22]Content”";
-    QTest::newRow("split") << "按钮_拆分标签"
-                           << "若选中的文本含有多个时间标签，则把它们拆分开\n例如：\n“[33:44.55][00:11.22]"
-                              "Content”\n处理后变成：\n“[33:44.55]Content\n[00:11.22]Content”";
+    QTest::newRow("open") << "按钮_打开歌曲"
+                          << "选择一个音乐文件";
+    QTest::newRow("close") << "按钮_关闭歌曲"
+                           << "关闭打开的文件";
+    QTest::newRow("progress") << "滑块条_进度"
+                              << "控制播放进度";
+    QTest::newRow("load") << "按钮_载入文本"
+                          << "从TXT文本或LRC歌词文件读入";
+    QTest::newRow("info") << "按钮_设置附加信息"
+                          << "设置LRC歌词的附加信息\n[ti:] [ar:] [al:] [by:]";
+    QTest::newRow("save") << "按钮_保存歌词"
+                          << "保存到.LRC文件";
+    QTest::newRow("delete")
+        << "按钮_删除时间标签"
+        << "去除选中文本前，最左边的时间标签\n例如：\n“[33:44.55][00:11.22]Content”\n"
+           "处理后变成\n“[00:11.22]Content”";
+    QTest::newRow("replace")
+        << "按钮_替换标签"
+        << "用当前时间替换选中文本前的所有时间标签\n例如，当前播放到第1分05秒，那么\n"
+           "“[33:44.55][00:11.22]Content”\n处理后变成\n“[01:05.00]Content”";
+    QTest::newRow("add")
+        << "按钮_加入标签"
+        << "把当前时间标签插入到选中文本前\n例如，当前播放到第1分05秒，那么\n“[33:44.55]["
+           "00:11.22]Content”\n处理后变成\n“[01:05.00][33:44.55][00:11.22]Content”";
+    QTest::newRow("split")
+        << "按钮_拆分标签"
+        << "若选中的文本含有多个时间标签，则把它们拆分开\n例如：\n“[33:44.55][00:11.22]"
+           "Content”\n处理后变成：\n“[33:44.55]Content\n[00:11.22]Content”";
     QTest::newRow("sort") << "按钮_按时间排序"
                           << "对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）";
-    QTest::newRow("jump") << "按钮_跳到进度"
-                          << "如果选中的歌词带有时间标签，则令播放器跳转到此处\n若选中多行，只考虑第一行\n"
-                             "若此行有多个时间标签，则轮流在多处循环跳转\n例如，选中\n“[33:44.55][00:11."
-                             "22]Content”\n第一次按下时，跳转到33分44秒处，第二次按下时，跳转到11秒处";
-    QTest::newRow("offset") << "按钮_整合偏移"
-                            << "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\n例如：\n“[offset:"
-                               "1000]\n[33:44.55][00:11.22]Content”\n处理后变成\n“[33:45.55][00:12.22]"
-                               "Content”";
-    QTest::newRow("blank") << "按钮_删除空行" << "删除全部空行";
-    QTest::newRow("fold") << "按钮_折叠相同文本"
-                          << "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\n例如：\n“[33:44.55]"
-                             "Content\n[00:11.22]Content”\n处理后变成\n“[33:44.55][00:11.22]Content”";
+    QTest::newRow("jump")
+        << "按钮_跳到进度"
+        << "如果选中的歌词带有时间标签，则令播放器跳转到此处\n若选中多行，只考虑第一行\n"
+           "若此行有多个时间标签，则轮流在多处循环跳转\n例如，选中\n“[33:44.55][00:11."
+           "22]Content”\n第一次按下时，跳转到33分44秒处，第二次按下时，跳转到11秒处";
+    QTest::newRow("offset")
+        << "按钮_整合偏移"
+        << "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\n例如：\n“[offset:"
+           "1000]\n[33:44.55][00:11.22]Content”\n处理后变成\n“[33:45.55][00:12.22]"
+           "Content”";
+    QTest::newRow("blank") << "按钮_删除空行"
+                           << "删除全部空行";
+    QTest::newRow("fold")
+        << "按钮_折叠相同文本"
+        << "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\n例如：\n“[33:44.55]"
+           "Content\n[00:11.22]Content”\n处理后变成\n“[33:44.55][00:11.22]Content”";
   }
 
   void tooltipsAreTheDesignedTexts() {
@@ -220,19 +248,26 @@ class MainWindowTest : public QObject {
     window->show();
     MessageBox::SetNextAnswer(QMessageBox::Ok);
     const int before = MessageBox::ShownCount();
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_快捷键")), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_快捷键")),
+                      Qt::LeftButton);
     QCOMPARE(MessageBox::ShownCount(), before + 1);
     QCOMPARE(MessageBox::LastCaption(), QStringLiteral("快捷键"));
     QCOMPARE(MessageBox::LastIcon(), QMessageBox::NoIcon);
     // Full-width letters and five ideographic spaces after every key name.
     const QString expected = QString::fromUtf8(
-        "Alt +\uFF24\u3000\u3000\u3000\u3000\u3000删除标签\nAlt +\uFF21\u3000\u3000\u3000\u3000\u3000加入标签\n"
-        "Alt +\uFF32\u3000\u3000\u3000\u3000\u3000替换标签\nAlt +↑\u3000\u3000\u3000\u3000\u3000高亮行上移(*)\n"
-        "Alt +↓\u3000\u3000\u3000\u3000\u3000高亮行下移(*)\nAlt +←\u3000\u3000\u3000\u3000\u3000快退5秒\n"
-        "Alt +→\u3000\u3000\u3000\u3000\u3000快进5秒\nCtrl+↑\u3000\u3000\u3000\u3000\u3000文本向上滚动\n"
+        "Alt +\uFF24\u3000\u3000\u3000\u3000\u3000删除标签\nAlt "
+        "+\uFF21\u3000\u3000\u3000\u3000\u3000加入标签\n"
+        "Alt +\uFF32\u3000\u3000\u3000\u3000\u3000替换标签\nAlt "
+        "+↑\u3000\u3000\u3000\u3000\u3000高亮行上移(*)\n"
+        "Alt +↓\u3000\u3000\u3000\u3000\u3000高亮行下移(*)\nAlt "
+        "+←\u3000\u3000\u3000\u3000\u3000快退5秒\n"
+        "Alt "
+        "+→\u3000\u3000\u3000\u3000\u3000快进5秒\nCtrl+"
+        "↑\u3000\u3000\u3000\u3000\u3000文本向上滚动\n"
         "Ctrl+↓\u3000\u3000\u3000\u3000\u3000文本向下滚动\n"
         "Alt +\uFF25\u3000\u3000\u3000\u3000\u3000在文本框和按钮间切换焦点\n"
-        "Alt +\uFF30\u3000\u3000\u3000\u3000\u3000播放/暂停\n\n带(*)标志的仅在文本框失去焦点时生效");
+        "Alt "
+        "+\uFF30\u3000\u3000\u3000\u3000\u3000播放/暂停\n\n带(*)标志的仅在文本框失去焦点时生效");
     QCOMPARE(MessageBox::LastText(), expected);
   }
 
@@ -273,6 +308,43 @@ class MainWindowTest : public QObject {
     const int before = MessageBox::ShownCount();
     QVERIFY(window->close());
     QCOMPARE(MessageBox::ShownCount(), before);
+  }
+
+  void closeQueryWithASongOpen_data() {
+    QTest::addColumn<QByteArray>("askOnExit");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("ask, OK") << QByteArray("1") << int(QMessageBox::Ok) << true << true;
+    QTest::newRow("ask, Cancel") << QByteArray("1") << int(QMessageBox::Cancel) << true << false;
+    QTest::newRow("don't ask") << QByteArray("0") << int(QMessageBox::Cancel) << false << true;
+    QTest::newRow("'true' is not 1")
+        << QByteArray("true") << int(QMessageBox::Cancel) << false << true;
+  }
+
+  void closeQueryWithASongOpen() {
+    QFETCH(QByteArray, askOnExit);
+    QFETCH(int, answer);
+    QFETCH(bool, asks);
+    QFETCH(bool, closes);
+    WriteAll(IniPath(), "[Other]\r\nAskOnExit=" + askOnExit.toStdString() + "\r\n");
+    const QString song = dir_.filePath(QStringLiteral("song.wav"));
+    QVERIFY(lirotag::testing::WriteWav(song.toStdString(), 8000, 8000));
+    auto window = MakeWindow();
+    window->show();
+    QVERIFY(window->transport()->OpenSong(song.toStdString()));
+    MessageBox::SetNextAnswer(static_cast<QMessageBox::StandardButton>(answer));
+    const int before = MessageBox::ShownCount();
+    QCOMPARE(window->close(), closes);
+    QCOMPARE(MessageBox::ShownCount(), before + (asks ? 1 : 0));
+    if (asks) {
+      QCOMPARE(MessageBox::LastCaption(), QStringLiteral("确认退出"));
+      QCOMPARE(MessageBox::LastIcon(), QMessageBox::Question);
+      QCOMPARE(MessageBox::LastText(),
+               QStringLiteral("是否要退出？\n请确认单击过“保存歌词”按钮，并成功保存了文件。\n（可以"
+                              "在设置中关闭此提示）"));
+    }
+    QCOMPARE(window->isVisible(), !closes);
   }
 
   void fontIsSetOnFirstActivation() {

@@ -1,0 +1,171 @@
+#include "shell/transport.h"
+
+#include <QAbstractSlider>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <cmath>
+
+#include "lyrics/time_tags.h"
+#include "ui/dialogs.h"
+#include "ui/file_dialog.h"
+
+namespace lirotag {
+
+namespace {
+
+QString Q(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+QString Q(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+
+}  // namespace
+
+Transport::Transport(Player& player, const Settings& settings, Controls controls, QObject* parent)
+    : QObject(parent), player_(player), settings_(settings), c_(controls) {
+  connect(c_.open, &QPushButton::clicked, this, &Transport::ChooseSong);
+  connect(c_.playPause, &QPushButton::clicked, this, &Transport::TogglePlay);
+  connect(c_.close, &QPushButton::clicked, this, &Transport::CloseSong);
+  connect(c_.volume, &QSlider::valueChanged, this, &Transport::OnVolumeChanged);
+  // actionTriggered fires for the user's moves only (keys, clicks on the track, the
+  // thumb), with the new position already in sliderPosition(); the timer's setValue
+  // does not trigger it, so the display never seeks the song.
+  connect(c_.progress, &QAbstractSlider::actionTriggered, this,
+          [this] { OnProgressMoved(c_.progress->sliderPosition()); });
+  c_.progress->installEventFilter(this);
+}
+
+bool Transport::eventFilter(QObject* watched, QEvent* event) {
+  // Seen before the slider handles them: the mark is set before a click on the track
+  // moves the position, and by the release the position is already final.
+  if (watched == c_.progress) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+        type == QEvent::MouseButtonRelease) {
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (type == QEvent::MouseButtonRelease) {
+          OnProgressReleased();
+        } else {
+          OnProgressPressed();
+        }
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void Transport::ChooseSong() {
+  ui::FileDialogOptions options;
+  options.owner = c_.window;
+  options.filter = song_filter_;
+  options.title = "选择歌曲";
+  options.showHidden = true;
+  std::string path;
+  if (ui::FileDialog(options, &path)) OpenSong(path);
+}
+
+bool Transport::OpenSong(const std::string& path) {
+  if (!player_.Load(path, /*keepCurrent=*/true, /*autoPlay=*/false, /*withEffects=*/false)) {
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, Q("错误"),
+                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。"), QMessageBox::Ok);
+    return false;
+  }
+  ApplyVolume();
+  const double length = player_.LengthSeconds();
+  const int maximum = length >= 1 && length < 2147483647.0 ? static_cast<int>(length) : 0;
+  c_.progress->setMaximum(maximum);
+  c_.totalTime->setText(Q("总时间") + QString::number(maximum / 60) + Q("分") +
+                        QString::number(maximum % 60) + Q("秒"));
+  UpdatePlayButton();
+  c_.playPause->setEnabled(true);
+  c_.playPause->setToolTip(Q("继续播放"));
+  song_path_ = path;
+  song_tags_read_ = false;
+  c_.window->setWindowTitle(Q(kProgramTitle) + Q(" - ") + Q(path));
+  return true;
+}
+
+void Transport::CloseSong() {
+  player_.Free();
+  song_path_.clear();
+  c_.window->setWindowTitle(Q(kProgramTitle));
+  UpdatePlayButton();
+  c_.totalTime->setText(Q("(无文件)"));
+  c_.currentTime->setText(Q("(无文件)"));
+}
+
+void Transport::TogglePlay() {
+  if (player_.State() == kActivePlaying) {
+    player_.Pause();
+  } else {
+    player_.Play(false);
+  }
+  UpdatePlayButton();
+}
+
+void Transport::UpdatePlayButton() {
+  switch (player_.State()) {
+    case kActiveStopped:
+      c_.playPause->setText(Q("播放(&P)"));
+      c_.playPause->setEnabled(false);
+      c_.playPause->setToolTip(QString());
+      break;
+    case kActivePlaying:
+      c_.playPause->setText(Q("暂停(&P)"));
+      c_.playPause->setEnabled(true);
+      c_.playPause->setToolTip(Q("暂停播放"));
+      break;
+    case kActivePaused:
+      c_.playPause->setText(Q("播放(&P)"));
+      c_.playPause->setEnabled(true);
+      c_.playPause->setToolTip(Q("继续播放"));
+      break;
+    default:  // stalled: waiting for data, leave the button as it is
+      break;
+  }
+}
+
+void Transport::ApplyVolume() {
+  const double share = c_.volume->maximum() > 0
+                           ? static_cast<double>(c_.volume->value()) / c_.volume->maximum()
+                           : 0.0;
+  player_.SetVolume(static_cast<float>(share * share));
+}
+
+void Transport::OnVolumeChanged() {
+  ApplyVolume();
+  c_.volume->setToolTip(Q("音量：") + QString::number(c_.volume->value()) + Q("/") +
+                        QString::number(c_.volume->maximum()));
+}
+
+void Transport::OnProgressPressed() {
+  dragging_ = true;
+}
+
+void Transport::OnProgressMoved(int position) {
+  if (!dragging_) player_.SeekSeconds(position);
+}
+
+void Transport::OnProgressReleased() {
+  if (dragging_) {
+    player_.SeekSeconds(c_.progress->value());
+    dragging_ = false;
+  }
+}
+
+void Transport::Refresh() {
+  if (player_.Handle() == 0) return;
+  if (dragging_) {
+    c_.currentTime->setText(Q("跳转到") +
+                            Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime)));
+    return;
+  }
+  // Half a second goes to the even neighbour, as the default rounding mode does.
+  c_.progress->setValue(static_cast<int>(std::nearbyint(player_.PositionSeconds())));
+  c_.currentTime->setText(Q(FormatTime(player_.PositionSeconds(), settings_.ThreePointTime)));
+}
+
+}  // namespace lirotag

@@ -1,0 +1,265 @@
+#include "shell/transport.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "audio/audio_engine.h"
+#include "audio/player.h"
+#include "files/file_io.h"
+#include "shell/main_window.h"
+#include "ui/dialogs.h"
+#include "ui/file_dialog.h"
+#include "ui/lyric_edit.h"
+#include "wav_file.h"
+
+using lirotag::MainWindow;
+using lirotag::ui::MessageBox;
+
+class TransportTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  lirotag::RealFileSystem fs_;
+  std::unique_ptr<lirotag::AudioEngine> engine_ = lirotag::CreateAudioEngine();
+  lirotag::Player player_{*engine_};
+  std::unique_ptr<MainWindow> window_;
+
+  QString Song(const char* name, uint32_t rate, uint64_t frames) {
+    const QString path = dir_.filePath(QString::fromUtf8(name));
+    if (!QFile::exists(path)) lirotag::testing::WriteWav(path.toStdString(), rate, frames);
+    return path;
+  }
+  QString ShortSong() { return Song("短歌.wav", 8000, 479200); }  // 59.9 s
+
+  template <typename T>
+  T* Find(const char* name) {
+    return window_->findChild<T*>(QString::fromUtf8(name));
+  }
+  QPushButton* PlayButton() { return Find<QPushButton>("按钮_播放暂停"); }
+  QSlider* Progress() { return Find<QSlider>("滑块条_进度"); }
+  QString CurrentTime() { return Find<QLabel>("标签_当前时间")->text(); }
+  QString TotalTime() { return Find<QLabel>("标签_总时间")->text(); }
+
+  void Open(const QString& path) {
+    lirotag::ui::SetNextFileDialogResult(path.toStdString());
+    QTest::mouseClick(Find<QPushButton>("按钮_打开歌曲"), Qt::LeftButton);
+  }
+
+  void Drop(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+  }
+
+ private slots:
+  void init() {
+    lirotag::MainWindowEnv env;
+    env.fs = &fs_;
+    env.engine = engine_.get();
+    env.player = &player_;
+    env.programDir = dir_.path().toStdString();
+    env.configPath = dir_.filePath(QStringLiteral("Lirotag4.ini")).toStdString();
+    window_ = std::make_unique<MainWindow>(std::move(env));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  void cleanup() {
+    window_.reset();
+    player_.Free();
+    MessageBox::ClearNextAnswer();
+  }
+
+  void startsWithNoSong() {
+    QCOMPARE(PlayButton()->text(), QStringLiteral("播放(&P)"));
+    QVERIFY(!PlayButton()->isEnabled());
+    QVERIFY(PlayButton()->toolTip().isEmpty());
+    QCOMPARE(Find<QSlider>("滑块条_音量")->toolTip(), QStringLiteral("音量：100/100"));
+    QCOMPARE(CurrentTime(), QStringLiteral("(无文件)"));
+    QCOMPARE(TotalTime(), QStringLiteral("(无文件)"));
+    QCOMPARE(Progress()->maximum(), 0);
+  }
+
+  void openingASongShowsItsLengthAndPath() {
+    const QString song = ShortSong();
+    Open(song);
+    const lirotag::ui::FileDialogOptions& asked = lirotag::ui::LastFileDialogOptions();
+    QCOMPARE(QString::fromStdString(asked.title), QStringLiteral("选择歌曲"));
+    QVERIFY(!asked.save);
+    QVERIFY(asked.showHidden);
+    QVERIFY(asked.defaultExtension.empty() && asked.initialFolder.empty());
+    QVERIFY(QString::fromStdString(asked.filter).startsWith(QStringLiteral("所有支持的类型|")));
+    QVERIFY(QString::fromStdString(asked.filter).endsWith(QStringLiteral("|所有文件(*.*)|*.*")));
+
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1 - ") + song);
+    QCOMPARE(TotalTime(), QStringLiteral("总时间0分59秒"));
+    QCOMPARE(Progress()->maximum(), 59);
+    QCOMPARE(PlayButton()->text(), QStringLiteral("播放(&P)"));
+    QVERIFY(PlayButton()->isEnabled());
+    QCOMPARE(PlayButton()->toolTip(), QStringLiteral("继续播放"));
+    QCOMPARE(QString::fromStdString(window_->SongPath()), song);
+    QVERIFY(!window_->transport()->SongTagsRead());
+  }
+
+  void anHourLongSongReadsSixtyMinutes() {
+    Open(Song("hour.wav", 1000, 3600 * 1000));
+    QCOMPARE(TotalTime(), QStringLiteral("总时间60分0秒"));
+    QCOMPARE(Progress()->maximum(), 3600);
+  }
+
+  void cancellingTheDialogChangesNothing() {
+    lirotag::ui::SetNextFileDialogResult(std::nullopt);
+    QTest::mouseClick(Find<QPushButton>("按钮_打开歌曲"), Qt::LeftButton);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(TotalTime(), QStringLiteral("(无文件)"));
+  }
+
+  void playAndPauseFollowTheButtonAndAltP() {
+    Open(ShortSong());
+    QTest::mouseClick(PlayButton(), Qt::LeftButton);
+    QCOMPARE(player_.State(), lirotag::kActivePlaying);
+    QCOMPARE(PlayButton()->text(), QStringLiteral("暂停(&P)"));
+    QCOMPARE(PlayButton()->toolTip(), QStringLiteral("暂停播放"));
+
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    // A mnemonic presses the button as a click would, a moment later.
+    QTest::keyClick(window_.get(), Qt::Key_P, Qt::AltModifier);
+    QTRY_COMPARE(player_.State(), lirotag::kActivePaused);
+    QCOMPARE(PlayButton()->text(), QStringLiteral("播放(&P)"));
+    QCOMPARE(PlayButton()->toolTip(), QStringLiteral("继续播放"));
+    QTest::keyClick(window_.get(), Qt::Key_P, Qt::AltModifier);
+    QTRY_COMPARE(player_.State(), lirotag::kActivePlaying);
+  }
+
+  void aSongThatCannotOpenKeepsTheOldOne() {
+    const QString song = ShortSong();
+    Open(song);
+    QTest::mouseClick(PlayButton(), Qt::LeftButton);
+    const QString bad = dir_.filePath(QStringLiteral("坏.mp3"));
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, '\x5A'));
+    file.close();
+
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    const int before = MessageBox::ShownCount();
+    Open(bad);
+    QCOMPARE(MessageBox::ShownCount(), before + 1);
+    QCOMPARE(MessageBox::LastCaption(), QStringLiteral("错误"));
+    QCOMPARE(MessageBox::LastIcon(), QMessageBox::Warning);
+    QCOMPARE(MessageBox::LastText(),
+             QStringLiteral("打开文件\n") + bad + QStringLiteral("\n时发生错误。"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1 - ") + song);
+    QCOMPARE(TotalTime(), QStringLiteral("总时间0分59秒"));
+    QCOMPARE(QString::fromStdString(window_->SongPath()), song);
+    QCOMPARE(player_.State(), lirotag::kActivePlaying);
+  }
+
+  void volumeIsTheSquareOfTheSliderShare() {
+    Open(ShortSong());
+    auto* volume = Find<QSlider>("滑块条_音量");
+    volume->setFocus();
+    volume->setValue(60);
+    QTest::keyClick(volume, Qt::Key_PageDown);  // a page is 10
+    QCOMPARE(volume->value(), 50);
+    QCOMPARE(volume->toolTip(), QStringLiteral("音量：50/100"));
+    QCOMPARE(player_.GetVolume(), 0.25f);
+  }
+
+  void draggingTheThumbSeeksOnceOnRelease() {
+    Open(ShortSong());
+    QSlider* progress = Progress();
+    const QPoint start(3, progress->height() / 2);
+    QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, start);
+    QVERIFY(window_->transport()->Dragging());
+    // A user drag: the thumb moves, the song does not.
+    progress->setSliderPosition(40);
+    QCOMPARE(progress->value(), 40);
+    QCOMPARE(player_.PositionSeconds(), 0.0);
+    window_->transport()->Refresh();
+    QCOMPARE(CurrentTime(), QStringLiteral("跳转到00:40.00"));
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, start);
+    QVERIFY(!window_->transport()->Dragging());
+    QCOMPARE(player_.PositionSeconds(), 40.0);
+    window_->transport()->Refresh();
+    QCOMPARE(CurrentTime(), QStringLiteral("00:40.00"));
+    QCOMPARE(progress->value(), 40);
+  }
+
+  void keyboardMovesSeekAtOnce() {
+    Open(ShortSong());
+    QSlider* progress = Progress();
+    progress->setFocus();
+    QTest::keyClick(progress, Qt::Key_Right);
+    QCOMPARE(progress->value(), 1);
+    QCOMPARE(player_.PositionSeconds(), 1.0);
+    QTest::keyClick(progress, Qt::Key_End);
+    QCOMPARE(player_.PositionSeconds(), 59.0);
+  }
+
+  void closingResetsTheLabelsButNotTheSlider() {
+    Open(ShortSong());
+    player_.SeekSeconds(12.0);
+    window_->transport()->Refresh();
+    QCOMPARE(Progress()->value(), 12);
+    QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(TotalTime(), QStringLiteral("(无文件)"));
+    QCOMPARE(CurrentTime(), QStringLiteral("(无文件)"));
+    QVERIFY(!PlayButton()->isEnabled());
+    QVERIFY(window_->SongPath().empty());
+    QCOMPARE(Progress()->maximum(), 59);
+    QCOMPARE(Progress()->value(), 12);
+    // With no song the tick changes nothing.
+    window_->transport()->Refresh();
+    QCOMPARE(CurrentTime(), QStringLiteral("(无文件)"));
+  }
+
+  void theClockFollowsPlaybackAndStopsWhenPaused() {
+    Open(ShortSong());
+    window_->settings().ThreePointTime = true;
+    QElapsedTimer wall;
+    QTest::mouseClick(PlayButton(), Qt::LeftButton);
+    wall.start();
+    QTest::qWait(2000);
+    const double played = player_.PositionSeconds();
+    const double elapsed = wall.elapsed() / 1000.0;
+    QVERIFY2(std::abs(played - elapsed) < 0.1,
+             qPrintable(QStringLiteral("played %1 s in %2 s").arg(played).arg(elapsed)));
+    QTRY_VERIFY(CurrentTime().startsWith(QStringLiteral("00:02.")));
+    QCOMPARE(CurrentTime().size(), 9);  // three decimals
+
+    QTest::mouseClick(PlayButton(), Qt::LeftButton);
+    const double paused = player_.PositionSeconds();
+    QTest::qWait(300);
+    QCOMPARE(player_.PositionSeconds(), paused);
+  }
+
+  void droppingASongOpensIt() {
+    const QString song = ShortSong();
+    const QString lyric = dir_.filePath(QStringLiteral("词.lrc"));
+    window_->lyricEdit()->SetWholeText("keep me");
+    Drop(window_.get(), {QUrl::fromLocalFile(lyric), QUrl::fromLocalFile(song)});
+    QCOMPARE(QString::fromStdString(window_->SongPath()), song);
+
+    QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
+    Drop(window_->lyricEdit(), {QUrl::fromLocalFile(song)});
+    QCOMPARE(QString::fromStdString(window_->SongPath()), song);
+    QCOMPARE(lirotag::GetLyricText(*window_->lyricEdit()), std::string("keep me"));
+  }
+};
+
+QTEST_MAIN(TransportTest)
+#include "transport_test.moc"
