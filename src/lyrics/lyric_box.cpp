@@ -9,8 +9,9 @@ std::string GetLyricText(const LyricBox& box) {
   const int count = box.LineCount();
   for (int n = 0; n < count; ++n) {
     std::string line = box.Line(n);
-    line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }),
-               line.end());
+    line.erase(
+        std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }),
+        line.end());
     if (n > 0) text += "\r\n";
     text += line;
   }
