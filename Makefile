@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 
 # Debian 12 / Ubuntu packages the build, the tests and the running editor need.
 PACKAGES := cmake g++ make pkg-config \
-	qt6-base-dev libgl-dev \
+	qt6-base-dev qt6-translations-l10n libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
 	libopenmpt-dev portaudio19-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
@@ -22,7 +22,7 @@ setup:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
 	fi
 
 configure:

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
@@ -11,6 +13,13 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lirotag"));
   QApplication::setApplicationVersion(QStringLiteral("4.1"));
+  // The program speaks Chinese whatever the system's language; Qt's own dialogs and
+  // buttons (file dialog, OK/Cancel) should too. Without the translation they stay English.
+  QTranslator qtTranslator;
+  if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTranslator);
+  }
 
   // The engine and the one Player outlive the main window: the window frees the engine
   // when it goes, and the Player lets go of its song after that.

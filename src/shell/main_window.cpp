@@ -102,10 +102,11 @@ QSlider* MakeSlider(QWidget* parent, const char* name, const char* accessibleNam
   return slider;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* accessibleName, QRect geometry) {
+// A label's text is what a screen reader should say; the description says what it is.
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* description, QRect geometry) {
   auto* label = new QLabel(parent);
   label->setObjectName(Q(name));
-  label->setAccessibleName(Q(accessibleName));
+  label->setAccessibleDescription(Q(description));
   label->setGeometry(geometry);
   return label;
 }
