@@ -1,16 +1,13 @@
 #include "files/dropped_files.h"
 
+#include "files/ascii.h"
+
 namespace lirotag {
 
 namespace {
 
 bool IsLyricFileName(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string ending = path.substr(path.size() - 4);
-  for (char& c : ending) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return ending == ".LRC" || ending == ".TXT";
+  return EndsWithNoCase(path, ".lrc") || EndsWithNoCase(path, ".txt");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <random>
 #include <system_error>
 
+#include "files/ascii.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
 #endif
@@ -18,18 +20,6 @@ namespace lirotag {
 namespace fs = std::filesystem;
 
 namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 bool LessNoCase(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
@@ -197,11 +187,8 @@ std::vector<std::string> RealFileSystem::ListFiles(const std::string& dir, std::
     std::error_code type_ec;
     if (!entry.is_regular_file(type_ec)) continue;
     const std::string name = PathToUtf8(entry.path().filename());
-    if (name.size() < prefix.size() || name.size() < suffix.size()) continue;
-    if (!EqualsNoCase(std::string_view(name).substr(0, prefix.size()), prefix)) continue;
-    if (!EqualsNoCase(std::string_view(name).substr(name.size() - suffix.size()), suffix)) {
-      continue;
-    }
+    if (name.size() < prefix.size() + suffix.size()) continue;
+    if (!StartsWithNoCase(name, prefix) || !EndsWithNoCase(name, suffix)) continue;
     names.push_back(name);
   }
   std::sort(names.begin(), names.end(), LessNoCase);

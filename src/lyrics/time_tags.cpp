@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "files/ascii.h"
 #include "lyrics/text.h"
 
 namespace lirotag {
@@ -11,18 +12,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
-
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool StartsWithUpper(std::string_view line, std::string_view upper) {
-  if (line.size() < upper.size()) return false;
-  for (size_t i = 0; i < upper.size(); ++i) {
-    if (AsciiUpper(line[i]) != upper[i]) return false;
-  }
-  return true;
-}
 
 std::string TwoDigits(long long v) {
   std::string s = IntToText(v);
@@ -81,9 +70,9 @@ double ParseTime(std::string_view text) {
 }
 
 bool IsInfoLine(std::string_view line) {
-  if (StartsWithUpper(line, "[OFFSET:")) return true;
+  if (StartsWithNoCase(line, "[OFFSET:")) return true;
   for (std::string_view head : {"[TI:", "[AR:", "[AL:", "[BY:"}) {
-    if (StartsWithUpper(line, head)) return true;
+    if (StartsWithNoCase(line, head)) return true;
   }
   return false;
 }
