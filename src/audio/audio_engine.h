@@ -152,6 +152,10 @@ class AudioEngine {
   virtual int64_t ChannelRead(AudioHandle channel, float* out, int64_t frames) = 0;
   // The decoder behind a channel ("ffmpeg:mp3float", "libopenmpt", "plugin:name"); empty if none.
   virtual std::string ChannelGetDecoder(AudioHandle channel) = 0;
+  // The output in use: "silent", "PortAudio: ALSA: default", or "silent (PortAudio: ...
+  // failed)" once a device stopped playing and the silent output took over; empty
+  // before Init.
+  virtual std::string OutputName() { return std::string(); }
 };
 
 std::unique_ptr<AudioEngine> CreateAudioEngine();

@@ -3,10 +3,19 @@
 // position a caller reads is the frame at the DAC, worked out from the time the output
 // says each block reaches it, never the decoder's read-ahead.
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -25,6 +34,39 @@ namespace {
 
 constexpr int kChunk = 1024;         // frames decoded per step
 constexpr int kRecentFrames = 4096;  // kept for ChannelGetData while playing
+// A position may run ahead of the wall clock by this share at most: more than any
+// device's clock drift, far less than a device that takes frames without playing them.
+constexpr double kClockSlack = 1.001;
+
+// Shared libraries: `path` is UTF-8 everywhere.
+#if defined(_WIN32)
+void* OpenLibrary(const std::string& path) {
+  if (path.empty() || path.size() > INT_MAX) return nullptr;
+  int len = static_cast<int>(path.size());
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), len, nullptr, 0);
+  if (n <= 0) return nullptr;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), len, wide.data(), n) != n)
+    return nullptr;
+  return reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
+}
+void* LibrarySymbol(void* lib, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(lib), name));
+}
+void CloseLibrary(void* lib) {
+  FreeLibrary(static_cast<HMODULE>(lib));
+}
+#else  // Linux, macOS (.dylib) and the other POSIX systems
+void* OpenLibrary(const std::string& path) {
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* LibrarySymbol(void* lib, const char* name) {
+  return dlsym(lib, name);
+}
+void CloseLibrary(void* lib) {
+  dlclose(lib);
+}
+#endif
 
 struct FxSlot {
   AudioHandle handle;
@@ -88,6 +130,10 @@ struct Channel {
   int64_t pos_min = 0;
   int64_t pos_max = 0;
   int64_t last_reported = 0;
+  // Where the channel last started or jumped, on the wall clock: no output can have
+  // played more than the time since then.
+  int64_t anchor_frame = 0;
+  double anchor_time = 0;
 
   // Output-stage resampling (only when the device runs at another rate).
   double frac = 0;
@@ -151,6 +197,7 @@ class Engine : public AudioEngine {
   uint64_t StreamGetFilePosition(AudioHandle h, uint32_t mode) override;
   int64_t ChannelRead(AudioHandle h, float* out, int64_t frames) override;
   std::string ChannelGetDecoder(AudioHandle h) override;
+  std::string OutputName() override;
 
  private:
   std::shared_ptr<Channel> Find(AudioHandle h) {
@@ -163,18 +210,20 @@ class Engine : public AudioEngine {
   bool FreeChannel(AudioHandle h, bool music);
   void StopWorker(Channel& ch);
   static void Worker(Channel* ch);
-  double Now() {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    return output_ && output_->Running() ? output_->Now() : SteadyNow();
-  }
-  static double SteadyNow();
+  static double Now() { return OutputClock(); }
   int64_t PositionLocked(Channel& ch, double now);
   void Reposition(Channel& ch, int64_t frame, double now);
   void Pop(Channel& ch, float* dst, int64_t n);
   void Render(Output* o, float* out, int frames, double dac);
   bool EnsureOutput(int rate);
   bool Halt(AudioHandle h, int state);
-  void FireSyncs(std::vector<PendingSync>& fire);
+  void QueueSyncs(std::vector<PendingSync>& fire);
+  void DeliverSyncs();
+  void Monitor();
+  void CheckOutput();
+  Output::Render Renderer(Output* o) {
+    return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
+  }
 
   std::mutex mu_;  // the maps below
   std::map<AudioHandle, std::shared_ptr<Channel>> channels_;
@@ -189,13 +238,23 @@ class Engine : public AudioEngine {
 
   std::mutex out_mu_;
   std::unique_ptr<Output> output_;
+  // The output whose renders count; a failed one's late callbacks mix nothing.
+  std::atomic<Output*> current_{nullptr};
   bool silent_ = true;
+  std::string fallback_;  // why the silent output stands in for the device
   std::vector<float> mix_tmp_;
-};
 
-double Engine::SteadyNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+  // The monitor thread delivers syncs (never on the output's callback, which must
+  // not wait on the caller's locks) and moves off a failed device.
+  std::thread monitor_;
+  std::mutex monitor_mu_;
+  std::condition_variable monitor_cv_;
+  bool monitor_quit_ = false;
+  std::vector<PendingSync> sync_queue_;
+  // Held while a sync runs: once ChannelRemoveSync or a free returns, its proc is not
+  // running and will not run again.
+  std::recursive_mutex deliver_mu_;
+};
 
 bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
   if (init_) return false;
@@ -208,11 +267,98 @@ bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
     if (!output_) silent_ = true;
   }
   if (silent_) output_ = CreateSilentOutput();
+  current_ = output_.get();
+  fallback_.clear();
+  monitor_quit_ = false;
+  sync_queue_.clear();
+  monitor_ = std::thread(&Engine::Monitor, this);
   return true;
+}
+
+void Engine::Monitor() {
+  std::unique_lock<std::mutex> lk(monitor_mu_);
+  while (!monitor_quit_) {
+    monitor_cv_.wait_for(lk, std::chrono::milliseconds(100),
+                         [this] { return monitor_quit_ || !sync_queue_.empty(); });
+    if (monitor_quit_) break;
+    lk.unlock();
+    DeliverSyncs();
+    CheckOutput();
+    lk.lock();
+  }
+}
+
+void Engine::QueueSyncs(std::vector<PendingSync>& fire) {
+  if (fire.empty()) return;
+  {
+    std::lock_guard<std::mutex> lk(monitor_mu_);
+    sync_queue_.insert(sync_queue_.end(), fire.begin(), fire.end());
+  }
+  monitor_cv_.notify_all();
+}
+
+void Engine::DeliverSyncs() {
+  std::vector<PendingSync> batch;
+  {
+    std::lock_guard<std::mutex> lk(monitor_mu_);
+    batch.swap(sync_queue_);
+  }
+  std::lock_guard<std::recursive_mutex> dl(deliver_mu_);
+  for (auto& f : batch) {
+    auto ch = Find(f.channel);
+    if (!ch) continue;
+    bool live;
+    {
+      std::lock_guard<std::mutex> lk(ch->m);
+      live = std::any_of(ch->syncs.begin(), ch->syncs.end(),
+                         [&](const SyncSlot& s) { return s.handle == f.sync.handle; });
+    }
+    if (live) f.sync.proc(f.sync.handle, f.channel, 0, f.sync.user);
+  }
+}
+
+// A device that stops calling back, or takes frames without playing them, would stop
+// the position or race it: the song goes on, from the sample last heard, on the
+// silent output. The failed stream is closed outside the lock, so a driver slow to
+// let go holds up no caller.
+void Engine::CheckOutput() {
+  std::unique_ptr<Output> failed;
+  {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    if (silent_ || !output_ || !output_->Failed()) return;
+    int rate = output_->Rate();
+    current_ = nullptr;
+    fallback_ = output_->Name() + " failed";
+    failed = std::move(output_);
+    output_ = CreateSilentOutput();
+    silent_ = true;
+    std::vector<std::shared_ptr<Channel>> list;
+    {
+      std::lock_guard<std::mutex> pl(play_mu_);
+      list = playing_;
+    }
+    double now = Now();
+    for (auto& ch : list) {
+      std::lock_guard<std::mutex> cl(ch->m);
+      if (ch->state != kActivePlaying) continue;
+      Reposition(*ch, PositionLocked(*ch, now), now);
+    }
+    current_ = output_.get();
+    if (!list.empty()) output_->Start(rate, Renderer(output_.get()));
+  }
+  failed->Stop();
+  failed.reset();
 }
 
 bool Engine::Free() {
   if (!init_) return false;
+  {
+    std::lock_guard<std::mutex> lk(monitor_mu_);
+    monitor_quit_ = true;
+    sync_queue_.clear();
+  }
+  monitor_cv_.notify_all();
+  if (monitor_.joinable()) monitor_.join();
   {
     std::lock_guard<std::mutex> lk(out_mu_);
     if (output_) output_->Stop();
@@ -231,10 +377,11 @@ bool Engine::Free() {
   chans.clear();
   {
     std::lock_guard<std::mutex> lk(out_mu_);
+    current_ = nullptr;
     output_.reset();
   }
   std::lock_guard<std::mutex> lk(mu_);
-  for (auto& [h, p] : plugins_) dlclose(p.dl);
+  for (auto& [h, p] : plugins_) CloseLibrary(p.dl);
   plugins_.clear();
   init_ = false;
   return true;
@@ -242,20 +389,20 @@ bool Engine::Free() {
 
 AudioHandle Engine::PluginLoad(const std::string& path, uint32_t) {
   if (!init_) return 0;
-  void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* dl = OpenLibrary(path);
   if (!dl) return 0;
-  auto entry = reinterpret_cast<LirotagPluginEntry>(dlsym(dl, LIROTAG_PLUGIN_ENTRY));
+  auto entry = reinterpret_cast<LirotagPluginEntry>(LibrarySymbol(dl, LIROTAG_PLUGIN_ENTRY));
   const LirotagPlugin* desc = entry ? entry() : nullptr;
   if (!desc || desc->api_version != LIROTAG_PLUGIN_API_VERSION ||
       (desc->format_count > 0 && !desc->formats) || desc->format_count > 256 || !desc->open ||
       !desc->read || !desc->seek || !desc->close) {
-    dlclose(dl);
+    CloseLibrary(dl);
     return 0;
   }
   std::lock_guard<std::mutex> lk(mu_);
   for (auto& [h, p] : plugins_) {
     if (p.desc == desc) {  // the same library again
-      dlclose(dl);
+      CloseLibrary(dl);
       return h;
     }
   }
@@ -366,6 +513,7 @@ void Engine::StopWorker(Channel& ch) {
 }
 
 bool Engine::FreeChannel(AudioHandle h, bool music) {
+  std::lock_guard<std::recursive_mutex> dl(deliver_mu_);
   std::shared_ptr<Channel> ch;
   {
     std::lock_guard<std::mutex> lk(mu_);
@@ -429,6 +577,10 @@ int64_t Engine::PositionLocked(Channel& ch, double now) {
   double rate = ch.freq > 0 ? ch.freq : ch.rate;
   int64_t p = ch.pos_base + static_cast<int64_t>(std::floor((now - ch.pos_ref) * rate));
   p = std::clamp(p, ch.pos_min, std::max(ch.pos_min, ch.pos_max));
+  double since = std::max(0.0, now - ch.anchor_time);
+  p = std::min(
+      p, std::max(ch.pos_min,
+                  ch.anchor_frame + static_cast<int64_t>(std::floor(since * rate * kClockSlack))));
   p = std::max(p, ch.last_reported);  // monotonic while playing
   ch.last_reported = p;
   return p;
@@ -453,6 +605,8 @@ void Engine::Reposition(Channel& ch, int64_t frame, double now) {
   ch.frac = 0;
   ch.pos_base = ch.pos_min = ch.pos_max = ch.last_reported = frame;
   ch.pos_ref = now;
+  ch.anchor_frame = frame;
+  ch.anchor_time = now;
   ch.cv.notify_all();
 }
 
@@ -473,18 +627,20 @@ void Engine::Pop(Channel& ch, float* dst, int64_t n) {
 
 void Engine::Render(Output* o, float* out, int frames, double dac) {
   std::fill(out, out + frames * 2, 0.0f);
+  if (current_.load() != o) return;
   std::vector<std::shared_ptr<Channel>> list;
   {
     std::lock_guard<std::mutex> lk(play_mu_);
     list = playing_;
   }
   int dev_rate = o->Rate();
-  double now = o->Now();
+  double now = Now();
   std::vector<PendingSync> fire;
   std::vector<std::shared_ptr<Channel>> finished;
   for (auto& chp : list) {
     Channel& ch = *chp;
     std::lock_guard<std::mutex> lk(ch.m);
+    if (current_.load() != o) break;  // the output was replaced while mixing
     if (ch.state != kActivePlaying) continue;
     int64_t first = ch.gen_start + ch.rd;
     int produced = 0;
@@ -557,11 +713,7 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
     for (auto& c : finished)
       playing_.erase(std::remove(playing_.begin(), playing_.end(), c), playing_.end());
   }
-  FireSyncs(fire);
-}
-
-void Engine::FireSyncs(std::vector<PendingSync>& fire) {
-  for (auto& f : fire) f.sync.proc(f.sync.handle, f.channel, 0, f.sync.user);
+  QueueSyncs(fire);
 }
 
 bool Engine::EnsureOutput(int rate) {
@@ -574,14 +726,14 @@ bool Engine::EnsureOutput(int rate) {
   }
   // Open at the song's own rate when nothing else plays, so no resampling is needed.
   if (output_->Running() && (others || output_->Rate() == rate)) return true;
-  auto renderer = [this](Output* o) {
-    return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
-  };
-  if (output_->Start(rate, renderer(output_.get()))) return true;
+  if (output_->Start(rate, Renderer(output_.get()))) return true;
   if (!silent_) {  // the device went away: keep time on the silent output
+    fallback_ = output_->Name() + " could not start";
+    current_ = nullptr;
     output_ = CreateSilentOutput();
+    current_ = output_.get();
     silent_ = true;
-    return output_->Start(rate, renderer(output_.get()));
+    return output_->Start(rate, Renderer(output_.get()));
   }
   return false;
 }
@@ -602,6 +754,8 @@ bool Engine::ChannelPlay(AudioHandle h, bool restart) {
     ch->state = kActivePlaying;
     ch->pos_ref = now;
     ch->pos_min = ch->pos_max = ch->last_reported = ch->pos_base;
+    ch->anchor_frame = ch->pos_base;
+    ch->anchor_time = now;
   }
   std::lock_guard<std::mutex> lk(play_mu_);
   if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
@@ -661,6 +815,11 @@ bool Engine::ChannelSetAttribute(AudioHandle h, uint32_t attrib, float value) {
     return true;
   }
   if (attrib == kAttribFreq) {
+    if (ch->state == kActivePlaying) {  // the wall-clock bound goes on at the new rate
+      double now = Now();
+      ch->anchor_frame = PositionLocked(*ch, now);
+      ch->anchor_time = now;
+    }
     // 0 means the channel's own rate; limits as a sound card would have them.
     ch->freq = value == 0.0f ? static_cast<float>(ch->rate) : std::clamp(value, 100.0f, 768000.0f);
     return true;
@@ -787,6 +946,7 @@ AudioHandle Engine::ChannelSetSync(AudioHandle h, uint32_t type, uint64_t, SyncP
 }
 
 bool Engine::ChannelRemoveSync(AudioHandle h, AudioHandle sync) {
+  std::lock_guard<std::recursive_mutex> dl(deliver_mu_);
   auto ch = Find(h);
   if (!ch || sync == 0) return false;
   std::lock_guard<std::mutex> lk(ch->m);
@@ -886,13 +1046,19 @@ int64_t Engine::ChannelRead(AudioHandle h, float* out, int64_t frames) {
       for (auto& s : ch->syncs) fire.push_back(PendingSync{s, ch->handle});
     }
   }
-  FireSyncs(fire);
+  QueueSyncs(fire);
   return done;
 }
 
 std::string Engine::ChannelGetDecoder(AudioHandle h) {
   auto ch = Find(h);
   return ch ? ch->decoder : std::string();
+}
+
+std::string Engine::OutputName() {
+  std::lock_guard<std::mutex> lk(out_mu_);
+  if (!output_) return std::string();
+  return fallback_.empty() ? output_->Name() : output_->Name() + " (" + fallback_ + ")";
 }
 
 }  // namespace

@@ -580,6 +580,8 @@ int64_t FfmpegSource::Read(float* out, int64_t frames) {
     pending_.clear();
     pending_off_ = 0;
     if (eof_ || !DecodeMore()) {
+      // Given up for a seek that is on its way: not the end, and no length learned.
+      if (!eof_ && cancel_ && cancel_()) break;
       eof_ = true;
       if (mode_ == Mode::kWalk && next_out_ >= 0 && walk_end_ == next_out_) length_ = walk_end_;
       break;

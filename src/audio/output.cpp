@@ -2,17 +2,20 @@
 
 #include <portaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
 namespace lirotag {
-namespace {
 
-double SteadySeconds() {
+double OutputClock() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+namespace {
 
 class SilentOutput : public Output {
  public:
@@ -33,13 +36,13 @@ class SilentOutput : public Output {
   }
   bool Running() const override { return thread_.joinable(); }
   int Rate() const override { return rate_; }
-  double Now() const override { return SteadySeconds(); }
+  std::string Name() const override { return "silent"; }
 
  private:
   // Renders each 10 ms block just as it would start to sound.
   void Run() {
     std::vector<float> buf;
-    double start = SteadySeconds();
+    double start = OutputClock();
     int64_t done = 0;
     for (int64_t block = 0; !quit_; ++block) {
       int64_t end = (block + 1) * rate_ / 100;
@@ -60,6 +63,13 @@ class SilentOutput : public Output {
   std::thread thread_;
 };
 
+// A device may take frames ahead of real time by its buffer at most; one that takes
+// this much more than the elapsed time is not playing them (ALSA's null device, a
+// broken driver) and would run the song through in a blink.
+constexpr double kAheadLimitSeconds = 2.0;
+// Longer than any device's buffer period: the stream has stopped calling back.
+constexpr double kSilenceLimitSeconds = 1.0;
+
 class PortAudioOutput : public Output {
  public:
   PortAudioOutput() = default;
@@ -77,12 +87,20 @@ class PortAudioOutput : public Output {
         stream_ = nullptr;
         continue;
       }
+      const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
+      latency_ = info && info->outputLatency > 0 && info->outputLatency < kAheadLimitSeconds
+                     ? info->outputLatency
+                     : 0.0;
+      rate_ = r;
+      frames_ = 0;
+      failed_ = false;
+      started_ = OutputClock();
+      last_callback_ = started_;
       if (Pa_StartStream(stream_) != paNoError) {
         Pa_CloseStream(stream_);
         stream_ = nullptr;
         continue;
       }
-      rate_ = r;
       return true;
     }
     return false;
@@ -95,24 +113,52 @@ class PortAudioOutput : public Output {
   }
   bool Running() const override { return stream_ != nullptr; }
   int Rate() const override { return rate_; }
-  double Now() const override { return stream_ ? Pa_GetStreamTime(stream_) : 0.0; }
+  bool Failed() const override {
+    if (!stream_) return false;
+    if (failed_ || OutputClock() - last_callback_ > kSilenceLimitSeconds) return true;
+    return Pa_IsStreamActive(stream_) != 1;
+  }
+  std::string Name() const override {
+    PaDeviceIndex dev = Pa_GetDefaultOutputDevice();
+    const PaDeviceInfo* d = dev == paNoDevice ? nullptr : Pa_GetDeviceInfo(dev);
+    const PaHostApiInfo* api = d ? Pa_GetHostApiInfo(d->hostApi) : nullptr;
+    return std::string("PortAudio: ") + (api && api->name ? api->name : "?") + ": " +
+           (d && d->name ? d->name : "?");
+  }
 
  private:
   static int Callback(const void*, void* out, unsigned long frames,
                       const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
     auto* self = static_cast<PortAudioOutput*>(user);
-    double dac = time ? time->outputBufferDacTime : 0.0;
-    if (dac <= 0.0) {
-      // Some host APIs leave the DAC time empty: estimate it from the latency.
-      const PaStreamInfo* info = Pa_GetStreamInfo(self->stream_);
-      dac = Pa_GetStreamTime(self->stream_) + (info ? info->outputLatency : 0.0);
+    double now = OutputClock();
+    self->last_callback_ = now;
+    auto* dst = static_cast<float*>(out);
+    self->frames_ += static_cast<int64_t>(frames);
+    if (!self->failed_ && static_cast<double>(self->frames_) / self->rate_ >
+                              2 * (now - self->started_) + kAheadLimitSeconds) {
+      self->failed_ = true;
     }
-    self->render_(static_cast<float*>(out), static_cast<int>(frames), dac);
+    if (self->failed_) {
+      std::fill(dst, dst + frames * 2, 0.0f);
+      return paContinue;
+    }
+    // How far ahead of now the block sounds, from the stream's own clock. The DAC time
+    // already holds the output latency; the latency is the estimate only when a host
+    // API leaves the times empty or inconsistent.
+    double ahead = time ? time->outputBufferDacTime - time->currentTime : -1.0;
+    if (!time || time->outputBufferDacTime <= 0 || !(ahead >= 0 && ahead < kAheadLimitSeconds))
+      ahead = self->latency_;
+    self->render_(dst, static_cast<int>(frames), now + ahead);
     return paContinue;
   }
   Render render_;
   PaStream* stream_ = nullptr;
   int rate_ = 44100;
+  double latency_ = 0;
+  double started_ = 0;
+  std::atomic<double> last_callback_{0};
+  std::atomic<int64_t> frames_{0};
+  std::atomic<bool> failed_{false};
 };
 
 }  // namespace
@@ -122,6 +168,11 @@ std::unique_ptr<Output> CreateSilentOutput() {
 }
 
 std::unique_ptr<Output> CreatePortAudioOutput() {
+#ifndef _WIN32
+  // Probing must not launch a JACK server as a side effect of opening a song player;
+  // a server the user runs is still found. An explicit setting is left alone.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+#endif
   if (Pa_Initialize() != paNoError) return nullptr;
   if (Pa_GetDefaultOutputDevice() == paNoDevice) {
     Pa_Terminate();

@@ -2,11 +2,17 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace lirotag {
 
+// The one clock of every output: the steady clock, in seconds. Devices report DAC times
+// on their own clocks; outputs convert them, so the engine can change output mid-song
+// without a jump in the position.
+double OutputClock();
+
 // Where the mixed stereo float frames go. `render` fills `frames` frames and is told
-// when the first of them reaches the DAC, on the clock Now() reads.
+// when the first of them reaches the DAC, on OutputClock().
 class Output {
  public:
   using Render = std::function<void(float* out, int frames, double dac_time)>;
@@ -16,7 +22,12 @@ class Output {
   virtual void Stop() = 0;
   virtual bool Running() const = 0;
   virtual int Rate() const = 0;
-  virtual double Now() const = 0;
+  // True once a started output no longer plays in real time: no callback for a second,
+  // the stream stopped on its own, or frames taken far faster than a DAC plays them.
+  // Render is no longer called then; the engine moves to the silent output.
+  virtual bool Failed() const { return false; }
+  // "silent", or "PortAudio: <host API>: <device>".
+  virtual std::string Name() const = 0;
 };
 
 // Consumes frames in real time and plays nothing: timing works without a device.
