@@ -18,6 +18,9 @@
 namespace lirotag {
 namespace {
 
+// Far more than counting the longest song takes; the wait ends as soon as it is done.
+constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
+
 int Usage() {
   std::fprintf(stderr,
                "usage: lirotag-cli probe SONG\n"
@@ -113,6 +116,10 @@ int Run(int argc, char** argv) {
     }
     ChannelInfo info = player.GetInfo();
     if (cmd == "probe") {
+      // Some containers only estimate their length at open; the engine counts the
+      // decoded frames beside it (a second or two for an hour of audio).
+      if (!engine->ChannelLengthIsExact(player.Handle(), kLengthWaitMs))
+        std::fprintf(stderr, "lirotag-cli: the length is the container's estimate\n");
       std::printf("length: %.6f\nsample_rate: %u\nchannels: %u\ndecoder: %s\n",
                   player.LengthSeconds(), info.freq, info.chans,
                   engine->ChannelGetDecoder(player.Handle()).c_str());

@@ -124,8 +124,16 @@ class AudioEngine {
   virtual bool ChannelStop(AudioHandle channel) = 0;
   virtual int ChannelIsActive(AudioHandle channel) = 0;
 
-  // -1 on failure.
+  // -1 on failure. Some containers (ASF) only estimate the length at open; the exact
+  // one replaces it once counted in the background, see ChannelLengthIsExact.
   virtual int64_t ChannelGetLength(AudioHandle channel, uint32_t mode) = 0;
+  // Whether ChannelGetLength is the length a decode from the start produces rather
+  // than an estimate; waits up to `wait_ms` for a count still running (0: just asks).
+  // False for an unknown channel.
+  virtual bool ChannelLengthIsExact(AudioHandle channel, uint32_t wait_ms) {
+    (void)wait_ms;
+    return channel != 0;
+  }
   virtual int64_t ChannelGetPosition(AudioHandle channel, uint32_t mode) = 0;
   virtual double ChannelBytes2Seconds(AudioHandle channel, int64_t bytes) = 0;
   virtual int64_t ChannelSeconds2Bytes(AudioHandle channel, double seconds) = 0;

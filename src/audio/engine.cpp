@@ -86,6 +86,9 @@ struct PendingSync {
 };
 
 struct Channel {
+  // The source's background count reports into m and cv: it goes before they do.
+  ~Channel() { source.reset(); }
+
   AudioHandle handle = 0;
   bool music = false;
   uint32_t ctype = kCtypeStream;
@@ -115,10 +118,13 @@ struct Channel {
   int64_t rd = 0;
   bool eof = false;
   std::atomic<int64_t> length{0};
+  bool length_exact = true;      // not an estimate
+  bool length_counting = false;  // a background count may yet make it exact
 
   int state = kActiveStopped;
   bool ended = false;
   bool starved = false;
+  double starved_since = 0;  // when the output last found the ring empty mid-song
   bool drained = false;
   double end_time = 0;
   float volume = 1.0f;
@@ -181,6 +187,7 @@ class Engine : public AudioEngine {
   bool ChannelStop(AudioHandle h) override { return Halt(h, kActiveStopped); }
   int ChannelIsActive(AudioHandle h) override;
   int64_t ChannelGetLength(AudioHandle h, uint32_t mode) override;
+  bool ChannelLengthIsExact(AudioHandle h, uint32_t wait_ms) override;
   int64_t ChannelGetPosition(AudioHandle h, uint32_t mode) override;
   double ChannelBytes2Seconds(AudioHandle h, int64_t bytes) override;
   int64_t ChannelSeconds2Bytes(AudioHandle h, double seconds) override;
@@ -441,12 +448,23 @@ AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t
   ch->file_end = src->FileEnd();
   ch->origres = src->OriginalResolution();
   ch->length = std::max<int64_t>(0, src->Length());
+  ch->length_exact = src->LengthExact();
+  ch->length_counting = !ch->length_exact;
   ch->cap = std::max<int64_t>(ch->rate / 2, 4 * kChunk) + ch->rate / 2;
   ch->hist = ch->rate / 2;
   ch->ring.assign(static_cast<size_t>(ch->cap * ch->chans), 0.0f);
   ch->recent.assign(static_cast<size_t>(kRecentFrames * ch->chans), 0.0f);
   Channel* raw = ch.get();
   src->SetCancel([raw] { return raw->quit.load() || raw->gen.load() != raw->worker_gen; });
+  src->OnLengthCounted([raw](int64_t frames) {
+    std::lock_guard<std::mutex> lk(raw->m);
+    if (frames >= 0 && !raw->length_exact) {
+      raw->length = frames;
+      raw->length_exact = true;
+    }
+    raw->length_counting = false;
+    raw->cv.notify_all();
+  });
   ch->source = std::move(src);
   ch->worker = std::thread(&Engine::Worker, raw);
   std::lock_guard<std::mutex> lk(mu_);
@@ -510,6 +528,9 @@ void Engine::StopWorker(Channel& ch) {
   }
   ch.cv.notify_all();
   if (ch.worker.joinable()) ch.worker.join();
+  // Here, not wherever the last reference goes: a count in the background stops and
+  // is joined.
+  ch.source.reset();
 }
 
 bool Engine::FreeChannel(AudioHandle h, bool music) {
@@ -556,9 +577,12 @@ void Engine::Worker(Channel* ch) {
     lk.unlock();
     int64_t n = ch->source->Read(buf.data(), kChunk);
     int64_t len = ch->source->Length();
+    bool exact = ch->source->LengthExact();
     lk.lock();
     if (ch->gen != g) continue;  // a seek came in meanwhile: these frames are stale
-    if (len >= 0) ch->length = len;
+    // An estimate read before the count finished must not replace the count's result.
+    if (len >= 0 && (exact || !ch->length_exact)) ch->length = len;
+    if (exact) ch->length_exact = true;
     if (n <= 0) {
       ch->eof = true;
       // What decoded is what there is (a truncated file ends early).
@@ -696,6 +720,7 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
           ch.end_time = dac + static_cast<double>(produced) / dev_rate;
         }
       } else {
+        if (!ch.starved) ch.starved_since = now;
         ch.starved = true;
       }
     }
@@ -790,7 +815,12 @@ int Engine::ChannelIsActive(AudioHandle h) {
   std::lock_guard<std::mutex> lk(ch->m);
   if (ch->state != kActivePlaying) return ch->state;
   if (ch->drained && now >= ch->end_time) return kActiveStopped;  // the mixer finishes it
-  return ch->starved ? kActiveStalled : kActivePlaying;
+  // Right after a play or a seek the decoder may still be filling the ring; that
+  // moment is not a stall. Reporting it as one would leave the play button showing
+  // "play" on a playing song and make a pause press resume instead.
+  constexpr double kStallGraceSeconds = 0.5;
+  return ch->starved && now - ch->starved_since >= kStallGraceSeconds ? kActiveStalled
+                                                                      : kActivePlaying;
 }
 
 bool Engine::ChannelGetAttribute(AudioHandle h, uint32_t attrib, float* value) {
@@ -831,6 +861,15 @@ int64_t Engine::ChannelGetLength(AudioHandle h, uint32_t mode) {
   auto ch = Find(h);
   if (!ch || mode != kPosByte) return -1;
   return ch->length.load() * ch->chans * 4;
+}
+
+bool Engine::ChannelLengthIsExact(AudioHandle h, uint32_t wait_ms) {
+  auto ch = Find(h);
+  if (!ch) return false;
+  std::unique_lock<std::mutex> lk(ch->m);
+  ch->cv.wait_for(lk, std::chrono::milliseconds(wait_ms),
+                  [&] { return ch->length_exact || !ch->length_counting || ch->quit; });
+  return ch->length_exact;
 }
 
 int64_t Engine::ChannelGetPosition(AudioHandle h, uint32_t mode) {

@@ -10,10 +10,15 @@
 //    discard by the frame timestamps, which these containers give exactly; for
 //    containers with millisecond timestamps (ASF, Matroska) frames are instead placed
 //    by packet positions learned while decoding from a known point (see WalkIndex).
+//    Their headers only estimate the length and their packets carry no sample counts
+//    (with a bit reservoir a packet's frame count depends on where the previous one's
+//    bits ended), so a second decoder counts the decoded frames on its own thread.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "audio/source.h"
 
@@ -26,24 +31,25 @@ extern "C" {
 namespace lirotag {
 namespace {
 
+// One reader of a file image; readers on other threads share the bytes.
 struct MemoryFile {
-  std::vector<uint8_t> data;
+  std::shared_ptr<const std::vector<uint8_t>> data;
   int64_t pos = 0;
 };
 
 int MemRead(void* opaque, uint8_t* buf, int size) {
   auto* m = static_cast<MemoryFile*>(opaque);
-  int64_t left = static_cast<int64_t>(m->data.size()) - m->pos;
+  int64_t left = static_cast<int64_t>(m->data->size()) - m->pos;
   if (left <= 0) return AVERROR_EOF;
   int n = static_cast<int>(std::min<int64_t>(left, size));
-  std::memcpy(buf, m->data.data() + m->pos, n);
+  std::memcpy(buf, m->data->data() + m->pos, n);
   m->pos += n;
   return n;
 }
 
 int64_t MemSeek(void* opaque, int64_t offset, int whence) {
   auto* m = static_cast<MemoryFile*>(opaque);
-  int64_t size = static_cast<int64_t>(m->data.size());
+  int64_t size = static_cast<int64_t>(m->data->size());
   if (whence & AVSEEK_SIZE) return size;
   int64_t base = 0;
   switch (whence & ~AVSEEK_FORCE) {
@@ -108,6 +114,34 @@ struct PacketEntry {
   int32_t count;      // samples kept
 };
 
+// The result of a background count of the decoded frames.
+class LengthCount {
+ public:
+  // Frames, or -1 while counting or after a failed count.
+  int64_t Frames() const { return frames_.load(); }
+  bool Stopped() const { return stop_.load(); }
+  void Stop() { stop_ = true; }
+
+  void Finish(int64_t frames) {
+    std::lock_guard<std::mutex> lk(mu_);
+    frames_ = frames;
+    done_ = true;
+    if (listener_ && !stop_) listener_(frames);
+  }
+  void Listen(std::function<void(int64_t)> done) {
+    std::lock_guard<std::mutex> lk(mu_);
+    listener_ = std::move(done);
+    if (done_ && listener_ && !stop_) listener_(frames_.load());
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int64_t> frames_{-1};
+  std::mutex mu_;
+  bool done_ = false;
+  std::function<void(int64_t)> listener_;
+};
+
 bool IsTrackerDemuxer(const char* name) {
   std::string n = name ? name : "";
   return n.find("openmpt") != std::string::npos || n.find("modplug") != std::string::npos;
@@ -118,6 +152,8 @@ class FfmpegSource : public Source {
   FfmpegSource(std::string path, std::shared_ptr<MemoryFile> mem)
       : path_(std::move(path)), mem_(std::move(mem)) {}
   ~FfmpegSource() override {
+    if (count_) count_->Stop();
+    if (count_thread_.joinable()) count_thread_.join();
     CloseContainer();
     av_packet_free(&pkt_);
     av_frame_free(&frame_);
@@ -127,7 +163,14 @@ class FfmpegSource : public Source {
 
   int Rate() const override { return rate_; }
   int Channels() const override { return channels_; }
-  int64_t Length() const override { return length_; }
+  int64_t Length() const override {
+    int64_t counted = count_ ? count_->Frames() : -1;
+    return counted >= 0 ? counted : length_;
+  }
+  bool LengthExact() const override { return length_exact_ || (count_ && count_->Frames() >= 0); }
+  void OnLengthCounted(std::function<void(int64_t)> done) override {
+    if (count_) count_->Listen(std::move(done));
+  }
   bool Seek(int64_t frame) override;
   int64_t Read(float* out, int64_t frames) override;
   std::string Decoder() const override { return decoder_name_; }
@@ -154,6 +197,9 @@ class FfmpegSource : public Source {
   void AppendSamples(const AVFrame* f, int first, int count);
   int64_t FindPacket(int64_t pos) const;
   void MeasureLength();
+  void StartLengthCount();
+  static int64_t CountFrames(const std::string& path, std::shared_ptr<MemoryFile> mem,
+                             std::function<bool()> cancel);
 
   std::string path_;
   std::shared_ptr<MemoryFile> mem_;
@@ -173,6 +219,10 @@ class FfmpegSource : public Source {
   uint64_t file_end_ = 0;
   std::string decoder_name_;
   Mode mode_ = Mode::kGeneric;
+  bool length_exact_ = true;
+  bool count_only_ = false;  // a counting instance: frames are counted, not kept
+  std::unique_ptr<LengthCount> count_;
+  std::thread count_thread_;
 
   // Indexed and walk modes: packets in file order. In walk mode the list grows while
   // decoding runs on, anchored, from the start; `walk_end_` is the first output frame
@@ -200,6 +250,7 @@ bool FfmpegSource::OpenContainer(std::string* err) {
   if (!fmt_) return false;
   if (mem_) {
     mem_->pos = 0;
+    if (!mem_->data) return false;
     auto* buf = static_cast<unsigned char*>(av_malloc(32768));
     avio_ = avio_alloc_context(buf, 32768, 0, mem_.get(), MemRead, nullptr, MemSeek);
     if (!avio_) {
@@ -295,10 +346,43 @@ bool FfmpegSource::Open(std::string* err) {
       length_ = av_rescale_q(st->duration, tb_, AVRational{1, rate_});
     else if (fmt_->duration > 0)
       length_ = av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
+    length_exact_ = false;
+    StartLengthCount();
     return true;
   }
   MeasureLength();
   return Restart(0);
+}
+
+// A decode-only pass (no conversion, nothing kept) costs about a quarter of a second
+// per ten minutes of WMA: too slow for the open, so it runs beside playback, on its
+// own decoder and its own reader of the file.
+void FfmpegSource::StartLengthCount() {
+  std::shared_ptr<MemoryFile> mem;
+  if (mem_) {
+    mem = std::make_shared<MemoryFile>();
+    mem->data = mem_->data;
+  }
+  count_ = std::make_unique<LengthCount>();
+  LengthCount* count = count_.get();
+  count_thread_ = std::thread([count, path = path_, mem] {
+    count->Finish(CountFrames(path, mem, [count] { return count->Stopped(); }));
+  });
+}
+
+// The same decode as a walk from the top, so the same count of frames.
+int64_t FfmpegSource::CountFrames(const std::string& path, std::shared_ptr<MemoryFile> mem,
+                                  std::function<bool()> cancel) {
+  FfmpegSource s(path, std::move(mem));
+  s.count_only_ = true;
+  s.mode_ = Mode::kWalk;
+  s.SetCancel(cancel);
+  if (!s.pkt_ || !s.frame_ || !s.OpenContainer(nullptr)) return -1;
+  s.ResetDecodeState(0);
+  s.from_top_ = true;
+  s.DecodeMore();  // nothing is ever pending, so this runs to the end
+  if (cancel()) return -1;
+  return std::max<int64_t>(0, s.next_out_);
 }
 
 // Demux only: no decoding, so a ten-minute MP3 takes a few milliseconds.
@@ -464,6 +548,9 @@ void FfmpegSource::PlaceFrame(const AVFrame* f) {
     skip = std::min(e.skip, n);
     count = std::min(e.count, n - skip);
     start = e.out_start;
+  } else if (count_only_) {
+    next_out_ = std::max<int64_t>(0, next_out_) + n;
+    return;
   } else if (mode_ == Mode::kWalk) {
     int64_t pos = f->pkt_pos;
     if (next_out_ >= 0) {
@@ -493,6 +580,10 @@ void FfmpegSource::PlaceFrame(const AVFrame* f) {
         walk_end_ = start + n;
       } else if (pos >= 0 && (index_.empty() || pos > index_.back().pos)) {
         index_.push_back(PacketEntry{pos, start, 0, n});
+        walk_end_ = start + n;
+      } else if (pos < 0 && draining_) {
+        // The frame the decoder hands out when flushed at the end has no packet; it
+        // still follows on, and without it the end would never be known exactly.
         walk_end_ = start + n;
       }
     }
@@ -583,7 +674,11 @@ int64_t FfmpegSource::Read(float* out, int64_t frames) {
       // Given up for a seek that is on its way: not the end, and no length learned.
       if (!eof_ && cancel_ && cancel_()) break;
       eof_ = true;
-      if (mode_ == Mode::kWalk && next_out_ >= 0 && walk_end_ == next_out_) length_ = walk_end_;
+      if (mode_ == Mode::kWalk && next_out_ >= 0 && walk_end_ == next_out_) {
+        length_ = walk_end_;
+        length_exact_ = true;
+        if (count_) count_->Stop();  // no longer needed
+      }
       break;
     }
   }
@@ -636,7 +731,7 @@ std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err
 std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, std::string* err) {
   QuietLogs();
   auto mem = std::make_shared<MemoryFile>();
-  mem->data = std::move(data);
+  mem->data = std::make_shared<const std::vector<uint8_t>>(std::move(data));
   auto s = std::make_unique<FfmpegSource>("", std::move(mem));
   if (!s->Open(err)) return nullptr;
   return s;

@@ -20,6 +20,13 @@ class Source {
   virtual int Channels() const = 0;
   // Frames; -1 while unknown. May become exact once the end has been decoded.
   virtual int64_t Length() const = 0;
+  // False while Length() is a container's estimate that a count in the background, or
+  // a decode reaching the end, will replace.
+  virtual bool LengthExact() const { return true; }
+  // `done` runs once, on the counting thread or before this returns, when the count in
+  // the background ends: with the decoded length in frames, or -1 if it failed. Never
+  // after the source is destroyed. Not called for sources that count nothing.
+  virtual void OnLengthCounted(std::function<void(int64_t)> done) { (void)done; }
   // Positions so that the next Read starts exactly at `frame`. False on failure.
   virtual bool Seek(int64_t frame) = 0;
   // Up to `frames` frames; 0 at the end or on an unrecoverable error.

@@ -184,11 +184,13 @@ TEST_F(EngineTest, LengthIsTheDecodedLength) {
     ASSERT_TRUE(p.Load(P(c.file), true, false, false));
     ChannelInfo info = p.GetInfo();
     double truth = static_cast<double>(ref.size() / info.chans) / info.freq;
-    // An ASF header only knows the length to the millisecond and its packets carry
-    // no sample counts: exact once a decode has reached the end.
+    // An ASF header only knows the length to the millisecond: until the count in the
+    // background is done, that estimate stands in.
     if (std::string(c.file) == "wma.wma") {
       EXPECT_NEAR(p.LengthSeconds(), truth, 0.1);
-      ReadAll(p, static_cast<int64_t>(truth * info.freq) + info.freq);
+      EXPECT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 60000));
+    } else {
+      EXPECT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 0));
     }
     // FFmpeg's module demuxer renders a tenth of a second past libopenmpt's song end;
     // our length is libopenmpt's.
@@ -349,7 +351,131 @@ TEST_F(EngineTest, PlayPauseSeekAndEndOnTheSilentOutput) {
   EXPECT_EQ(p.State(), kActiveStopped);
 }
 
+// lirotag-cli's answer: the length it prints, or -1.
+double CliLength(const std::string& path) {
+#ifdef LIROTAG_CLI
+  FILE* f = popen(("'" LIROTAG_CLI "' probe '" + path + "' 2>/dev/null").c_str(), "r");
+  if (!f) return -1;
+  double len = -1;
+  char line[256];
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "length: %lf", &len) == 1) break;
+  while (std::fgets(line, sizeof line, f)) {
+  }
+  pclose(f);
+  return len;
+#else
+  (void)path;
+  return -1;
+#endif
+}
+
+// WMA frames are 512 to 2048 samples by rate; lengths that are no multiple of them,
+// both codec versions, mono and stereo, low and high bit rates.
+TEST_F(EngineTest, WmaLengthIsCountedToTheSample) {
+  struct Case {
+    const char* name;
+    const char* sox;  // rate, channels and length of the source
+    const char* codec;
+  };
+  const Case cases[] = {
+      {"v1_22k_mono.wma", "-r 22050 -c 1 SRC synth 5.01", "-c:a wmav1"},
+      {"v2_48k_64k.wma", "-r 48000 -c 2 SRC synth 7.3", "-c:a wmav2 -b:a 64k"},
+      {"v2_44k_192k.wma", "-r 44100 -c 2 SRC synth 3.3333", "-c:a wmav2 -b:a 192k"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string sox = c.sox;
+    sox.replace(sox.find("SRC"), 3, "'" + P("wsrc.wav") + "'");
+    ASSERT_TRUE(Shell("sox -n " + sox + " sine 300-3000 gain -3"));
+    ASSERT_TRUE(
+        Shell("ffmpeg -v error -y -i '" + P("wsrc.wav") + "' " + c.codec + " '" + P(c.name) + "'"));
+    std::vector<float> ref = Reference(P(c.name));
+    ASSERT_FALSE(ref.empty());
+
+    std::ifstream in(P(c.name), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    AudioHandle handles[] = {engine_->StreamCreateFile(P(c.name), 0, 0, 0),
+                             engine_->StreamCreateMemory(bytes.data(), bytes.size(), 0)};
+    for (AudioHandle h : handles) {
+      ASSERT_NE(h, 0u);
+      ChannelInfo info;
+      ASSERT_TRUE(engine_->ChannelGetInfo(h, &info));
+      double truth = static_cast<double>(ref.size() / info.chans) / info.freq;
+      // At once: the header's estimate or already the count.
+      EXPECT_NEAR(engine_->ChannelBytes2Seconds(h, engine_->ChannelGetLength(h, kPosByte)), truth,
+                  0.1);
+      ASSERT_TRUE(engine_->ChannelLengthIsExact(h, 60000));
+      EXPECT_EQ(engine_->ChannelGetLength(h, kPosByte), static_cast<int64_t>(ref.size() * 4));
+      // Reading to the end agrees and keeps it.
+      std::vector<float> all(ref.size() + 4096);
+      int64_t got = 0, n;
+      while ((n = engine_->ChannelRead(h, all.data() + got * info.chans, 4096)) > 0) got += n;
+      EXPECT_EQ(got * info.chans, static_cast<int64_t>(ref.size()));
+      EXPECT_EQ(engine_->ChannelGetLength(h, kPosByte), static_cast<int64_t>(ref.size() * 4));
+      EXPECT_TRUE(engine_->StreamFree(h));
+    }
+#ifdef LIROTAG_CLI
+    ChannelInfo info;
+    {
+      Player p(*engine_);
+      ASSERT_TRUE(p.Load(P(c.name), true, false, false));
+      info = p.GetInfo();
+    }
+    EXPECT_NEAR(CliLength(P(c.name)), static_cast<double>(ref.size() / info.chans) / info.freq,
+                0.5 / info.freq + 1e-6);
+#endif
+  }
+}
+
+// The count reads the file on its own thread: a file removed under it or a channel
+// freed while it runs must end it quietly, and the decode's own end still counts.
+TEST_F(EngineTest, WmaCountSurvivesRemovalAndFree) {
+  ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 '" + P("lsrc.wav") + "' synth 120 sine 440"));
+  ASSERT_TRUE(
+      Shell("ffmpeg -v error -y -i '" + P("lsrc.wav") + "' -c:a wmav2 '" + P("long.wma") + "'"));
+  int64_t frames = static_cast<int64_t>(Reference(P("long.wma")).size() / 2);
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE(round);
+    fs::copy_file(P("long.wma"), P("gone.wma"), fs::copy_options::overwrite_existing);
+    AudioHandle h = engine_->StreamCreateFile(P("gone.wma"), 0, 0, 0);
+    ASSERT_NE(h, 0u);
+    if (round % 2 == 0) {
+      fs::remove(P("gone.wma"));
+      engine_->ChannelLengthIsExact(h, 60000);  // either way: the file may be gone first
+      std::vector<float> buf(2 * 65536);
+      int64_t got = 0, n;
+      while ((n = engine_->ChannelRead(h, buf.data(), 65536)) > 0) got += n;
+      EXPECT_EQ(got, frames);
+      EXPECT_TRUE(engine_->ChannelLengthIsExact(h, 0));
+      EXPECT_EQ(engine_->ChannelGetLength(h, kPosByte), frames * 8);
+    }
+    EXPECT_TRUE(engine_->StreamFree(h));  // odd rounds: most likely while counting
+    EXPECT_FALSE(engine_->ChannelLengthIsExact(h, 1000));
+  }
+}
+
 std::atomic<int> g_end_syncs{0};
+
+// The decoder refills the ring after a play or a seek; that moment is no stall, or the
+// play button would keep saying "play" and a pause press would resume instead. A first
+// seek deep into a WMA file decodes its way there, which keeps the ring empty a while.
+TEST_F(EngineTest, PlayingRightAfterPlayAndSeek) {
+  ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 '" + P("ssrc.wav") + "' synth 90 sine 440"));
+  ASSERT_TRUE(
+      Shell("ffmpeg -v error -y -i '" + P("ssrc.wav") + "' -c:a wmav2 '" + P("seek.wma") + "'"));
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("seek.wma"), true, false, false));
+  ASSERT_TRUE(p.Play(false));
+  EXPECT_EQ(p.State(), kActivePlaying);
+  for (double to : {85.0, 1.0, 60.0}) {
+    p.SeekSeconds(to);
+    for (int i = 0; i < 4; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(15));
+      EXPECT_EQ(p.State(), kActivePlaying) << "after a seek to " << to;
+    }
+  }
+}
 
 TEST_F(EngineTest, FileCutShortWhilePlayingEndsPlayback) {
   fs::copy_file(P("cbr.mp3"), P("cut.mp3"), fs::copy_options::overwrite_existing);
