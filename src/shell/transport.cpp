@@ -74,11 +74,7 @@ bool Transport::OpenSong(const std::string& path) {
     return false;
   }
   ApplyVolume();
-  const double length = player_.LengthSeconds();
-  const int maximum = length >= 1 && length < 2147483647.0 ? static_cast<int>(length) : 0;
-  c_.progress->setMaximum(maximum);
-  c_.totalTime->setText(Q("总时间") + QString::number(maximum / 60) + Q("分") +
-                        QString::number(maximum % 60) + Q("秒"));
+  ShowLength();
   UpdatePlayButton();
   c_.playPause->setEnabled(true);
   c_.playPause->setToolTip(Q("继续播放"));
@@ -86,6 +82,15 @@ bool Transport::OpenSong(const std::string& path) {
   song_tags_read_ = false;
   c_.window->setWindowTitle(Q(kProgramTitle) + Q(" - ") + Q(path));
   return true;
+}
+
+void Transport::ShowLength() {
+  const double length = player_.LengthSeconds();
+  const int maximum = length >= 1 && length < 2147483647.0 ? static_cast<int>(length) : 0;
+  c_.progress->setMaximum(maximum);
+  c_.totalTime->setText(Q("总时间") + QString::number(maximum / 60) + Q("分") +
+                        QString::number(maximum % 60) + Q("秒"));
+  shown_length_ = length;
 }
 
 void Transport::CloseSong() {
@@ -158,6 +163,9 @@ void Transport::OnProgressReleased() {
 
 void Transport::Refresh() {
   if (player_.Handle() == 0) return;
+  // Some formats (WMA) know their exact length only once the engine has counted it,
+  // a moment after the song opened: show the real one when it arrives.
+  if (player_.LengthSeconds() != shown_length_) ShowLength();
   if (dragging_) {
     c_.currentTime->setText(Q("跳转到") +
                             Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime)));

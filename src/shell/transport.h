@@ -62,6 +62,9 @@ class Transport : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The total-time label and the progress slider's range from the song's length.
+  void ShowLength();
+
   Player& player_;
   const Settings& settings_;
   Controls c_;
@@ -69,6 +72,7 @@ class Transport : public QObject {
   std::string song_path_;
   bool song_tags_read_ = false;
   bool dragging_ = false;
+  double shown_length_ = 0;
 };
 
 }  // namespace lirotag

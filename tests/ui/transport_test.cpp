@@ -118,6 +118,21 @@ class TransportTest : public QObject {
     QCOMPARE(Progress()->maximum(), 3600);
   }
 
+  void theTotalTimeIsTheRealLength() {
+    // A WMA header promises 12.03 s here; a decode gives 11.98 s, and the label must say so.
+    const QString wav = dir_.filePath(QStringLiteral("w.wav"));
+    const QString wma = dir_.filePath(QStringLiteral("w.wma"));
+    QVERIFY(lirotag::testing::WriteWav(wav.toStdString(), 44100, 12 * 44100));
+    QCOMPARE(QProcess::execute(
+                 QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-i"), wav, QStringLiteral("-c:a"), QStringLiteral("wmav2"), wma}),
+             0);
+    Open(wma);
+    QTRY_COMPARE(TotalTime(), QStringLiteral("总时间0分11秒"));
+    QCOMPARE(Progress()->maximum(), 11);
+  }
+
   void cancellingTheDialogChangesNothing() {
     lirotag::ui::SetNextFileDialogResult(std::nullopt);
     QTest::mouseClick(Find<QPushButton>("按钮_打开歌曲"), Qt::LeftButton);
