@@ -463,6 +463,14 @@ bool FfmpegSource::Restart(int64_t target) {
 
 bool FfmpegSource::Seek(int64_t target) {
   if (target < 0) target = 0;
+  // A restart that a newer seek interrupted leaves the file closed: open it again.
+  if (!fmt_ || !dec_) return Restart(target);
+  // An interrupted read leaves its error in the I/O context, where it would fail every
+  // read after the seek too.
+  if (fmt_->pb) {
+    fmt_->pb->error = 0;
+    fmt_->pb->eof_reached = 0;
+  }
   if (length_ >= 0 && target >= length_ && mode_ != Mode::kWalk) {
     ResetDecodeState(target);
     eof_ = true;
@@ -607,6 +615,7 @@ void FfmpegSource::PlaceFrame(const AVFrame* f) {
 }
 
 bool FfmpegSource::DecodeMore() {
+  if (!fmt_ || !dec_) return false;  // closed by an interrupted restart
   size_t before = pending_.size();
   while (pending_.size() == before) {
     if (cancel_ && cancel_()) return false;
@@ -627,6 +636,9 @@ bool FfmpegSource::DecodeMore() {
     if (draining_) return false;
     r = av_read_frame(fmt_, pkt_);
     if (r < 0) {
+      // Interrupted for a seek on its way: not the end of the file, so the decoder
+      // must not be drained as if it were.
+      if (r == AVERROR_EXIT || (cancel_ && cancel_())) return false;
       avcodec_send_packet(dec_, nullptr);
       draining_ = true;
       continue;

@@ -477,6 +477,24 @@ TEST_F(EngineTest, PlayingRightAfterPlayAndSeek) {
   }
 }
 
+// Seeking near the start reopens the file; a newer seek interrupts that reopening. A
+// user holding Alt+Left sends exactly such a burst.
+TEST_F(EngineTest, SeekBurstsThatInterruptReopeningDoNotCrash) {
+  std::vector<float> ref = Reference(P("flac.flac"));
+  Player p(*engine_);
+  ASSERT_TRUE(p.Load(P("flac.flac"), true, false, false));
+  ASSERT_TRUE(p.Play(false));
+  for (int i = 0; i < 400; ++i) {
+    p.SeekSeconds(i % 2 ? 0.0 : 0.05 * (i % 7));
+    std::this_thread::sleep_for(std::chrono::microseconds(100 * (i % 9)));
+  }
+  ASSERT_TRUE(p.Pause());
+  ASSERT_TRUE(p.SeekSeconds(1.5));
+  std::vector<float> got = ReadAll(p, 100);
+  ASSERT_EQ(got.size(), 200u);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), ref.begin() + 66150 * 2));
+}
+
 TEST_F(EngineTest, FileCutShortWhilePlayingEndsPlayback) {
   fs::copy_file(P("cbr.mp3"), P("cut.mp3"), fs::copy_options::overwrite_existing);
   Player p(*engine_);
