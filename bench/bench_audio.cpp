@@ -26,14 +26,14 @@
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
+#include "audio_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-bool Shell(const std::string& cmd) {
-  return std::system(("{ " + cmd + "; } >/dev/null 2>&1").c_str()) == 0;
-}
+using lirotag::testing::MakeMod;
+using lirotag::testing::Reference;
+using lirotag::testing::Shell;
 
 // The temporary folder and the files made in it, each on first use.
 class Fixtures {
@@ -72,45 +72,6 @@ std::string Source20s() {
   return Files().Get("src.wav", "sox -n -r 44100 -c 2 OUT synth 20 sine 200-4000 sine 330 gain -4");
 }
 
-void Put(std::string* s, std::initializer_list<int> bytes) {
-  for (int b : bytes) s->push_back(static_cast<char>(b));
-}
-
-// A four-channel ProTracker module: one looped waveform, a note every eight rows.
-std::string MakeMod() {
-  std::string m(20, '\0');
-  m.replace(0, 4, "test");
-  for (int s = 0; s < 31; ++s) {
-    std::string h(30, '\0');
-    if (s == 0) {
-      h[23] = 32;  // 64 bytes
-      h[25] = 64;  // volume
-      h[29] = 32;  // looped over all 64
-    } else {
-      h[29] = 1;
-    }
-    m += h;
-  }
-  Put(&m, {1, 127});
-  m += std::string(128, '\0');
-  m += "M.K.";
-  const int periods[] = {428, 381, 339, 320, 285, 254, 226, 214};
-  for (int row = 0; row < 64; ++row) {
-    for (int ch = 0; ch < 4; ++ch) {
-      if (row % 8 == 0 && ch == (row / 8) % 2) {
-        int period = periods[(row / 8) % 8];
-        Put(&m, {(period >> 8) & 0x0F, period & 0xFF, 0x10, 0});
-      } else {
-        Put(&m, {0, 0, 0, 0});
-      }
-    }
-  }
-  for (int i = 0; i < 64; ++i)
-    m.push_back(
-        static_cast<char>(static_cast<int>(std::lround(100 * std::sin(i * 2 * M_PI / 64)))));
-  return m;
-}
-
 struct Format {
   const char* file;
   const char* make;  // SRC: the 20 s source
@@ -143,18 +104,6 @@ std::string FormatFile(const Format& f) {
   std::string make = f.make;
   make.replace(make.find("SRC"), 3, "'" + src + "'");
   return Files().Get(f.file, make);
-}
-
-// FFmpeg's full decode from the start.
-std::vector<float> Reference(const std::string& path) {
-  std::vector<float> out;
-  FILE* f = popen(("ffmpeg -v error -i '" + path + "' -f f32le - 2>/dev/null").c_str(), "r");
-  if (!f) return out;
-  float buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, sizeof(float), 4096, f)) > 0) out.insert(out.end(), buf, buf + n);
-  pclose(f);
-  return out;
 }
 
 double MeanAbsDiff(const float* a, const float* b, size_t n, double give_up) {
