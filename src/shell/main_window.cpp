@@ -131,8 +131,6 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   BuildControls();
 
   // Start-up, in the order the steps depend on each other.
-  current_time_->setText(Q(kNoFile));
-  total_time_->setText(Q(kNoFile));
   setMinimumSize(kDesignWidth, kDesignHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->geometry();
@@ -170,13 +168,14 @@ const std::string& MainWindow::SongPath() const {
 
 void MainWindow::BuildControls() {
   play_group_ = MakeGroup(this, "分组框_播放控制", "歌曲控制", {8, 8, 536, 56});
-  open_song_ = MakeButton(play_group_, "按钮_打开歌曲", "打开", {12, 20, 64, 24});
-  play_pause_ = MakeButton(play_group_, "按钮_播放暂停", "( 播放暂停)", {76, 20, 64, 24});
-  close_song_ = MakeButton(play_group_, "按钮_关闭歌曲", "关闭", {140, 20, 64, 24});
-  volume_ = MakeSlider(play_group_, "滑块条_音量", "音量", {204, 20, 96, 24});
+  QPushButton* openSong = MakeButton(play_group_, "按钮_打开歌曲", "打开", {12, 20, 64, 24});
+  QPushButton* playPause =
+      MakeButton(play_group_, "按钮_播放暂停", "( 播放暂停)", {76, 20, 64, 24});
+  QPushButton* closeSong = MakeButton(play_group_, "按钮_关闭歌曲", "关闭", {140, 20, 64, 24});
+  QSlider* volume = MakeSlider(play_group_, "滑块条_音量", "音量", {204, 20, 96, 24});
   progress_ = MakeSlider(play_group_, "滑块条_进度", "进度", {300, 20, 216, 24});
-  volume_->setRange(0, 100);
-  volume_->setValue(100);
+  volume->setRange(0, 100);
+  volume->setValue(100);
   progress_->setRange(0, 0);
 
   QGroupBox* lyrics = MakeGroup(this, "分组框_歌词", "歌词", {9, 64, 98, 104});
@@ -198,8 +197,11 @@ void MainWindow::BuildControls() {
   QPushButton* blank = MakeButton(whole, "按钮_删除空行", "删除空行", {8, 43, 80, 24});
   QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", "折叠相同文本", {8, 71, 80, 24});
 
-  current_time_ = MakeLabel(this, "标签_当前时间", "当前时间", {9, 469, 96, 16});
-  total_time_ = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
+  // "(无文件)" until a song is open.
+  QLabel* currentTime = MakeLabel(this, "标签_当前时间", "当前时间", {9, 469, 96, 16});
+  QLabel* totalTime = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
+  currentTime->setText(Q(kNoFile));
+  totalTime->setText(Q(kNoFile));
 
   QPushButton* settingsButton = MakeButton(this, "按钮_设置", "设置", {17, 503, 80, 24});
   QPushButton* help = MakeButton(this, "按钮_快捷键", "快捷键", {17, 531, 80, 24});
@@ -210,15 +212,14 @@ void MainWindow::BuildControls() {
 
   // The designed Tab order, the lyric box last.
   const QList<QWidget*> tabOrder = {
-      open_song_, play_pause_, close_song_, volume_,        progress_, loadText, setInfo,
-      save,       deleteTag,   replaceTag,  addTag,         splitTags, sortTags, jump,
-      offset,     blank,       fold,        settingsButton, help,      about,    lyric_edit_};
+      openSong, playPause, closeSong,  volume,         progress_, loadText, setInfo,
+      save,     deleteTag, replaceTag, addTag,         splitTags, sortTags, jump,
+      offset,   blank,     fold,       settingsButton, help,      about,    lyric_edit_};
   for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   transport_ = new Transport(
       *env_.player, settings_,
-      {this, open_song_, play_pause_, close_song_, volume_, progress_, current_time_, total_time_},
-      this);
+      {this, openSong, playPause, closeSong, volume, progress_, currentTime, totalTime}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
   refresh_timer_->setInterval(100);

@@ -10,8 +10,6 @@
 #include "shell/settings.h"
 
 class QGroupBox;
-class QLabel;
-class QPushButton;
 class QSlider;
 class QTimer;
 
@@ -73,13 +71,7 @@ class MainWindow : public QWidget {
   bool font_set_up_ = false;
 
   QGroupBox* play_group_ = nullptr;
-  QPushButton* open_song_ = nullptr;
-  QPushButton* play_pause_ = nullptr;
-  QPushButton* close_song_ = nullptr;
-  QSlider* volume_ = nullptr;
   QSlider* progress_ = nullptr;
-  QLabel* current_time_ = nullptr;
-  QLabel* total_time_ = nullptr;
   ui::LyricEdit* lyric_edit_ = nullptr;
   QTimer* refresh_timer_ = nullptr;
   Transport* transport_ = nullptr;
