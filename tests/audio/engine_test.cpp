@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "audio/audio_engine.h"
@@ -35,6 +36,14 @@ std::string P(const std::string& name) {
 
 class EngineTest : public ::testing::Test {
  protected:
+  // The suite's fixtures never change once made, so each is decoded by FFmpeg once.
+  static const std::vector<float>& Ref(const std::string& name) {
+    static std::map<std::string, std::vector<float>> cache;
+    auto it = cache.find(name);
+    if (it == cache.end()) it = cache.emplace(name, Reference(P(name))).first;
+    return it->second;
+  }
+
   static void SetUpTestSuite() {
     fs::create_directories(Dir());
     std::string src = P("src.wav");
@@ -100,7 +109,7 @@ const FormatCase kFormats[] = {
 TEST_F(EngineTest, SeeksLandOnTheSamplesOfADecodeFromTheStart) {
   for (const auto& c : kFormats) {
     SCOPED_TRACE(c.file);
-    std::vector<float> ref = Reference(P(c.file));
+    const std::vector<float>& ref = Ref(c.file);
     Player p(*engine_);
     ASSERT_TRUE(p.Load(P(c.file), true, false, false));
     ChannelInfo info = p.GetInfo();
@@ -127,7 +136,7 @@ TEST_F(EngineTest, SeeksLandOnTheSamplesOfADecodeFromTheStart) {
 TEST_F(EngineTest, LengthIsTheDecodedLength) {
   for (const auto& c : kFormats) {
     SCOPED_TRACE(c.file);
-    std::vector<float> ref = Reference(P(c.file));
+    const std::vector<float>& ref = Ref(c.file);
     Player p(*engine_);
     ASSERT_TRUE(p.Load(P(c.file), true, false, false));
     ChannelInfo info = p.GetInfo();
@@ -155,7 +164,7 @@ TEST_F(EngineTest, LengthIsTheDecodedLength) {
 // top. A seek that lands while that decode is running cancels it, and a cancelled
 // decode is not the end of the song: the length must stay, later seeks must succeed.
 TEST_F(EngineTest, SeeksThatInterruptDecodingKeepTheLength) {
-  std::vector<float> ref = Reference(P("wma.wma"));
+  const std::vector<float>& ref = Ref("wma.wma");
   for (int round = 0; round < 8; ++round) {
     SCOPED_TRACE(round);
     Player p(*engine_);
@@ -210,7 +219,7 @@ TEST_F(EngineTest, BadFilesFailOrPlayWhatDecodes) {
 }
 
 TEST_F(EngineTest, EffectsAtTheirDefaultsLeaveTheSamplesAlone) {
-  std::vector<float> ref = Reference(P("cbr.mp3"));
+  const std::vector<float>& ref = Ref("cbr.mp3");
   Player p(*engine_);
   ASSERT_TRUE(p.Load(P("cbr.mp3"), false, false, true));
   ASSERT_NE(p.ReverbFx(), 0u);
@@ -279,7 +288,7 @@ TEST_F(EngineTest, PlayPauseSeekAndEndOnTheSilentOutput) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(p.PositionSeconds(), frozen);
   // Resume plays on from the very sample where the pause left off.
-  std::vector<float> ref = Reference(P("flac.flac"));
+  const std::vector<float>& ref = Ref("flac.flac");
   std::vector<float> got = ReadAll(p, 100);
   int64_t at = std::llround(frozen * 44100);
   ASSERT_EQ(got.size(), 200u);
@@ -428,7 +437,7 @@ TEST_F(EngineTest, PlayingRightAfterPlayAndSeek) {
 // Seeking near the start reopens the file; a newer seek interrupts that reopening. A
 // user holding Alt+Left sends exactly such a burst.
 TEST_F(EngineTest, SeekBurstsThatInterruptReopeningDoNotCrash) {
-  std::vector<float> ref = Reference(P("flac.flac"));
+  const std::vector<float>& ref = Ref("flac.flac");
   Player p(*engine_);
   ASSERT_TRUE(p.Load(P("flac.flac"), true, false, false));
   ASSERT_TRUE(p.Play(false));
