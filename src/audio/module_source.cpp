@@ -4,10 +4,13 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
+#include "audio/downmix.h"
 #include "audio/source.h"
 
 namespace lirotag {
@@ -74,6 +77,10 @@ class ModuleSource : public Source {
 }  // namespace
 
 std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, std::string* err) {
+  if (!IsRegularFile(path)) {
+    if (err) *err = "not a regular file";
+    return nullptr;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (err) *err = "cannot open file";
@@ -112,12 +119,32 @@ class PluginSource : public Source {
       : p_(p), name_(std::move(name)), stream_(stream), info_(info) {}
   ~PluginSource() override { p_->close(stream_); }
   int Rate() const override { return info_.sample_rate; }
-  int Channels() const override { return info_.channels; }
+  // What the output plays: mono as it is, more channels folded into stereo.
+  int Channels() const override { return std::min(info_.channels, 2); }
   int64_t Length() const override { return info_.length_frames; }
   bool Seek(int64_t frame) override { return p_->seek(stream_, frame) != 0; }
   int64_t Read(float* out, int64_t frames) override {
-    int64_t n = p_->read(stream_, out, frames);
-    return n < 0 ? 0 : std::min(n, frames);
+    if (info_.channels <= 2) {
+      int64_t n = p_->read(stream_, out, frames);
+      return n < 0 ? 0 : std::min(n, frames);
+    }
+    int64_t done = 0;
+    while (done < frames) {
+      int64_t want = std::min<int64_t>(frames - done, 4096);
+      wide_.resize(static_cast<size_t>(want * info_.channels));
+      int64_t n = std::min(p_->read(stream_, wide_.data(), want), want);
+      if (n <= 0) break;
+      // A plug-in names no speakers: the usual ones for its channel count.
+      AVChannelLayout layout{};
+      layout.order = AV_CHANNEL_ORDER_UNSPEC;
+      layout.nb_channels = info_.channels;
+      const uint8_t* plane = reinterpret_cast<const uint8_t*>(wide_.data());
+      if (!downmix_.Configure(layout, AV_SAMPLE_FMT_FLT, info_.sample_rate, 2) ||
+          downmix_.Convert(&plane, static_cast<int>(n), out + done * 2) != n)
+        std::fill(out + done * 2, out + (done + n) * 2, 0.0f);
+      done += n;
+    }
+    return done;
   }
   std::string Decoder() const override { return "plugin:" + name_; }
 
@@ -126,6 +153,8 @@ class PluginSource : public Source {
   std::string name_;
   void* stream_;
   LirotagStreamInfo info_;
+  std::vector<float> wide_;
+  Downmixer downmix_;
 };
 
 }  // namespace
