@@ -1,25 +1,34 @@
-// FFmpeg decoding with sample-exact positions.
+// FFmpeg decoding with sample-exact positions and lengths.
 //
 // Frame 0 is the first sample FFmpeg's own decode from the start produces (encoder
 // delay and padding removed as FFmpeg reports them), so "decode from the start" and
-// "seek to t" agree sample for sample. Two ways of knowing where a decoded frame lies:
-//  - indexed (MPEG audio): one demux-only pass at open records every packet's byte
-//    position, duration and start/end trimming; a seek jumps to a packet by byte, and
-//    each decoded frame is placed by the packet it came from. Exact without a TOC.
-//  - generic: FFmpeg's timestamp seek a little before the target, then decode and
-//    discard by the frame timestamps, which these containers give exactly; for
-//    containers with millisecond timestamps (ASF, Matroska) frames are instead placed
-//    by packet positions learned while decoding from a known point (see WalkIndex).
-//    Their headers only estimate the length and their packets carry no sample counts
-//    (with a bit reservoir a packet's frame count depends on where the previous one's
-//    bits ended), so a second decoder counts the decoded frames on its own thread.
+// "seek to t" agree sample for sample, and the length is where that decode ends. Three
+// ways of knowing where a decoded frame lies, by container:
+//  - indexed (raw elementary streams: MP3, ADTS AAC, AC-3, DTS ...): their timestamps
+//    are guesses from the bit rate once a seek has jumped, so a demux-only pass records
+//    every packet's byte position, duration and start/end trimming; a seek jumps to a
+//    packet by byte, and each decoded frame is placed by the packet it came from.
+//  - walk (ASF, Matroska/WebM, FLV ...): timestamps in milliseconds, a few samples off
+//    at most rates, and packets without sample counts (with a bit reservoir a packet's
+//    frame count depends on where the previous one's bits ended). A second decoder runs
+//    through the file from the top, recording which output frame each packet's first
+//    decoded frame is; seeks land near a packet and place frames by that record.
+//  - generic (Ogg, MP4, FLAC, WAV, AIFF ...): FFmpeg's timestamp seek a little before
+//    the target, then decode and discard by the frame timestamps, which these
+//    containers give exactly.
+// The first two learn the length from their pass over the file, which runs beside
+// playback; the third decodes the last seconds at open and only counts from the top,
+// in the background too, when the header's length turns out missing or wrong.
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "audio/downmix.h"
 #include "audio/source.h"
 
 extern "C" {
@@ -30,6 +39,15 @@ extern "C" {
 
 namespace lirotag {
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The open reads headers and probes the first packets; a file that takes longer than
+// this to give them is on a device that has stopped answering.
+constexpr auto kOpenTimeout = std::chrono::seconds(10);
+// A song of usual length is indexed in a few milliseconds: the open waits that long so
+// the length is exact at once. A longer one goes on indexing beside playback.
+constexpr auto kIndexWait = std::chrono::milliseconds(100);
 
 // One reader of a file image; readers on other threads share the bytes.
 struct MemoryFile {
@@ -106,39 +124,134 @@ float SampleToFloat(const uint8_t* p, AVSampleFormat packed) {
   }
 }
 
-// One packet of an indexed file.
+// One packet of the file, in file order.
 struct PacketEntry {
   int64_t pos;        // byte position
   int64_t out_start;  // output frame of its first kept sample
-  int32_t skip;       // samples dropped from its start
-  int32_t count;      // samples kept
+  int64_t ts;         // its timestamp in the stream's time base (walk: where to seek)
+  int32_t skip;       // samples dropped from its start (indexed)
+  int32_t count;      // samples kept (indexed)
 };
 
-// The result of a background count of the decoded frames.
-class LengthCount {
+// What a pass over the whole file learns, shared by the thread that makes the pass and
+// the source that plays: the packets' places in the output, in file order, and in the
+// end the decoded length. Entries are only ever appended.
+class PacketMap {
  public:
-  // Frames, or -1 while counting or after a failed count.
-  int64_t Frames() const { return frames_.load(); }
+  void Stop() {
+    stop_ = true;
+    cv_.notify_all();
+  }
   bool Stopped() const { return stop_.load(); }
-  void Stop() { stop_ = true; }
 
-  void Finish(int64_t frames) {
-    std::lock_guard<std::mutex> lk(mu_);
-    frames_ = frames;
-    done_ = true;
-    if (listener_ && !stop_) listener_(frames);
+  // Moves `batch` in; frames below `covered` are now placed.
+  void Append(std::vector<PacketEntry>* batch, int64_t covered) {
+    {
+      std::lock_guard<std::mutex> lk(mu_);
+      entries_.insert(entries_.end(), batch->begin(), batch->end());
+      covered_ = std::max(covered_, covered);
+    }
+    batch->clear();
+    cv_.notify_all();
+  }
+  // The pass ended: with the decoded length, or -1 if it failed.
+  void Finish(int64_t length) {
+    {
+      std::lock_guard<std::mutex> lk(mu_);
+      done_ = true;
+      length_ = length;
+      if (listener_ && !stop_) listener_(length);
+    }
+    cv_.notify_all();
   }
   void Listen(std::function<void(int64_t)> done) {
     std::lock_guard<std::mutex> lk(mu_);
     listener_ = std::move(done);
-    if (done_ && listener_ && !stop_) listener_(frames_.load());
+    if (done_ && listener_ && !stop_) listener_(length_);
+  }
+
+  // The decoded length once the pass has ended well, otherwise -1.
+  int64_t Length() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return done_ ? length_ : -1;
+  }
+  bool Done() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return done_;
+  }
+  size_t Size() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return entries_.size();
+  }
+  // Frames placed so far and the byte position the pass has reached.
+  void Progress(int64_t* covered, int64_t* pos) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    *covered = covered_;
+    *pos = entries_.empty() ? -1 : entries_.back().pos;
+  }
+  bool At(int64_t k, PacketEntry* e) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (k < 0 || k >= static_cast<int64_t>(entries_.size())) return false;
+    *e = entries_[static_cast<size_t>(k)];
+    return true;
+  }
+  // The index of the packet at byte `pos`, or -1.
+  int64_t FindPos(int64_t pos, PacketEntry* e) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), pos,
+                               [](const PacketEntry& x, int64_t p) { return x.pos < p; });
+    if (it == entries_.end() || it->pos != pos) return -1;
+    if (e) *e = *it;
+    return it - entries_.begin();
+  }
+  // The packet `back` packets before the last one starting at or before `frame`
+  // (clamped to the first); -1 when none starts at or before it.
+  int64_t Before(int64_t frame, int64_t back, PacketEntry* e) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = std::upper_bound(entries_.begin(), entries_.end(), frame,
+                               [](int64_t f, const PacketEntry& x) { return f < x.out_start; });
+    int64_t k = (it - entries_.begin()) - 1;
+    if (k < 0) return -1;
+    k = std::max<int64_t>(0, k - back);
+    *e = entries_[static_cast<size_t>(k)];
+    return k;
+  }
+
+  // Each waits until what it asks for is placed (true), or the pass ended without it,
+  // the map was stopped or `cancel` says so (false).
+  bool WaitFrame(int64_t frame, const std::function<bool()>& cancel) {
+    return Wait([&] { return covered_ > frame; }, cancel);
+  }
+  bool WaitPos(int64_t pos, const std::function<bool()>& cancel) {
+    return Wait([&] { return !entries_.empty() && entries_.back().pos >= pos; }, cancel);
+  }
+  bool WaitEntries(size_t n, Clock::time_point until) {
+    std::unique_lock<std::mutex> lk(mu_);
+    return cv_.wait_until(lk, until, [&] { return done_ || stop_ || entries_.size() >= n; });
+  }
+  void WaitDone(Clock::time_point until) {
+    std::unique_lock<std::mutex> lk(mu_);
+    cv_.wait_until(lk, until, [&] { return done_ || stop_.load(); });
   }
 
  private:
-  std::atomic<bool> stop_{false};
-  std::atomic<int64_t> frames_{-1};
-  std::mutex mu_;
+  template <typename Placed>
+  bool Wait(Placed placed, const std::function<bool()>& cancel) {
+    std::unique_lock<std::mutex> lk(mu_);
+    while (!placed()) {
+      if (done_ || stop_ || (cancel && cancel())) return false;
+      cv_.wait_for(lk, std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  mutable std::mutex mu_;
+  std::condition_variable cv_;
+  std::vector<PacketEntry> entries_;
+  int64_t covered_ = 0;
   bool done_ = false;
+  int64_t length_ = -1;
+  std::atomic<bool> stop_{false};
   std::function<void(int64_t)> listener_;
 };
 
@@ -147,13 +260,27 @@ bool IsTrackerDemuxer(const char* name) {
   return n.find("openmpt") != std::string::npos || n.find("modplug") != std::string::npos;
 }
 
+// Raw codec frames one after another, timed by counting them from the start.
+bool IsElementaryStream(const std::string& demuxer) {
+  for (const char* raw :
+       {"mp3", "aac", "ac3", "eac3", "dts", "truehd", "mlp", "loas", "amr", "amrnb", "amrwb"})
+    if (demuxer == raw) return true;
+  return false;
+}
+
+// Timestamps coarser than a sample (milliseconds), or not to be trusted for audio.
+bool HasCoarseTimestamps(const std::string& demuxer) {
+  for (const char* coarse : {"asf", "matroska,webm", "flv", "live_flv", "rm", "avi"})
+    if (demuxer == coarse) return true;
+  return false;
+}
+
 class FfmpegSource : public Source {
  public:
   FfmpegSource(std::string path, std::shared_ptr<MemoryFile> mem)
       : path_(std::move(path)), mem_(std::move(mem)) {}
   ~FfmpegSource() override {
-    if (count_) count_->Stop();
-    if (count_thread_.joinable()) count_thread_.join();
+    StopScan();
     CloseContainer();
     av_packet_free(&pkt_);
     av_frame_free(&frame_);
@@ -163,13 +290,10 @@ class FfmpegSource : public Source {
 
   int Rate() const override { return rate_; }
   int Channels() const override { return channels_; }
-  int64_t Length() const override {
-    int64_t counted = count_ ? count_->Frames() : -1;
-    return counted >= 0 ? counted : length_;
-  }
-  bool LengthExact() const override { return length_exact_ || (count_ && count_->Frames() >= 0); }
+  int64_t Length() const override;
+  bool LengthExact() const override { return ExactLength() >= 0; }
   void OnLengthCounted(std::function<void(int64_t)> done) override {
-    if (count_) count_->Listen(std::move(done));
+    if (map_) map_->Listen(std::move(done));
   }
   bool Seek(int64_t frame) override;
   int64_t Read(float* out, int64_t frames) override;
@@ -180,30 +304,49 @@ class FfmpegSource : public Source {
   void SetCancel(std::function<bool()> cancel) override { cancel_ = std::move(cancel); }
 
  private:
+  enum class Mode { kGeneric, kIndexed, kWalk };
+  // What a scanning instance does on its pass from the top.
+  enum class Scan { kNone, kIndex, kWalkMap, kCount };
+
   static int Interrupt(void* opaque) {
     auto* self = static_cast<FfmpegSource*>(opaque);
-    return self->cancel_ && self->cancel_() ? 1 : 0;
+    if (self->cancel_ && self->cancel_()) return 1;
+    return self->opening_ && Clock::now() > self->open_deadline_ ? 1 : 0;
   }
-
-  enum class Mode { kGeneric, kIndexed, kWalk };
+  bool Cancelled() const { return cancel_ && cancel_(); }
 
   bool OpenContainer(std::string* err);
   void CloseContainer();
-  bool BuildPacketIndex();
+  bool StartIndex();
+  void StartScan(Scan kind);
+  void StopScan();
+  static int64_t RunScan(Scan kind, const std::string& path, std::shared_ptr<MemoryFile> mem,
+                         std::shared_ptr<PacketMap> map);
+  int64_t IndexPackets();
+  int64_t DecodedEnd(const std::vector<PacketEntry>& tail);
+  void CountFrame(const AVFrame* f);
+  void Publish();
   bool Restart(int64_t target);
+  bool SeekIndexed(int64_t target);
+  bool SeekWalk(int64_t target);
+  bool SeekGeneric(int64_t target);
+  bool LandedBefore(int64_t target);
+  int64_t Preroll() const;
   void ResetDecodeState(int64_t target);
   bool DecodeMore();
   void PlaceFrame(const AVFrame* f);
   void AppendSamples(const AVFrame* f, int first, int count);
-  int64_t FindPacket(int64_t pos) const;
+  int64_t ExactLength() const;
+  int64_t HeaderEstimate() const;
+  int64_t TailEstimate();
+  int64_t BitrateEstimate() const;
   void MeasureLength();
-  void StartLengthCount();
-  static int64_t CountFrames(const std::string& path, std::shared_ptr<MemoryFile> mem,
-                             std::function<bool()> cancel);
 
   std::string path_;
   std::shared_ptr<MemoryFile> mem_;
   std::function<bool()> cancel_;
+  bool opening_ = false;
+  Clock::time_point open_deadline_;
   AVFormatContext* fmt_ = nullptr;
   AVIOContext* avio_ = nullptr;
   AVCodecContext* dec_ = nullptr;
@@ -215,22 +358,26 @@ class FfmpegSource : public Source {
   int channels_ = 0;
   int resolution_ = 0;
   int64_t length_ = -1;
+  bool length_exact_ = false;
   uint64_t file_start_ = 0;
   uint64_t file_end_ = 0;
   std::string decoder_name_;
   Mode mode_ = Mode::kGeneric;
-  bool length_exact_ = true;
-  bool count_only_ = false;  // a counting instance: frames are counted, not kept
-  std::unique_ptr<LengthCount> count_;
-  std::thread count_thread_;
+  Downmixer downmix_;
+  std::vector<const uint8_t*> planes_;
 
-  // Indexed and walk modes: packets in file order. In walk mode the list grows while
-  // decoding runs on, anchored, from the start; `walk_end_` is the first output frame
-  // not yet covered.
-  std::vector<PacketEntry> index_;
-  int64_t walk_end_ = 0;
-  int64_t jump_pos_ = -1;        // first packet read after a byte jump
-  int64_t last_frame_pos_ = -1;  // packet of the previous decoded frame
+  // The pass over the file that indexes, maps or counts it, and its thread.
+  std::shared_ptr<PacketMap> map_;
+  std::thread scan_thread_;
+  // In a scanning instance: what it does, where it reports, what it has not yet told.
+  Scan scan_ = Scan::kNone;
+  std::shared_ptr<PacketMap> out_;
+  std::vector<PacketEntry> batch_;
+  int64_t last_mapped_pos_ = -1;
+  int64_t last_mapped_ts_ = AV_NOPTS_VALUE;
+
+  int64_t jump_pos_ = -1;        // walk: first packet read after a jump
+  int64_t last_frame_pos_ = -1;  // walk: packet of the previous decoded frame
   bool from_top_ = false;        // decoding runs from the start of the file
 
   int64_t origin_pts_ = AV_NOPTS_VALUE;  // timestamp of frame 0 (generic)
@@ -246,6 +393,12 @@ class FfmpegSource : public Source {
 };
 
 bool FfmpegSource::OpenContainer(std::string* err) {
+  // A FIFO or a device would block the open (and the window with it) until someone
+  // writes to it; a song is a file.
+  if (!mem_ && !IsRegularFile(path_)) {
+    if (err) *err = "not a regular file";
+    return false;
+  }
   fmt_ = avformat_alloc_context();
   if (!fmt_) return false;
   if (mem_) {
@@ -264,6 +417,12 @@ bool FfmpegSource::OpenContainer(std::string* err) {
   }
   fmt_->interrupt_callback.callback = &FfmpegSource::Interrupt;
   fmt_->interrupt_callback.opaque = this;
+  opening_ = true;
+  open_deadline_ = Clock::now() + kOpenTimeout;
+  struct OpenDone {
+    bool* opening;
+    ~OpenDone() { *opening = false; }
+  } open_done{&opening_};
   if (avformat_open_input(&fmt_, mem_ ? "" : path_.c_str(), nullptr, nullptr) < 0) {
     fmt_ = nullptr;  // freed by the failed open
     if (err) *err = "unrecognised or unreadable file";
@@ -318,7 +477,8 @@ bool FfmpegSource::Open(std::string* err) {
   if (!pkt_ || !frame_) return false;
   if (!OpenContainer(err)) return false;
   rate_ = dec_->sample_rate;
-  channels_ = dec_->ch_layout.nb_channels;
+  // What the output plays: mono as it is, every other layout as stereo.
+  channels_ = std::min(dec_->ch_layout.nb_channels, 2);
   resolution_ = dec_->bits_per_raw_sample > 0 ? dec_->bits_per_raw_sample
                                               : av_get_bytes_per_sample(dec_->sample_fmt) * 8;
   if (fmt_->pb) {
@@ -326,11 +486,8 @@ bool FfmpegSource::Open(std::string* err) {
     if (size > 0) file_end_ = static_cast<uint64_t>(size);
   }
   const std::string demuxer = fmt_->iformat->name;
-  if (demuxer == "mp3" && BuildPacketIndex()) {
-    mode_ = Mode::kIndexed;
-    return Seek(0);
-  }
-  if (demuxer.find("asf") != std::string::npos) mode_ = Mode::kWalk;
+  if (IsElementaryStream(demuxer) && StartIndex()) return Seek(0);
+  if (HasCoarseTimestamps(demuxer)) mode_ = Mode::kWalk;
 
   // Frame 0 is defined by the first decoded frame.
   ResetDecodeState(0);
@@ -340,68 +497,100 @@ bool FfmpegSource::Open(std::string* err) {
     return false;
   }
   if (mode_ == Mode::kWalk) {
-    // Exact once playback or a seek has walked to the end; until then the header's.
-    AVStream* st = fmt_->streams[stream_];
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-      length_ = av_rescale_q(st->duration, tb_, AVRational{1, rate_});
-    else if (fmt_->duration > 0)
-      length_ = av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
-    length_exact_ = false;
-    StartLengthCount();
+    length_ = HeaderEstimate();
+    StartScan(Scan::kWalkMap);
     return true;
   }
   MeasureLength();
   return Restart(0);
 }
 
-// A decode-only pass (no conversion, nothing kept) costs about a quarter of a second
-// per ten minutes of WMA: too slow for the open, so it runs beside playback, on its
-// own decoder and its own reader of the file.
-void FfmpegSource::StartLengthCount() {
+bool FfmpegSource::StartIndex() {
+  StartScan(Scan::kIndex);
+  auto now = Clock::now();
+  // The first packets tell whether the stream can be indexed at all.
+  map_->WaitEntries(1, now + kOpenTimeout);
+  map_->WaitDone(now + kIndexWait);
+  PacketEntry first;
+  if (!map_->At(0, &first)) {
+    StopScan();
+    map_.reset();
+    return false;
+  }
+  mode_ = Mode::kIndexed;
+  file_start_ = static_cast<uint64_t>(first.pos);
+  length_ = HeaderEstimate();
+  return true;
+}
+
+void FfmpegSource::StartScan(Scan kind) {
   std::shared_ptr<MemoryFile> mem;
   if (mem_) {
     mem = std::make_shared<MemoryFile>();
     mem->data = mem_->data;
   }
-  count_ = std::make_unique<LengthCount>();
-  LengthCount* count = count_.get();
-  count_thread_ = std::thread([count, path = path_, mem] {
-    count->Finish(CountFrames(path, mem, [count] { return count->Stopped(); }));
-  });
+  map_ = std::make_shared<PacketMap>();
+  scan_thread_ = std::thread(
+      [kind, path = path_, mem, map = map_] { map->Finish(RunScan(kind, path, mem, map)); });
 }
 
-// The same decode as a walk from the top, so the same count of frames.
-int64_t FfmpegSource::CountFrames(const std::string& path, std::shared_ptr<MemoryFile> mem,
-                                  std::function<bool()> cancel) {
+void FfmpegSource::StopScan() {
+  if (map_) map_->Stop();
+  if (scan_thread_.joinable()) scan_thread_.join();
+}
+
+// Runs on the scanning thread, with its own reader of the file and its own decoder:
+// the same decode as a walk from the top, so the same frames.
+int64_t FfmpegSource::RunScan(Scan kind, const std::string& path, std::shared_ptr<MemoryFile> mem,
+                              std::shared_ptr<PacketMap> map) {
   FfmpegSource s(path, std::move(mem));
-  s.count_only_ = true;
-  s.mode_ = Mode::kWalk;
-  s.SetCancel(cancel);
+  s.scan_ = kind;
+  s.out_ = map;
+  s.SetCancel([map] { return map->Stopped(); });
   if (!s.pkt_ || !s.frame_ || !s.OpenContainer(nullptr)) return -1;
+  s.rate_ = s.dec_->sample_rate;
+  if (kind == Scan::kIndex) return s.IndexPackets();
+  s.mode_ = kind == Scan::kWalkMap ? Mode::kWalk : Mode::kGeneric;
   s.ResetDecodeState(0);
   s.from_top_ = true;
   s.DecodeMore();  // nothing is ever pending, so this runs to the end
-  if (cancel()) return -1;
+  s.Publish();
+  if (map->Stopped()) return -1;
   return std::max<int64_t>(0, s.next_out_);
 }
 
-// Demux only: no decoding, so a ten-minute MP3 takes a few milliseconds.
-bool FfmpegSource::BuildPacketIndex() {
+void FfmpegSource::Publish() {
+  if (out_) out_->Append(&batch_, std::max<int64_t>(0, next_out_));
+}
+
+// Demux only: no decoding, so an hour of MP3 or AAC takes a fraction of a second.
+int64_t FfmpegSource::IndexPackets() {
   AVRational out_tb{1, rate_};
+  // Durations in ticks at least as fine as samples round back to whole samples; a
+  // coarser clock (90 kHz for 96 kHz audio) would round them wrongly.
+  const bool fine_ticks = static_cast<int64_t>(tb_.den) >= static_cast<int64_t>(tb_.num) * rate_;
+  // Enough for an MP3 bit reservoir to fill before the very last packet.
+  constexpr size_t kTailPackets = 12;
+  std::vector<PacketEntry> tail;
   int64_t carry_skip = 0;
   int64_t out = 0;
+  int64_t last_pos = -1;
+  bool ok = true;
+  size_t indexed = 0;
   while (av_read_frame(fmt_, pkt_) >= 0) {
+    if (Cancelled()) break;
     if (pkt_->stream_index != stream_) {
       av_packet_unref(pkt_);
       continue;
     }
-    if (pkt_->pos < 0 || (!index_.empty() && pkt_->pos <= index_.back().pos)) {
+    if (pkt_->pos < 0 || pkt_->pos <= last_pos) {
       av_packet_unref(pkt_);
-      index_.clear();
-      return false;
+      ok = false;
+      break;
     }
-    int64_t dur = pkt_->duration > 0 ? av_rescale_q(pkt_->duration, tb_, out_tb)
-                                     : std::max(dec_->frame_size, 0);
+    int64_t dur = pkt_->duration > 0 && (fine_ticks || dec_->frame_size <= 0)
+                      ? av_rescale_q(pkt_->duration, tb_, out_tb)
+                      : std::max(dec_->frame_size, 0);
     size_t sd_size = 0;
     const uint8_t* sd = av_packet_get_side_data(pkt_, AV_PKT_DATA_SKIP_SAMPLES, &sd_size);
     int64_t skip_end = 0;
@@ -411,25 +600,97 @@ bool FfmpegSource::BuildPacketIndex() {
     }
     PacketEntry e{};
     e.pos = pkt_->pos;
+    e.ts = AV_NOPTS_VALUE;
     e.skip = static_cast<int32_t>(std::min(carry_skip, dur));
     carry_skip -= e.skip;
     e.count = static_cast<int32_t>(std::max<int64_t>(0, dur - e.skip - skip_end));
     e.out_start = out;
     out += e.count;
-    index_.push_back(e);
+    last_pos = e.pos;
+    batch_.push_back(e);
+    tail.push_back(e);
+    if (tail.size() > kTailPackets) tail.erase(tail.begin());
+    ++indexed;
     av_packet_unref(pkt_);
+    if (batch_.size() >= 256) out_->Append(&batch_, out);
   }
-  if (index_.empty()) return false;
-  length_ = out;
-  file_start_ = static_cast<uint64_t>(index_.front().pos);
-  return true;
+  out_->Append(&batch_, out);
+  if (!ok || indexed == 0 || Cancelled()) return -1;
+  int64_t end = DecodedEnd(tail);
+  return end >= 0 ? std::min(end, out) : out;
 }
 
-int64_t FfmpegSource::FindPacket(int64_t pos) const {
-  auto it = std::lower_bound(index_.begin(), index_.end(), pos,
-                             [](const PacketEntry& e, int64_t p) { return e.pos < p; });
-  if (it == index_.end() || it->pos != pos) return -1;
-  return it - index_.begin();
+// The last packet of a file cut short is there but does not decode whole, so the end
+// is where decoding the last packets ends, not where their durations add up to.
+int64_t FfmpegSource::DecodedEnd(const std::vector<PacketEntry>& tail) {
+  if (tail.empty() || av_seek_frame(fmt_, -1, tail.front().pos, AVSEEK_FLAG_BYTE) < 0) return -1;
+  avcodec_flush_buffers(dec_);
+  int64_t end = -1;
+  auto take = [&] {
+    while (avcodec_receive_frame(dec_, frame_) == 0) {
+      int64_t k = frame_->pts;
+      if (k >= 0 && k < static_cast<int64_t>(tail.size()) && frame_->nb_samples > 0) {
+        const PacketEntry& e = tail[static_cast<size_t>(k)];
+        int skip = std::min(e.skip, frame_->nb_samples);
+        int count = std::min(e.count, frame_->nb_samples - skip);
+        end = std::max(end, e.out_start + count);
+      }
+      av_frame_unref(frame_);
+    }
+  };
+  while (!Cancelled() && av_read_frame(fmt_, pkt_) >= 0) {
+    auto it = std::find_if(tail.begin(), tail.end(),
+                           [&](const PacketEntry& e) { return e.pos == pkt_->pos; });
+    if (pkt_->stream_index == stream_ && it != tail.end()) {
+      pkt_->pts = pkt_->dts = it - tail.begin();
+      av_packet_free_side_data(pkt_);
+      avcodec_send_packet(dec_, pkt_);
+      take();
+    }
+    av_packet_unref(pkt_);
+  }
+  avcodec_send_packet(dec_, nullptr);
+  take();
+  return end;
+}
+
+// A scanning instance's view of a decoded frame: count it, and in a walk map note where
+// each packet's first frame lies.
+void FfmpegSource::CountFrame(const AVFrame* f) {
+  int64_t start = std::max<int64_t>(0, next_out_);
+  next_out_ = start + f->nb_samples;
+  if (scan_ == Scan::kWalkMap && f->pkt_pos > last_mapped_pos_) {
+    int64_t ts = f->pkt_dts != AV_NOPTS_VALUE ? f->pkt_dts : f->pts;
+    // A packet without a timestamp is reached by seeking to the one before.
+    if (ts == AV_NOPTS_VALUE) ts = last_mapped_ts_;
+    batch_.push_back(PacketEntry{f->pkt_pos, start, ts, 0, 0});
+    last_mapped_pos_ = f->pkt_pos;
+    last_mapped_ts_ = ts;
+  }
+  if (batch_.size() >= 64 || (next_out_ / 4096) != (start / 4096)) Publish();
+}
+
+int64_t FfmpegSource::ExactLength() const {
+  if (map_) {
+    int64_t counted = map_->Length();
+    if (counted >= 0) return counted;
+  }
+  return length_exact_ ? length_ : -1;
+}
+
+int64_t FfmpegSource::Length() const {
+  int64_t exact = ExactLength();
+  if (exact >= 0) return exact;
+  if (mode_ == Mode::kIndexed && map_ && file_end_ > file_start_) {
+    // While the index grows, what it has covered is the best guide to the rest.
+    int64_t covered = 0, pos = -1;
+    map_->Progress(&covered, &pos);
+    if (covered > 0 && pos > static_cast<int64_t>(file_start_)) {
+      double share = static_cast<double>(pos - file_start_) / (file_end_ - file_start_);
+      return std::max(covered, static_cast<int64_t>(covered / share));
+    }
+  }
+  return length_;
 }
 
 void FfmpegSource::ResetDecodeState(int64_t target) {
@@ -471,48 +732,83 @@ bool FfmpegSource::Seek(int64_t target) {
     fmt_->pb->error = 0;
     fmt_->pb->eof_reached = 0;
   }
-  if (length_ >= 0 && target >= length_ && mode_ != Mode::kWalk) {
+  // Only the pass over the file knows where a packet far ahead lies: wait for it to get
+  // there (it runs many times faster than playback).
+  if (map_ && mode_ != Mode::kGeneric && !map_->WaitFrame(target, cancel_) && Cancelled())
+    return false;
+  int64_t length = ExactLength();
+  if (length >= 0 && target >= length) {
     ResetDecodeState(target);
     eof_ = true;
-    return target == length_;
+    return target == length;
   }
-  if (mode_ == Mode::kIndexed) {
-    auto it = std::upper_bound(index_.begin(), index_.end(), target,
-                               [](int64_t t, const PacketEntry& e) { return t < e.out_start; });
-    int64_t k = std::max<int64_t>(0, (it - index_.begin()) - 1 - 10);  // bit reservoir
-    if (av_seek_frame(fmt_, -1, index_[k].pos, AVSEEK_FLAG_BYTE) < 0) return Restart(target);
+  switch (mode_) {
+    case Mode::kIndexed:
+      return SeekIndexed(target);
+    case Mode::kWalk:
+      return SeekWalk(target);
+    case Mode::kGeneric:
+      break;
+  }
+  return SeekGeneric(target);
+}
+
+bool FfmpegSource::SeekIndexed(int64_t target) {
+  PacketEntry e;
+  if (map_->Before(target, 10, &e) < 0) return Restart(target);  // 10: the bit reservoir
+  if (av_seek_frame(fmt_, -1, e.pos, AVSEEK_FLAG_BYTE) < 0) return Restart(target);
+  ResetDecodeState(target);
+  return true;
+}
+
+// Decodes up to the first placed frame after a jump: true when it lies at or before
+// the target, so the target's own samples will come out exactly.
+bool FfmpegSource::LandedBefore(int64_t target) {
+  while (next_out_ < 0 && !eof_) {
+    if (!DecodeMore()) eof_ = true;
+    if (first_anchor_ >= 0) break;
+  }
+  return first_anchor_ >= 0 && first_anchor_ <= target;
+}
+
+// Decoders need a run-in before their output equals a decode from the start: Opus's
+// speech layer takes the better part of a second to forget where decoding began.
+int64_t FfmpegSource::Preroll() const {
+  return std::max<int64_t>(rate_, dec_->seek_preroll);
+}
+
+bool FfmpegSource::SeekWalk(int64_t target) {
+  int64_t preroll = Preroll();
+  const bool by_byte = fmt_->iformat->name == std::string("asf");
+  for (int attempt = 0; attempt < 3; ++attempt, preroll *= 4) {
+    PacketEntry e;
+    // A few packets further back: the first one after a jump places nothing.
+    if (target - preroll <= 0 || map_->Before(target - preroll, 4, &e) <= 0) break;
+    if (!by_byte && e.ts == AV_NOPTS_VALUE) break;
+    int r = by_byte ? av_seek_frame(fmt_, -1, e.pos, AVSEEK_FLAG_BYTE)
+                    : av_seek_frame(fmt_, stream_, e.ts, AVSEEK_FLAG_BACKWARD);
+    if (r < 0) break;
     ResetDecodeState(target);
-    return true;
+    if (LandedBefore(target)) return true;
+    if (Cancelled()) return false;
+    if (eof_ && first_anchor_ < 0) break;
   }
-  if (mode_ == Mode::kWalk) {
-    // Start a few packets before the last known one at or before the target; frames
-    // are placed by their packets' known positions. Without one, start from the top.
-    auto it = std::upper_bound(index_.begin(), index_.end(), target,
-                               [](int64_t t, const PacketEntry& e) { return t < e.out_start; });
-    int64_t k = (it - index_.begin()) - 1 - 4;
-    if (k <= 0 || index_.empty()) return Restart(target);
-    if (av_seek_frame(fmt_, -1, index_[k].pos, AVSEEK_FLAG_BYTE) < 0) return Restart(target);
-    ResetDecodeState(target);
-    return true;
-  }
-  int64_t preroll = std::max<int64_t>(rate_ / 4, dec_->seek_preroll);
+  return Restart(target);
+}
+
+bool FfmpegSource::SeekGeneric(int64_t target) {
+  int64_t preroll = Preroll();
   AVRational out_tb{1, rate_};
   for (int attempt = 0; attempt < 4; ++attempt, preroll *= 4) {
     if (target - preroll <= 0 || origin_pts_ == AV_NOPTS_VALUE) break;
     int64_t ts = origin_pts_ + av_rescale_q(target - preroll, out_tb, tb_);
     if (av_seek_frame(fmt_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) break;
     ResetDecodeState(target);
-    // Decode up to the first placed frame; if it already lies past the target the
-    // demuxer overshot, so go back further.
-    while (next_out_ < 0 && !eof_) {
-      if (!DecodeMore()) eof_ = true;
-      if (first_anchor_ >= 0) break;
-    }
-    if (first_anchor_ >= 0 && first_anchor_ <= target) return true;
-    if (first_anchor_ < 0) {
-      // Nothing decodable after the seek point: only the end lies there.
-      if (eof_) return true;
-    }
+    // If the first placed frame already lies past the target the demuxer overshot, so
+    // go back further.
+    if (LandedBefore(target)) return true;
+    // Nothing decodable after the seek point: only the end lies there.
+    if (first_anchor_ < 0 && eof_) return true;
   }
   return Restart(target);
 }
@@ -529,16 +825,23 @@ void FfmpegSource::AppendSamples(const AVFrame* f, int first, int count) {
   size_t base = pending_.size();
   pending_.resize(base + static_cast<size_t>(count) * channels_);
   float* dst = pending_.data() + base;
+  if (in_ch != channels_) {
+    // Surround (or a layout that changed mid-stream) folded into what the output plays.
+    planes_.assign(planar ? in_ch : 1, nullptr);
+    for (size_t c = 0; c < planes_.size(); ++c) {
+      size_t step = planar ? bps : static_cast<size_t>(bps) * in_ch;
+      planes_[c] = f->extended_data[c] + static_cast<size_t>(first) * step;
+    }
+    if (!downmix_.Configure(f->ch_layout, fmt, rate_, channels_) ||
+        downmix_.Convert(planes_.data(), count, dst) != count)
+      std::fill(dst, dst + static_cast<size_t>(count) * channels_, 0.0f);
+    return;
+  }
   for (int i = first; i < first + count; ++i) {
     for (int c = 0; c < channels_; ++c) {
-      float v = 0.0f;
-      if (c < in_ch) {
-        const uint8_t* p = planar
-                               ? f->extended_data[c] + static_cast<size_t>(i) * bps
-                               : f->extended_data[0] + (static_cast<size_t>(i) * in_ch + c) * bps;
-        v = SampleToFloat(p, packed);
-      }
-      *dst++ = v;
+      const uint8_t* p = planar ? f->extended_data[c] + static_cast<size_t>(i) * bps
+                                : f->extended_data[0] + (static_cast<size_t>(i) * in_ch + c) * bps;
+      *dst++ = SampleToFloat(p, packed);
     }
   }
 }
@@ -546,19 +849,19 @@ void FfmpegSource::AppendSamples(const AVFrame* f, int first, int count) {
 void FfmpegSource::PlaceFrame(const AVFrame* f) {
   int n = f->nb_samples;
   if (n <= 0) return;
+  if (scan_ != Scan::kNone) {
+    CountFrame(f);
+    return;
+  }
   int64_t start = -1;
   int skip = 0;
   int count = n;
   if (mode_ == Mode::kIndexed) {
-    int64_t k = f->pts;
-    if (k < 0 || k >= static_cast<int64_t>(index_.size())) return;
-    const PacketEntry& e = index_[k];
+    PacketEntry e;
+    if (!map_->At(f->pts, &e)) return;
     skip = std::min(e.skip, n);
     count = std::min(e.count, n - skip);
     start = e.out_start;
-  } else if (count_only_) {
-    next_out_ = std::max<int64_t>(0, next_out_) + n;
-    return;
   } else if (mode_ == Mode::kWalk) {
     int64_t pos = f->pkt_pos;
     if (next_out_ >= 0) {
@@ -568,33 +871,15 @@ void FfmpegSource::PlaceFrame(const AVFrame* f) {
     } else {
       // The first packet after a jump decodes short or not at all (its bit reservoir
       // and overlap are missing), and a packet's later frames do not begin at the
-      // packet's known start: neither may anchor.
-      if (pos < 0 || pos == jump_pos_ || pos == last_frame_pos_) {
+      // packet's recorded start: neither may place.
+      PacketEntry e;
+      if (pos < 0 || pos == jump_pos_ || pos == last_frame_pos_ || map_->FindPos(pos, &e) < 0) {
         last_frame_pos_ = pos;
         return;
       }
-      int64_t k = FindPacket(pos);
-      if (k < 0) {
-        last_frame_pos_ = pos;
-        return;
-      }
-      start = index_[k].out_start;
+      start = e.out_start;
     }
     last_frame_pos_ = pos;
-    // Extend the learned map while the chain from the top is unbroken.
-    if (start == walk_end_) {
-      if (!index_.empty() && pos == index_.back().pos) {
-        index_.back().count += n;
-        walk_end_ = start + n;
-      } else if (pos >= 0 && (index_.empty() || pos > index_.back().pos)) {
-        index_.push_back(PacketEntry{pos, start, 0, n});
-        walk_end_ = start + n;
-      } else if (pos < 0 && draining_) {
-        // The frame the decoder hands out when flushed at the end has no packet; it
-        // still follows on, and without it the end would never be known exactly.
-        walk_end_ = start + n;
-      }
-    }
   } else {
     int64_t ts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
     if (next_out_ >= 0) {
@@ -618,12 +903,13 @@ bool FfmpegSource::DecodeMore() {
   if (!fmt_ || !dec_) return false;  // closed by an interrupted restart
   size_t before = pending_.size();
   while (pending_.size() == before) {
-    if (cancel_ && cancel_()) return false;
+    if (Cancelled()) return false;
     int r = avcodec_receive_frame(dec_, frame_);
     if (r == 0) {
       PlaceFrame(frame_);
       av_frame_unref(frame_);
-      if (mode_ == Mode::kGeneric && first_anchor_ >= 0 && first_anchor_ > discard_until_ &&
+      // Landed past the target: the seek must go back further rather than play on.
+      if (mode_ != Mode::kIndexed && first_anchor_ >= 0 && first_anchor_ > discard_until_ &&
           pending_.size() == before)
         return false;
       continue;
@@ -638,7 +924,7 @@ bool FfmpegSource::DecodeMore() {
     if (r < 0) {
       // Interrupted for a seek on its way: not the end of the file, so the decoder
       // must not be drained as if it were.
-      if (r == AVERROR_EXIT || (cancel_ && cancel_())) return false;
+      if (r == AVERROR_EXIT || Cancelled()) return false;
       avcodec_send_packet(dec_, nullptr);
       draining_ = true;
       continue;
@@ -648,7 +934,9 @@ bool FfmpegSource::DecodeMore() {
       continue;
     }
     if (mode_ == Mode::kIndexed) {
-      int64_t k = FindPacket(pkt_->pos);
+      int64_t k = map_->FindPos(pkt_->pos, nullptr);
+      // Playback may run into packets the index has not reached yet.
+      if (k < 0 && map_->WaitPos(pkt_->pos, cancel_)) k = map_->FindPos(pkt_->pos, nullptr);
       if (k < 0) {
         av_packet_unref(pkt_);
         continue;
@@ -667,11 +955,12 @@ bool FfmpegSource::DecodeMore() {
 
 int64_t FfmpegSource::Read(float* out, int64_t frames) {
   int64_t done = 0;
+  const int64_t length = ExactLength();
   while (done < frames) {
     size_t avail = (pending_.size() - pending_off_) / channels_;
     if (avail > 0) {
       int64_t n = std::min<int64_t>(avail, frames - done);
-      if (length_ >= 0 && mode_ != Mode::kWalk) n = std::min(n, length_ - pos_);
+      if (length >= 0) n = std::min(n, length - pos_);
       if (n <= 0) break;
       std::memcpy(out + done * channels_, pending_.data() + pending_off_,
                   sizeof(float) * n * channels_);
@@ -684,12 +973,12 @@ int64_t FfmpegSource::Read(float* out, int64_t frames) {
     pending_off_ = 0;
     if (eof_ || !DecodeMore()) {
       // Given up for a seek that is on its way: not the end, and no length learned.
-      if (!eof_ && cancel_ && cancel_()) break;
+      if (!eof_ && Cancelled()) break;
       eof_ = true;
-      if (mode_ == Mode::kWalk && next_out_ >= 0 && walk_end_ == next_out_) {
-        length_ = walk_end_;
+      // Decoding from a placed frame to the end tells the length exactly.
+      if (ExactLength() < 0 && next_out_ >= 0) {
+        length_ = next_out_;
         length_exact_ = true;
-        if (count_) count_->Stop();  // no longer needed
       }
       break;
     }
@@ -697,32 +986,73 @@ int64_t FfmpegSource::Read(float* out, int64_t frames) {
   return done;
 }
 
-// Decodes the last seconds once: the header's duration is an estimate for some
-// containers, the decoded end is not.
-void FfmpegSource::MeasureLength() {
+// The container's own idea of the length, relative to frame 0; -1 without one.
+int64_t FfmpegSource::HeaderEstimate() const {
   AVStream* st = fmt_->streams[stream_];
-  int64_t est = -1;
   if (st->duration != AV_NOPTS_VALUE && st->duration > 0) {
-    int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : origin_pts_;
-    est = av_rescale_q(st->duration + start - origin_pts_, tb_, AVRational{1, rate_});
-  } else if (fmt_->duration > 0) {
-    est = av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
+    int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    int64_t origin = origin_pts_ != AV_NOPTS_VALUE ? origin_pts_ : start;
+    return std::max<int64_t>(0, av_rescale_q(st->duration + start - origin, tb_, {1, rate_}));
   }
-  std::vector<float> scratch(4096 * static_cast<size_t>(channels_));
-  int64_t from = std::max<int64_t>(0, est - 3 * static_cast<int64_t>(rate_));
-  if (est < 0) from = 0;
-  length_ = -1;
-  if (!Seek(from)) {
-    length_ = est;
-    return;
+  if (fmt_->duration > 0) return av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
+  return -1;
+}
+
+// Where the last packets of the file end, by their timestamps: for files whose header
+// was written before the end was known (a FLAC written through a pipe).
+int64_t FfmpegSource::TailEstimate() {
+  if (!fmt_->pb || !(fmt_->pb->seekable & AVIO_SEEKABLE_NORMAL) || file_end_ == 0 ||
+      origin_pts_ == AV_NOPTS_VALUE)
+    return -1;
+  int64_t from = std::max<int64_t>(0, static_cast<int64_t>(file_end_) - 512 * 1024);
+  if (av_seek_frame(fmt_, -1, from, AVSEEK_FLAG_BYTE) < 0) return -1;
+  int64_t end = AV_NOPTS_VALUE;
+  for (int i = 0; i < 100000 && av_read_frame(fmt_, pkt_) >= 0; ++i) {
+    if (pkt_->stream_index == stream_) {
+      int64_t ts = pkt_->pts != AV_NOPTS_VALUE ? pkt_->pts : pkt_->dts;
+      if (ts != AV_NOPTS_VALUE)
+        end = std::max(end == AV_NOPTS_VALUE ? ts : end, ts + std::max<int64_t>(0, pkt_->duration));
+    }
+    av_packet_unref(pkt_);
   }
-  int64_t budget = 600 * static_cast<int64_t>(rate_);  // an unknown length: at most 10 minutes
-  while (budget > 0) {
-    int64_t n = Read(scratch.data(), 4096);
-    if (n <= 0) break;
-    budget -= n;
+  if (end == AV_NOPTS_VALUE || end <= origin_pts_) return -1;
+  return av_rescale_q(end - origin_pts_, tb_, AVRational{1, rate_});
+}
+
+int64_t FfmpegSource::BitrateEstimate() const {
+  int64_t rate = fmt_->bit_rate > 0 ? fmt_->bit_rate : fmt_->streams[stream_]->codecpar->bit_rate;
+  if (rate <= 0 || file_end_ <= file_start_) return -1;
+  return static_cast<int64_t>(static_cast<double>(file_end_ - file_start_) * 8 / rate * rate_);
+}
+
+// Decodes the last seconds once: the header's duration is an estimate for some
+// containers, the decoded end is not. When the header has no length or one that is
+// plainly wrong (nothing decodes near its end: a file cut short), the length is counted
+// from the top in the background and the estimate stands in until then.
+void FfmpegSource::MeasureLength() {
+  int64_t est = HeaderEstimate();
+  if (est < 0) est = TailEstimate();
+  length_ = est;
+  length_exact_ = false;
+  if (est >= 0) {
+    int64_t from = std::max<int64_t>(0, est - 3 * static_cast<int64_t>(rate_));
+    // A seek that had to fall back to decoding from the top would decode the whole
+    // song here: leave that to the count.
+    if (Seek(from) && !(from_top_ && from > 0)) {
+      std::vector<float> scratch(4096 * static_cast<size_t>(channels_));
+      // A header that falls short by more than this is counted rather than decoded here.
+      int64_t budget = est - from + 30 * static_cast<int64_t>(rate_);
+      while (budget > 0 && !length_exact_) {
+        int64_t n = Read(scratch.data(), 4096);
+        if (n <= 0) break;
+        budget -= n;
+      }
+    }
   }
-  length_ = budget > 0 ? pos_ : est;
+  if (length_exact_) return;
+  length_ = std::max(est, pos_);
+  if (est < 0) length_ = BitrateEstimate();
+  StartScan(Scan::kCount);
 }
 
 // Failures are results here; FFmpeg's own chatter on stderr helps nobody.

@@ -41,6 +41,10 @@ class Source {
   virtual void SetCancel(std::function<bool()> cancel) { (void)cancel; }
 };
 
+// A regular file (through any links): what a song is. FIFOs and devices are not, and
+// would block whoever opens them until someone writes.
+bool IsRegularFile(const std::string& utf8_path);
+
 // FFmpeg: nullptr when FFmpeg cannot decode the file, or when it is a tracker module
 // (those are the music loader's).
 std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err);
