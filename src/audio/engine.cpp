@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -474,7 +475,7 @@ AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t
 
 AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
                                      uint32_t) {
-  if (!init_ || path.empty()) return 0;
+  if (!init_ || path.empty() || !IsRegularFile(path)) return 0;
   std::unique_ptr<Source> src;
   if (offset != 0 || length != 0) {
     // A part of a file: read it into memory (bounded by what the file holds).
@@ -516,7 +517,7 @@ AudioHandle Engine::StreamCreateMemory(const void* data, uint64_t length, uint32
 
 AudioHandle Engine::MusicLoad(const std::string& path, uint64_t, uint64_t, uint32_t,
                               uint32_t freq) {
-  if (!init_) return 0;
+  if (!init_ || !IsRegularFile(path)) return 0;
   auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, nullptr);
   return src ? AddChannel(std::move(src), true, kCtypeMusic, 0) : 0;
 }
@@ -889,8 +890,15 @@ double Engine::ChannelBytes2Seconds(AudioHandle h, int64_t bytes) {
 int64_t Engine::ChannelSeconds2Bytes(AudioHandle h, double seconds) {
   auto ch = Find(h);
   if (!ch || !std::isfinite(seconds) || seconds < 0) return -1;
-  // To the nearest frame: t = k / rate must give k back despite rounding.
-  return std::llround(seconds * ch->rate) * ch->chans * 4;
+  // The first frame at or after the time, so the position read back is never below the
+  // time asked for (a jump to a tag shows and stamps that tag again); a time that is a
+  // frame's own (k / rate, up to rounding) gives that frame.
+  const double x = seconds * ch->rate;
+  const double k = std::nearbyint(x);
+  const double slack = std::max(1e-6, x * 4 * std::numeric_limits<double>::epsilon());
+  const double frame = std::fabs(x - k) <= slack ? k : std::ceil(x);
+  if (frame >= static_cast<double>(INT64_MAX / 64)) return -1;
+  return static_cast<int64_t>(frame) * ch->chans * 4;
 }
 
 bool Engine::ChannelSetPosition(AudioHandle h, int64_t pos, uint32_t mode) {
