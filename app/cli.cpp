@@ -1,9 +1,12 @@
-// lirotag-cli: the audio engine without a window.
-//   lirotag-cli probe SONG
+// lirotag-cli: the audio engine without a window, for scripts and checks.
+//   lirotag-cli probe [--json] SONG
 //   lirotag-cli render SONG --from T --seconds D --out X.wav
 // `render` writes what the output would play after SeekSeconds(T), as 32-bit float WAV
-// at the song's own rate and channel count, as fast as it decodes.
+// at the song's own rate (mono songs as one channel, every other layout folded into
+// stereo), as fast as it decodes. Exit status 0 on success, 2 on any failure, with one
+// line on standard error saying why.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,11 +24,46 @@ namespace {
 // Far more than counting the longest song takes; the wait ends as soon as it is done.
 constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: lirotag-cli probe SONG\n"
-               "       lirotag-cli render SONG --from T --seconds D --out X.wav\n");
+constexpr char kUsage[] =
+    "usage: lirotag-cli probe [--json] SONG\n"
+    "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
+    "       lirotag-cli --help\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "probe   prints the song's length in seconds (what a decode from the start gives),\n"
+    "        sample rate, channel count as played and decoder; --json prints one JSON\n"
+    "        object instead.\n"
+    "render  seeks to T seconds, as the editor's player does, and writes the next D\n"
+    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n"
+    "\n"
+    "Exit status: 0 on success, 2 on bad usage or when the song cannot be opened,\n"
+    "sought or written.\n";
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
   return 2;
+}
+
+int Usage(const std::string& why) {
+  return Fail(why + " (lirotag-cli --help tells how to use it)");
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
 }
 
 void Put16(std::vector<uint8_t>* b, uint16_t v) {
@@ -81,25 +119,40 @@ bool ParseSeconds(const char* s, double* out) {
 }
 
 int Run(int argc, char** argv) {
-  if (argc < 3) return Usage();
-  std::string cmd = argv[1], song = argv[2];
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("%s%s", kUsage, kHelp);
+    return 0;
+  }
+  if (argc < 2) return Usage("no command given");
+  std::string cmd = argv[1];
+  if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
+  std::string song, out;
   double from = 0, seconds = -1;
-  std::string out;
-  for (int i = 3; i < argc; ++i) {
+  bool json = false;
+  for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
-    if (i + 1 >= argc) return Usage();
-    if (a == "--from") {
-      if (!ParseSeconds(argv[++i], &from)) return Usage();
-    } else if (a == "--seconds") {
-      if (!ParseSeconds(argv[++i], &seconds)) return Usage();
+    bool has_value = i + 1 < argc;
+    if (a == "--json" && cmd == "probe") {
+      json = true;
+    } else if (a == "--from" || a == "--seconds") {
+      if (cmd != "render") return Usage(a + " belongs to render");
+      if (!has_value || !ParseSeconds(argv[++i], a == "--from" ? &from : &seconds))
+        return Usage(a + " needs a number of seconds, 0 or more");
     } else if (a == "--out") {
+      if (cmd != "render") return Usage(a + " belongs to render");
+      if (!has_value) return Usage("--out needs a file name");
       out = argv[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return Usage("unknown option '" + a + "'");
+    } else if (song.empty()) {
+      song = a;
     } else {
-      return Usage();
+      return Usage("more than one song given");
     }
   }
-  if (cmd != "probe" && cmd != "render") return Usage();
-  if (cmd == "render" && (seconds < 0 || out.empty())) return Usage();
+  if (song.empty()) return Usage("no song given");
+  if (cmd == "render" && seconds < 0) return Usage("render needs --seconds");
+  if (cmd == "render" && out.empty()) return Usage("render needs --out");
 
   auto engine = CreateAudioEngine();
   engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
@@ -110,30 +163,46 @@ int Run(int argc, char** argv) {
   {
     Player player(*engine);
     if (!player.Load(song, true, false, false)) {
-      std::fprintf(stderr, "lirotag-cli: cannot open %s\n", song.c_str());
       engine->Free();
-      return 1;
+      std::error_code fec;
+      const auto status = std::filesystem::status(song, fec);
+      if (!std::filesystem::exists(status)) return Fail("cannot open " + song + ": no such file");
+      if (!std::filesystem::is_regular_file(status))
+        return Fail("cannot open " + song + ": not a regular file");
+      return Fail("cannot open " + song + ": unreadable, or not a song this program plays");
     }
     ChannelInfo info = player.GetInfo();
     if (cmd == "probe") {
       // Some containers only estimate their length at open; the engine counts the
       // decoded frames beside it (a second or two for an hour of audio).
-      if (!engine->ChannelLengthIsExact(player.Handle(), kLengthWaitMs))
-        std::fprintf(stderr, "lirotag-cli: the length is the container's estimate\n");
-      std::printf("length: %.6f\nsample_rate: %u\nchannels: %u\ndecoder: %s\n",
-                  player.LengthSeconds(), info.freq, info.chans,
-                  engine->ChannelGetDecoder(player.Handle()).c_str());
+      bool exact = engine->ChannelLengthIsExact(player.Handle(), kLengthWaitMs);
+      if (!exact) std::fprintf(stderr, "lirotag-cli: the length is the container's estimate\n");
+      std::string decoder = engine->ChannelGetDecoder(player.Handle());
+      if (json) {
+        std::printf(
+            "{\"length\": %.6f, \"length_exact\": %s, \"sample_rate\": %u, \"channels\": %u, "
+            "\"decoder\": %s}\n",
+            player.LengthSeconds(), exact ? "true" : "false", info.freq, info.chans,
+            JsonString(decoder).c_str());
+      } else {
+        std::printf("length: %.6f\nsample_rate: %u\nchannels: %u\ndecoder: %s\n",
+                    player.LengthSeconds(), info.freq, info.chans, decoder.c_str());
+      }
     } else {
       if (!player.SeekSeconds(from)) {
-        std::fprintf(stderr, "lirotag-cli: cannot seek to %.6f\n", from);
-        rc = 1;
+        char at[64];
+        std::snprintf(at, sizeof at, "%.6f", from);
+        rc = Fail(std::string("cannot seek to ") + at + " s (the song is " +
+                  std::to_string(player.LengthSeconds()) + " s long)");
       } else {
-        int64_t want = std::llround(seconds * info.freq);
-        std::vector<float> data(static_cast<size_t>(want) * info.chans);
+        // Grown as the frames come, so a huge --seconds costs only what the song holds.
+        const int64_t want = std::llround(std::min(seconds, 1e9) * info.freq);
+        std::vector<float> data;
         int64_t got = 0;
         while (got < want) {
-          int64_t n = engine->ChannelRead(player.Handle(), data.data() + got * info.chans,
-                                          std::min<int64_t>(want - got, 65536));
+          int64_t chunk = std::min<int64_t>(want - got, 65536);
+          data.resize(static_cast<size_t>(got + chunk) * info.chans);
+          int64_t n = engine->ChannelRead(player.Handle(), data.data() + got * info.chans, chunk);
           if (n <= 0) break;
           got += n;
         }
@@ -141,8 +210,7 @@ int Run(int argc, char** argv) {
         std::string err;
         if (!WriteFloatWav(out, static_cast<int>(info.freq), static_cast<int>(info.chans), data,
                            &err)) {
-          std::fprintf(stderr, "lirotag-cli: %s\n", err.c_str());
-          rc = 1;
+          rc = Fail(err);
         }
       }
     }
