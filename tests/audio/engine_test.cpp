@@ -1,15 +1,20 @@
 // The real engine on fixtures generated here with sox, lame and ffmpeg: every render
 // after a seek is compared with FFmpeg's own decode of the whole file from the start.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <thread>
 
@@ -32,6 +37,26 @@ fs::path Dir() {
 
 std::string P(const std::string& name) {
   return (Dir() / name).string();
+}
+
+// Where a seek to `t` must land: the first frame at or after it.
+int64_t FrameAt(double t, int rate) {
+  return static_cast<int64_t>(std::ceil(t * rate - 1e-7));
+}
+
+// `cmd` with every SRC and OUT replaced by quoted paths of the test folder.
+std::string Fill(std::string cmd, const std::string& src, const std::string& out) {
+  for (auto [key, name] : {std::pair{"SRC", src}, std::pair{"OUT", out}})
+    for (size_t at; (at = cmd.find(key)) != std::string::npos;)
+      cmd.replace(at, 3, "'" + P(name) + "'");
+  return cmd;
+}
+
+double RmsDb(const std::vector<float>& x, int chans, int c) {
+  double sum = 0;
+  size_t n = x.size() / chans;
+  for (size_t i = 0; i < n; ++i) sum += double(x[i * chans + c]) * x[i * chans + c];
+  return 10 * std::log10(sum / std::max<size_t>(n, 1) + 1e-30);
 }
 
 class EngineTest : public ::testing::Test {
@@ -120,7 +145,7 @@ TEST_F(EngineTest, SeeksLandOnTheSamplesOfADecodeFromTheStart) {
     for (double t : {2.71828, 0.0, 4.0503, 0.10001, 1.5, 3.14159}) {
       SCOPED_TRACE(t);
       ASSERT_TRUE(p.SeekSeconds(t));
-      int64_t at = std::llround(t * info.freq);
+      int64_t at = FrameAt(t, info.freq);
       EXPECT_NEAR(p.PositionSeconds(), static_cast<double>(at) / info.freq, 1e-9);
       int64_t want = std::min<int64_t>(info.freq / 5, total - at);
       std::vector<float> got = ReadAll(p, want);
@@ -145,10 +170,8 @@ TEST_F(EngineTest, LengthIsTheDecodedLength) {
     // background is done, that estimate stands in.
     if (std::string(c.file) == "wma.wma") {
       EXPECT_NEAR(p.LengthSeconds(), truth, 0.1);
-      EXPECT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 60000));
-    } else {
-      EXPECT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 0));
     }
+    EXPECT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 60000));
     // FFmpeg's module demuxer renders a tenth of a second past libopenmpt's song end;
     // our length is libopenmpt's.
     double slack = std::string(c.file) == "tune.mod" ? 0.11 : 1.0 / info.freq;
@@ -173,7 +196,7 @@ TEST_F(EngineTest, SeeksThatInterruptDecodingKeepTheLength) {
       SCOPED_TRACE(t);
       ASSERT_TRUE(p.SeekSeconds(t));
       std::vector<float> got = ReadAll(p, 64);
-      int64_t at = std::llround(t * 44100);
+      int64_t at = FrameAt(t, 44100);
       ASSERT_EQ(got.size(), 128u);
       EXPECT_TRUE(std::equal(got.begin(), got.end(), ref.begin() + at * 2));
     }
@@ -475,16 +498,32 @@ TEST_F(EngineTest, PluginsDecodeTheirFormatsAndRefusedOnesAreSkipped) {
   std::string plain = LoadPlugins(*engine_, (Dir() / "bad").string());
   EXPECT_EQ(plain.find("ltone"), std::string::npos);
 
-  std::ofstream(P("a.ltone")) << "LTONE 8000 3 16000\n";
+  std::ofstream(P("a.ltone")) << "LTONE 8000 2 16000\n";
   Player p(*engine_);
   ASSERT_TRUE(p.Load(P("a.ltone"), true, false, false));
   EXPECT_DOUBLE_EQ(p.LengthSeconds(), 2.0);
   ASSERT_TRUE(p.SeekSeconds(1.2345));
   std::vector<float> got = ReadAll(p, 10);
-  ASSERT_EQ(got.size(), 30u);
-  int64_t f = std::llround(1.2345 * 8000);
+  ASSERT_EQ(got.size(), 20u);
+  int64_t f = FrameAt(1.2345, 8000);
   EXPECT_EQ(got[0], static_cast<float>((f * 7) % 1000) / 1000.0f - 0.5f);
-  EXPECT_EQ(got[2], static_cast<float>((f * 7 + 26) % 1000) / 1000.0f - 0.5f);
+  EXPECT_EQ(got[3], static_cast<float>((f * 7 + 7 + 13) % 1000) / 1000.0f - 0.5f);
+
+  // A plug-in's three channels (left, right, centre) are folded into stereo: the
+  // centre at -3 dB in both sides, the sum kept within full scale.
+  std::ofstream(P("b.ltone")) << "LTONE 8000 3 16000\n";
+  Player three(*engine_);
+  ASSERT_TRUE(three.Load(P("b.ltone"), true, false, false));
+  EXPECT_EQ(three.GetInfo().chans, 2u);
+  got = ReadAll(three, 4);
+  ASSERT_EQ(got.size(), 8u);
+  const float k = 1 / (1 + std::sqrt(0.5f));
+  for (int i = 0; i < 4; ++i) {
+    float l = (i * 7) % 1000 / 1000.0f - 0.5f, r = (i * 7 + 13) % 1000 / 1000.0f - 0.5f;
+    float c = (i * 7 + 26) % 1000 / 1000.0f - 0.5f;
+    EXPECT_NEAR(got[i * 2], k * (l + std::sqrt(0.5f) * c), 1e-6);
+    EXPECT_NEAR(got[i * 2 + 1], k * (r + std::sqrt(0.5f) * c), 1e-6);
+  }
 }
 
 TEST_F(EngineTest, FftFindsTheTone) {
@@ -497,6 +536,197 @@ TEST_F(EngineTest, FftFindsTheTone) {
   float samples[64];
   EXPECT_EQ(p.GetSamples(samples, 64), 256);
 }
+
+// Containers whose headers hold no length or a wrong one, and those whose timestamps
+// do not name samples (raw AC-3 at 44.1 kHz, Matroska's milliseconds): the length is
+// what a decode from the start gives, usable at once, and every seek lands exactly.
+TEST_F(EngineTest, EveryContainerIsMeasuredAndPlacedExactly) {
+  ASSERT_TRUE(Shell(Fill("sox -n -r 44100 -c 2 OUT synth 20 sine 440 gain -90", "", "hush.wav")));
+  ASSERT_TRUE(
+      Shell(Fill("sox -n -r 44100 -c 2 OUT synth 8 sine 300-3000 gain -3", "", "loud.wav")));
+  ASSERT_TRUE(
+      Shell("sox '" + P("hush.wav") + "' '" + P("loud.wav") + "' '" + P("intro.wav") + "'"));
+  struct Case {
+    const char* name;
+    const char* make;  // SRC: the 6 s stereo sweep, unless the case names another
+    float tolerance;   // per sample after a jump (lossy transforms)
+    const char* src = "src.wav";
+  };
+  const Case cases[] = {
+      // The bit rate of a near-silent start makes FFmpeg guess the length far too long.
+      {"intro.aac", "ffmpeg -v error -y -i SRC -c:a aac -f adts OUT", 2e-3f, "intro.wav"},
+      {"ac3_44k.ac3", "ffmpeg -v error -y -i SRC -c:a ac3 OUT", 1e-3f},
+      {"opus.webm", "ffmpeg -v error -y -i SRC -c:a libopus OUT", 1e-6f},
+      {"vorbis.mka", "ffmpeg -v error -y -i SRC -c:a libvorbis OUT", 0},
+      // Eleven minutes through a pipe: no total in the header.
+      {"piped.flac",
+       "sox -n -r 8000 -c 1 -t wav - synth 660 sine 200-900 gain -3 | "
+       "ffmpeg -v error -y -f wav -i - -f flac - > OUT",
+       0},
+      // Cut short: the header promises more than there is.
+      {"cut.flac", "ffmpeg -v error -y -i SRC -f flac - | head -c 250000 > OUT", 0},
+      {"cut.m4a",
+       "ffmpeg -v error -y -i SRC -c:a aac -movflags +faststart OUT.m4a && "
+       "head -c 60000 OUT.m4a > OUT",
+       2e-3f},
+      {"cut.aac", "ffmpeg -v error -y -i SRC -c:a aac -f adts - | head -c 50001 > OUT", 2e-3f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Shell(Fill(c.make, c.src, c.name)));
+    const std::vector<float> ref = Reference(P(c.name));
+    Player p(*engine_);
+    ASSERT_TRUE(p.Load(P(c.name), true, false, false));
+    ChannelInfo info = p.GetInfo();
+    ASSERT_GT(info.chans, 0u);
+    const int64_t total = static_cast<int64_t>(ref.size() / info.chans);
+    ASSERT_GT(total, info.freq);
+    // Usable at once, exact once counted.
+    EXPECT_GT(p.LengthSeconds(), 1.0);
+    ASSERT_TRUE(engine_->ChannelLengthIsExact(p.Handle(), 60000));
+    EXPECT_EQ(engine_->ChannelGetLength(p.Handle(), kPosByte), total * info.chans * 4);
+    const double seconds = static_cast<double>(total) / info.freq;
+    for (double t : {seconds - 0.3, 0.25, seconds / 2 + 0.0123, 1.001}) {
+      SCOPED_TRACE(t);
+      ASSERT_TRUE(p.SeekSeconds(t));
+      const int64_t at = FrameAt(t, info.freq);
+      std::vector<float> got = ReadAll(p, std::min<int64_t>(info.freq / 5, total - at));
+      ASSERT_EQ(got.size() / info.chans,
+                static_cast<size_t>(std::min<int64_t>(info.freq / 5, total - at)));
+      float worst = 0;
+      for (size_t i = 0; i < got.size(); ++i)
+        worst = std::max(worst, std::fabs(got[i] - ref[at * info.chans + i]));
+      EXPECT_LE(worst, c.tolerance);
+    }
+  }
+}
+
+// Every layout is heard: surround folds into stereo (a voice only in the centre comes
+// out of both sides), mono stays one channel, and nothing clips.
+TEST_F(EngineTest, SurroundIsFoldedIntoStereo) {
+  ASSERT_TRUE(Shell(Fill("sox -n -r 48000 -c 1 OUT synth 3 sine 1000 gain -6", "", "voice.wav")));
+  ASSERT_TRUE(Shell(Fill("sox -n -r 48000 -c 1 OUT trim 0 3", "", "none.wav")));
+  const std::string v = "'" + P("voice.wav") + "'", z = "'" + P("none.wav") + "'";
+  ASSERT_TRUE(Shell("sox -M " + z + " " + z + " " + v + " " + z + " " + z + " " + z + " '" +
+                    P("six.wav") + "'"));
+  ASSERT_TRUE(Shell("sox -M " + v + " " + v + " '" + P("voice2.wav") + "'"));
+  const char* make[] = {
+      "ffmpeg -v error -y -i SRC -af channelmap=channel_layout=5.1 -c:a flac OUT",
+      "ffmpeg -v error -y -i SRC -af channelmap=channel_layout=5.1 -c:a ac3 OUT",
+      "ffmpeg -v error -y -i SRC -af channelmap=channel_layout=5.1 -c:a libvorbis OUT"};
+  const char* names[] = {"six.flac", "six.ac3", "six.ogg"};
+  auto render = [&](const std::string& name, unsigned* chans) {
+    Player p(*engine_);
+    EXPECT_TRUE(p.Load(P(name), true, false, false));
+    *chans = p.GetInfo().chans;
+    EXPECT_TRUE(p.SeekSeconds(1.0));
+    return ReadAll(p, 24000);
+  };
+  unsigned chans = 0;
+  const std::vector<float> stereo = render("voice2.wav", &chans);
+  ASSERT_EQ(chans, 2u);
+  const double level = RmsDb(stereo, 2, 0);
+  render("voice.wav", &chans);
+  EXPECT_EQ(chans, 1u);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(names[i]);
+    ASSERT_TRUE(Shell(Fill(make[i], "six.wav", names[i])));
+    const std::vector<float> got = render(names[i], &chans);
+    ASSERT_EQ(chans, 2u);
+    ASSERT_EQ(got.size(), 48000u);
+    for (int c = 0; c < 2; ++c) {
+      EXPECT_GT(RmsDb(got, 2, c), level - 11);
+      EXPECT_LT(RmsDb(got, 2, c), level + 0.5);
+    }
+  }
+}
+
+// A FIFO (or any file that blocks on open) must not hang whoever opens it.
+TEST_F(EngineTest, OpeningAFifoFailsAtOnce) {
+  const std::string fifo = P("song.mp3.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink(fifo, P("link.mp3"));
+  for (const std::string& path : {fifo, P("link.mp3")}) {
+    SCOPED_TRACE(path);
+    auto opened = std::async(std::launch::async, [&] {
+      Player p(*engine_);
+      bool ok = p.Load(path, true, false, false);
+      p.Free();
+      return ok;
+    });
+    if (opened.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+      // Let every stuck open go (each sees an empty file), then fail.
+      while (opened.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+      }
+      FAIL() << "the open blocked";
+    }
+    EXPECT_FALSE(opened.get());
+  }
+}
+
+// A jump to a tag shows and stamps that very tag again: the position read back is the
+// first sample at or after the time, never one before it, at any rate.
+TEST_F(EngineTest, SeeksLandOnTheFirstSampleAtOrAfterTheTime) {
+  for (int rate : {8000, 11025, 22050, 44100, 48000, 96000}) {
+    SCOPED_TRACE(rate);
+    ASSERT_TRUE(Shell(Fill("sox -n -r " + std::to_string(rate) + " -c 1 OUT synth 4 sine 440", "",
+                           "r" + std::to_string(rate) + ".wav")));
+    Player p(*engine_);
+    ASSERT_TRUE(p.Load(P("r" + std::to_string(rate) + ".wav"), true, false, false));
+    for (int ms = 0; ms < 3500; ms += 7) {
+      for (double t : {ms / 1000.0, ms / 100.0 / 10 + 0.001}) {
+        ASSERT_TRUE(p.SeekSeconds(t));
+        const double at = p.PositionSeconds();
+        ASSERT_GE(at, t - 1e-12) << t;
+        ASSERT_LT(at, t + 1.0 / rate) << t;
+      }
+    }
+  }
+}
+
+#ifdef LIROTAG_CLI
+// What a script sees: status 0 and the answer on standard output, or status 2 and one
+// line on standard error.
+TEST_F(EngineTest, CommandLineAnswersScripts) {
+  struct Run {
+    int status;
+    std::string out, err;
+  };
+  auto run = [&](const std::string& args) {
+    const std::string out = P("cli.out"), err = P("cli.err");
+    int rc = std::system(("'" LIROTAG_CLI "' " + args + " >'" + out + "' 2>'" + err + "'").c_str());
+    auto slurp = [](const std::string& f) {
+      std::ifstream in(f);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return Run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
+  };
+  Run help = run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("lirotag-cli probe"), std::string::npos);
+  for (const std::string& bad : std::vector<std::string>{
+           "", "probe", "twirl x", "render '" + P("flac.flac") + "' --from",
+           "render '" + P("flac.flac") + "' --seconds 1", "probe '" + P("missing.mp3") + "'",
+           "probe '" + P("text.wav") + "'",
+           "render '" + P("flac.flac") + "' --from 99 --seconds 1 --out '" + P("x.wav") + "'"}) {
+    SCOPED_TRACE(bad);
+    std::ofstream(P("text.wav")) << "not a song\n";
+    Run r = run(bad);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  Run json = run("probe --json '" + P("flac.flac") + "'");
+  EXPECT_EQ(json.status, 0);
+  EXPECT_EQ(json.out.rfind("{\"length\": 6.000000, \"length_exact\": true, \"sample_rate\": 44100, "
+                           "\"channels\": 2, \"decoder\": \"ffmpeg:flac/flac\"}\n",
+                           0),
+            0u)
+      << json.out;
+}
+#endif
 
 }  // namespace
 }  // namespace lirotag
