@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -166,6 +167,15 @@ class AudioEngine {
   virtual std::string OutputName() { return std::string(); }
 };
 
+class Output;
+
+// Opens the sound device to play on; nullptr when there is none, with the reason in
+// `why`. The engine asks again whenever it has lost the device.
+using OutputFactory = std::function<std::unique_ptr<Output>(std::string* why)>;
+
+// Plays on PortAudio's default device.
 std::unique_ptr<AudioEngine> CreateAudioEngine();
+// Plays on what `devices` opens, e.g. a fake device in a test.
+std::unique_ptr<AudioEngine> CreateAudioEngine(OutputFactory devices);
 
 }  // namespace lirotag

@@ -164,6 +164,7 @@ struct Plugin {
 
 class Engine : public AudioEngine {
  public:
+  explicit Engine(OutputFactory devices) : devices_(std::move(devices)) {}
   ~Engine() override { Free(); }
 
   bool Init(int device, uint32_t freq, uint32_t, void*, const void*) override;
@@ -243,6 +244,7 @@ class Engine : public AudioEngine {
   std::mutex play_mu_;  // the channels the output mixes
   std::vector<std::shared_ptr<Channel>> playing_;
 
+  const OutputFactory devices_;  // opens the sound device; empty: there is none
   std::mutex out_mu_;
   std::unique_ptr<Output> output_;
   // The output whose renders count; a failed one's late callbacks mix nothing.
@@ -268,9 +270,10 @@ bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
   init_ = true;
   device_ = device;
   std::lock_guard<std::mutex> lk(out_mu_);
-  silent_ = device == kNoSoundDevice;
+  silent_ = device == kNoSoundDevice || !devices_;
   if (!silent_) {
-    output_ = CreatePortAudioOutput();
+    std::string why;
+    output_ = devices_(&why);
     if (!output_) silent_ = true;
   }
   if (silent_) output_ = CreateSilentOutput();
@@ -1103,7 +1106,11 @@ std::string Engine::OutputName() {
 }  // namespace
 
 std::unique_ptr<AudioEngine> CreateAudioEngine() {
-  return std::make_unique<Engine>();
+  return CreateAudioEngine(PortAudioOutputs());
+}
+
+std::unique_ptr<AudioEngine> CreateAudioEngine(OutputFactory devices) {
+  return std::make_unique<Engine>(std::move(devices));
 }
 
 }  // namespace lirotag

@@ -167,18 +167,27 @@ std::unique_ptr<Output> CreateSilentOutput() {
   return std::make_unique<SilentOutput>();
 }
 
-std::unique_ptr<Output> CreatePortAudioOutput() {
-#ifndef _WIN32
-  // Probing must not launch a JACK server as a side effect of opening a song player;
-  // a server the user runs is still found. An explicit setting is left alone.
-  setenv("JACK_NO_START_SERVER", "1", 0);
-#endif
-  if (Pa_Initialize() != paNoError) return nullptr;
+std::unique_ptr<Output> CreatePortAudioOutput(std::string* why) {
+  if (Pa_Initialize() != paNoError) {
+    if (why) *why = "PortAudio could not start";
+    return nullptr;
+  }
   if (Pa_GetDefaultOutputDevice() == paNoDevice) {
     Pa_Terminate();
+    if (why) *why = "no PortAudio device";
     return nullptr;
   }
   return std::make_unique<PortAudioOutput>();
+}
+
+OutputFactory PortAudioOutputs() {
+#ifndef _WIN32
+  // Probing must not launch a JACK server as a side effect of opening a song player;
+  // a server the user runs is still found. An explicit setting is left alone. Set
+  // here, on the caller's thread, as no other thread may be reading the environment.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+#endif
+  return [](std::string* why) { return CreatePortAudioOutput(why); };
 }
 
 }  // namespace lirotag

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_engine.h"
+
 namespace lirotag {
 
 // The one clock of every output: the steady clock, in seconds. Devices report DAC times
@@ -32,7 +34,9 @@ class Output {
 
 // Consumes frames in real time and plays nothing: timing works without a device.
 std::unique_ptr<Output> CreateSilentOutput();
-// The default PortAudio device; nullptr when PortAudio has none.
-std::unique_ptr<Output> CreatePortAudioOutput();
+// The default PortAudio device; nullptr when PortAudio has none, with the reason in `why`.
+std::unique_ptr<Output> CreatePortAudioOutput(std::string* why = nullptr);
+// Opens the default PortAudio device each time it is called.
+OutputFactory PortAudioOutputs();
 
 }  // namespace lirotag
