@@ -67,8 +67,6 @@ class SilentOutput : public Output {
 // this much more than the elapsed time is not playing them (ALSA's null device, a
 // broken driver) and would run the song through in a blink.
 constexpr double kAheadLimitSeconds = 2.0;
-// Longer than any device's buffer period: the stream has stopped calling back.
-constexpr double kSilenceLimitSeconds = 1.0;
 
 class PortAudioOutput : public Output {
  public:
@@ -95,7 +93,6 @@ class PortAudioOutput : public Output {
       frames_ = 0;
       failed_ = false;
       started_ = OutputClock();
-      last_callback_ = started_;
       if (Pa_StartStream(stream_) != paNoError) {
         Pa_CloseStream(stream_);
         stream_ = nullptr;
@@ -115,8 +112,7 @@ class PortAudioOutput : public Output {
   int Rate() const override { return rate_; }
   bool Failed() const override {
     if (!stream_) return false;
-    if (failed_ || OutputClock() - last_callback_ > kSilenceLimitSeconds) return true;
-    return Pa_IsStreamActive(stream_) != 1;
+    return failed_ || Pa_IsStreamActive(stream_) != 1;
   }
   std::string Name() const override {
     PaDeviceIndex dev = Pa_GetDefaultOutputDevice();
@@ -131,7 +127,6 @@ class PortAudioOutput : public Output {
                       const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
     auto* self = static_cast<PortAudioOutput*>(user);
     double now = OutputClock();
-    self->last_callback_ = now;
     auto* dst = static_cast<float*>(out);
     self->frames_ += static_cast<int64_t>(frames);
     if (!self->failed_ && static_cast<double>(self->frames_) / self->rate_ >
@@ -156,7 +151,6 @@ class PortAudioOutput : public Output {
   int rate_ = 44100;
   double latency_ = 0;
   double started_ = 0;
-  std::atomic<double> last_callback_{0};
   std::atomic<int64_t> frames_{0};
   std::atomic<bool> failed_{false};
 };
