@@ -312,21 +312,20 @@ bool Engine::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
   want_device_ = device != kNoSoundDevice && devices_;
   device_lost_ = false;
   init_rate_ = freq > 0 && freq <= 768000 ? static_cast<int>(freq) : 44100;
-  silent_ = !want_device_;
-  if (!silent_) {
-    std::string why;
-    output_ = devices_(&why);
-    if (!output_) silent_ = true;
-  }
-  if (silent_) output_ = CreateSilentOutput();
+  // Opening the device probes every host API and may wait on a sound server: too slow
+  // for the way to the first window. The monitor thread opens it at once; the silent
+  // output keeps the time of anything played meanwhile, which moves to the device
+  // when it is there.
+  silent_ = true;
+  output_ = CreateSilentOutput();
   current_ = output_.get();
-  fallback_.clear();
+  fallback_ = want_device_ ? "opening the sound device" : "";
   {
     std::lock_guard<std::mutex> ml(monitor_mu_);
     monitor_quit_ = false;
     sync_queue_.clear();
-    retry_at_ = kNever;
-    retry_asked_ = false;
+    retry_at_ = want_device_ ? Now() : kNever;
+    retry_asked_ = want_device_;
     last_attempt_ = -kNever;
   }
   monitor_ = std::thread(&Engine::Monitor, this);
@@ -541,6 +540,8 @@ bool Engine::Free() {
     sync_queue_.clear();
   }
   monitor_cv_.notify_all();
+  // A device being opened is waited for, as opening cannot be interrupted; one on trial
+  // is given up at once.
   if (monitor_.joinable()) monitor_.join();
   {
     std::lock_guard<std::mutex> lk(out_mu_);
