@@ -49,6 +49,11 @@ constexpr double kRetrySeconds = 3.0;
 // A play or a seek looks at once, but a device that keeps failing is not reopened more
 // often than this.
 constexpr double kRetryGapSeconds = 1.0;
+// Init leaves the device to be opened this much later, when the window it was called
+// for is up: opening it loads and parses the sound libraries' configuration, and on a
+// machine with two cores that slows the window's first paint. A play or a seek before
+// then opens it at once.
+constexpr double kProbeDelaySeconds = 1.0;
 // A device on trial must call back steadily for this long before the song moves to it.
 constexpr double kTrialSeconds = 0.2;
 constexpr double kNever = std::numeric_limits<double>::infinity();
@@ -313,9 +318,9 @@ bool Engine::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
   device_lost_ = false;
   init_rate_ = freq > 0 && freq <= 768000 ? static_cast<int>(freq) : 44100;
   // Opening the device probes every host API and may wait on a sound server: too slow
-  // for the way to the first window. The monitor thread opens it at once; the silent
-  // output keeps the time of anything played meanwhile, which moves to the device
-  // when it is there.
+  // for the way to the first window. The monitor thread opens it a moment later; the
+  // silent output keeps the time of anything played meanwhile, which moves to the
+  // device when it is there.
   silent_ = true;
   output_ = CreateSilentOutput();
   current_ = output_.get();
@@ -324,7 +329,7 @@ bool Engine::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
     std::lock_guard<std::mutex> ml(monitor_mu_);
     monitor_quit_ = false;
     sync_queue_.clear();
-    retry_at_ = want_device_ ? Now() : kNever;
+    retry_at_ = want_device_ ? Now() + kProbeDelaySeconds : kNever;
     retry_asked_ = want_device_;
     last_attempt_ = -kNever;
   }
