@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -160,12 +161,22 @@ class AudioEngine {
   virtual int64_t ChannelRead(AudioHandle channel, float* out, int64_t frames) = 0;
   // The decoder behind a channel ("ffmpeg:mp3float", "libopenmpt", "plugin:name"); empty if none.
   virtual std::string ChannelGetDecoder(AudioHandle channel) = 0;
-  // The output in use: "silent", "PortAudio: ALSA: default", or "silent (PortAudio: ...
-  // failed)" once a device stopped playing and the silent output took over; empty
-  // before Init.
+  // The output in use: "silent", "PortAudio: ALSA: default", or, while the silent
+  // output stands in for a device, "silent (<why>)", e.g. "silent (PortAudio: ALSA:
+  // default failed)"; the device is looked for again then, and the name changes back
+  // once it plays. Empty before Init.
   virtual std::string OutputName() { return std::string(); }
 };
 
+class Output;
+
+// Opens the sound device to play on; nullptr when there is none, with the reason in
+// `why`. The engine asks again whenever it has lost the device.
+using OutputFactory = std::function<std::unique_ptr<Output>(std::string* why)>;
+
+// Plays on PortAudio's default device.
 std::unique_ptr<AudioEngine> CreateAudioEngine();
+// Plays on what `devices` opens, e.g. a fake device in a test.
+std::unique_ptr<AudioEngine> CreateAudioEngine(OutputFactory devices);
 
 }  // namespace lirotag

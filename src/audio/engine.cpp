@@ -39,6 +39,25 @@ constexpr int kRecentFrames = 4096;  // kept for ChannelGetData while playing
 // device's clock drift, far less than a device that takes frames without playing them.
 constexpr double kClockSlack = 1.001;
 
+// Longer than any device's buffer period: an output that has not called back for this
+// long has stopped.
+constexpr double kSilenceLimitSeconds = 1.0;
+// A lost device is looked for again this often while a song plays: a restarted sound
+// server or a headset that reconnects comes back within seconds, and a look costs a
+// few milliseconds of the monitor thread.
+constexpr double kRetrySeconds = 3.0;
+// A play or a seek looks at once, but a device that keeps failing is not reopened more
+// often than this.
+constexpr double kRetryGapSeconds = 1.0;
+// Init leaves the device to be opened this much later, when the window it was called
+// for is up: opening it loads and parses the sound libraries' configuration, and on a
+// machine with two cores that slows the window's first paint. A play or a seek before
+// then opens it at once.
+constexpr double kProbeDelaySeconds = 1.0;
+// A device on trial must call back steadily for this long before the song moves to it.
+constexpr double kTrialSeconds = 0.2;
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
 // Shared libraries: `path` is UTF-8 everywhere.
 #if defined(_WIN32)
 void* OpenLibrary(const std::string& path) {
@@ -165,6 +184,7 @@ struct Plugin {
 
 class Engine : public AudioEngine {
  public:
+  explicit Engine(OutputFactory devices) : devices_(std::move(devices)) {}
   ~Engine() override { Free(); }
 
   bool Init(int device, uint32_t freq, uint32_t, void*, const void*) override;
@@ -223,12 +243,23 @@ class Engine : public AudioEngine {
   void Reposition(Channel& ch, int64_t frame, double now);
   void Pop(Channel& ch, float* dst, int64_t n);
   void Render(Output* o, float* out, int frames, double dac);
-  bool EnsureOutput(int rate);
+  bool EnsureOutput(int rate, std::unique_ptr<Output>* dropped);
+  std::unique_ptr<Output> SwitchOutput(std::unique_ptr<Output> next, bool silent,
+                                       std::string reason);
+  bool AnyPlaying() {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    return !playing_.empty();
+  }
   bool Halt(AudioHandle h, int state);
   void QueueSyncs(std::vector<PendingSync>& fire);
   void DeliverSyncs();
   void Monitor();
   void CheckOutput();
+  void PlanRetry(double delay, bool asked);
+  void NoteAttempt();
+  void AskForDevice();
+  void TryDevice(bool asked);
+  bool Audition(Output& device, int rate, std::string* why);
   Output::Render Renderer(Output* o) {
     return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
   }
@@ -244,13 +275,22 @@ class Engine : public AudioEngine {
   std::mutex play_mu_;  // the channels the output mixes
   std::vector<std::shared_ptr<Channel>> playing_;
 
-  std::mutex out_mu_;
+  const OutputFactory devices_;  // opens the sound device; empty: there is none
+  std::mutex out_mu_;            // the output state below
   std::unique_ptr<Output> output_;
   // The output whose renders count; a failed one's late callbacks mix nothing.
   std::atomic<Output*> current_{nullptr};
   bool silent_ = true;
+  bool want_device_ = false;  // Init asked for a sound device
+  bool device_lost_ = false;  // one failed or could not start since Init
+  int init_rate_ = 44100;
   std::string fallback_;  // why the silent output stands in for the device
   std::vector<float> mix_tmp_;
+  // When the output in use last called back: one silent for long has stopped.
+  std::atomic<double> last_render_{0};
+  // A device being tried: its renders mix nothing, they are only counted.
+  std::atomic<Output*> trial_{nullptr};
+  std::atomic<int> trial_calls_{0};
 
   // The monitor thread delivers syncs (never on the output's callback, which must
   // not wait on the caller's locks) and moves off a failed device.
@@ -259,26 +299,40 @@ class Engine : public AudioEngine {
   std::condition_variable monitor_cv_;
   bool monitor_quit_ = false;
   std::vector<PendingSync> sync_queue_;
+  // The next look for the lost device; one a play or seek asked for goes ahead even
+  // when nothing plays by then, the others only while a song plays.
+  double retry_at_ = kNever;
+  bool retry_asked_ = false;
+  double last_attempt_ = -kNever;
   // Held while a sync runs: once ChannelRemoveSync or a free returns, its proc is not
   // running and will not run again.
   std::recursive_mutex deliver_mu_;
 };
 
-bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
+bool Engine::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
   if (init_) return false;
   init_ = true;
   device_ = device;
   std::lock_guard<std::mutex> lk(out_mu_);
-  silent_ = device == kNoSoundDevice;
-  if (!silent_) {
-    output_ = CreatePortAudioOutput();
-    if (!output_) silent_ = true;
-  }
-  if (silent_) output_ = CreateSilentOutput();
+  want_device_ = device != kNoSoundDevice && devices_;
+  device_lost_ = false;
+  init_rate_ = freq > 0 && freq <= 768000 ? static_cast<int>(freq) : 44100;
+  // Opening the device probes every host API and may wait on a sound server: too slow
+  // for the way to the first window. The monitor thread opens it a moment later; the
+  // silent output keeps the time of anything played meanwhile, which moves to the
+  // device when it is there.
+  silent_ = true;
+  output_ = CreateSilentOutput();
   current_ = output_.get();
-  fallback_.clear();
-  monitor_quit_ = false;
-  sync_queue_.clear();
+  fallback_ = want_device_ ? "opening the sound device" : "";
+  {
+    std::lock_guard<std::mutex> ml(monitor_mu_);
+    monitor_quit_ = false;
+    sync_queue_.clear();
+    retry_at_ = want_device_ ? Now() + kProbeDelaySeconds : kNever;
+    retry_asked_ = want_device_;
+    last_attempt_ = -kNever;
+  }
   monitor_ = std::thread(&Engine::Monitor, this);
   return true;
 }
@@ -286,12 +340,20 @@ bool Engine::Init(int device, uint32_t, uint32_t, void*, const void*) {
 void Engine::Monitor() {
   std::unique_lock<std::mutex> lk(monitor_mu_);
   while (!monitor_quit_) {
-    monitor_cv_.wait_for(lk, std::chrono::milliseconds(100),
-                         [this] { return monitor_quit_ || !sync_queue_.empty(); });
+    monitor_cv_.wait_for(lk, std::chrono::milliseconds(100), [this] {
+      return monitor_quit_ || !sync_queue_.empty() || Now() >= retry_at_;
+    });
     if (monitor_quit_) break;
+    bool retry = Now() >= retry_at_;
+    bool asked = retry_asked_;
+    if (retry) {
+      retry_at_ = kNever;
+      retry_asked_ = false;
+    }
     lk.unlock();
     DeliverSyncs();
     CheckOutput();
+    if (retry) TryDevice(asked);
     lk.lock();
   }
 }
@@ -325,37 +387,154 @@ void Engine::DeliverSyncs() {
   }
 }
 
+// Under out_mu_: the playing songs go on on `next` from the sample at the DAC now, so
+// the position neither jumps nor runs back; what the old output took but did not play
+// is played again. Returns the old output, to be stopped outside the lock, so a driver
+// slow to let go holds up no caller.
+std::unique_ptr<Output> Engine::SwitchOutput(std::unique_ptr<Output> next, bool silent,
+                                             std::string reason) {
+  current_ = nullptr;  // the old output's late renders mix nothing
+  std::vector<std::shared_ptr<Channel>> list;
+  {
+    std::lock_guard<std::mutex> pl(play_mu_);
+    list = playing_;
+  }
+  double now = Now();
+  for (auto& ch : list) {
+    std::lock_guard<std::mutex> cl(ch->m);
+    if (ch->state != kActivePlaying) continue;
+    Reposition(*ch, PositionLocked(*ch, now), now);
+  }
+  std::unique_ptr<Output> old = std::move(output_);
+  output_ = std::move(next);
+  silent_ = silent;
+  fallback_ = std::move(reason);
+  last_render_ = now;
+  current_ = output_.get();
+  return old;
+}
+
 // A device that stops calling back, or takes frames without playing them, would stop
 // the position or race it: the song goes on, from the sample last heard, on the
-// silent output. The failed stream is closed outside the lock, so a driver slow to
-// let go holds up no caller.
+// silent output, and the device is looked for again.
 void Engine::CheckOutput() {
   std::unique_ptr<Output> failed;
   {
     std::lock_guard<std::mutex> lk(out_mu_);
-    if (silent_ || !output_ || !output_->Failed()) return;
+    if (silent_ || !output_) return;
+    std::string reason;
+    if (output_->Failed())
+      reason = output_->Name() + " failed";
+    else if (output_->Running() && Now() - last_render_ > kSilenceLimitSeconds)
+      reason = output_->Name() + " stopped calling back";
+    else
+      return;
     int rate = output_->Rate();
-    current_ = nullptr;
-    fallback_ = output_->Name() + " failed";
-    failed = std::move(output_);
-    output_ = CreateSilentOutput();
-    silent_ = true;
-    std::vector<std::shared_ptr<Channel>> list;
-    {
-      std::lock_guard<std::mutex> pl(play_mu_);
-      list = playing_;
-    }
-    double now = Now();
-    for (auto& ch : list) {
-      std::lock_guard<std::mutex> cl(ch->m);
-      if (ch->state != kActivePlaying) continue;
-      Reposition(*ch, PositionLocked(*ch, now), now);
-    }
-    current_ = output_.get();
-    if (!list.empty()) output_->Start(rate, Renderer(output_.get()));
+    failed = SwitchOutput(CreateSilentOutput(), true, reason);
+    device_lost_ = true;
+    if (AnyPlaying()) output_->Start(rate, Renderer(output_.get()));
+    NoteAttempt();
+    PlanRetry(kRetrySeconds, false);
   }
   failed->Stop();
   failed.reset();
+}
+
+// Lock order: out_mu_, then monitor_mu_.
+void Engine::PlanRetry(double delay, bool asked) {
+  {
+    std::lock_guard<std::mutex> lk(monitor_mu_);
+    double at = std::max(Now() + delay, last_attempt_ + kRetryGapSeconds);
+    retry_at_ = std::min(retry_at_, at);
+    retry_asked_ = retry_asked_ || asked;
+  }
+  monitor_cv_.notify_all();
+}
+
+void Engine::NoteAttempt() {
+  std::lock_guard<std::mutex> lk(monitor_mu_);
+  last_attempt_ = Now();
+}
+
+// A play or a seek on the silent stand-in looks for the device at once.
+void Engine::AskForDevice() {
+  std::lock_guard<std::mutex> lk(out_mu_);
+  if (silent_ && want_device_) PlanRetry(0, true);
+}
+
+// Opens the device again and moves the songs onto it once it plays. On the monitor
+// thread: opening may take long (every host API probed, a sound server that does not
+// answer), and no caller waits for it meanwhile; the silent output keeps the time.
+void Engine::TryDevice(bool asked) {
+  {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    if (!silent_ || !want_device_) return;
+    if (!asked && !AnyPlaying()) return;  // the next play asks again
+  }
+  std::string why;
+  std::unique_ptr<Output> device = devices_(&why);
+  std::unique_ptr<Output> old;
+  bool taken = false;
+  while (device) {
+    int rate;
+    {
+      std::lock_guard<std::mutex> lk(out_mu_);
+      // A device that never failed and that nothing waits for is started by the next
+      // play, at the song's own rate; any other only once it has shown it plays.
+      if (device->Running() || (!device_lost_ && !output_->Running())) {
+        old = SwitchOutput(std::move(device), false, std::string());
+        taken = true;
+        break;
+      }
+      rate = output_->Running() ? output_->Rate() : init_rate_;
+    }
+    if (!Audition(*device, rate, &why)) break;
+  }
+  if (!taken) {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    fallback_ = why.empty() ? "no sound device" : why;
+  }
+  if (old) old->Stop();
+  old.reset();
+  device.reset();  // one that did not play, closed outside every lock
+  NoteAttempt();
+  if (!taken) {
+    std::lock_guard<std::mutex> lk(out_mu_);
+    PlanRetry(kRetrySeconds, false);
+  }
+}
+
+// Starts `device` with its renders going nowhere and waits until it has called back
+// steadily for a moment. False, with the reason, when it does not start, says it
+// failed, or stays silent; and at once when the engine is being freed.
+bool Engine::Audition(Output& device, int rate, std::string* why) {
+  trial_calls_ = 0;
+  trial_ = &device;
+  bool ok = device.Start(rate, Renderer(&device));
+  if (!ok) *why = device.Name() + " could not start";
+  double start = Now();
+  {
+    std::unique_lock<std::mutex> lk(monitor_mu_);
+    while (ok) {
+      double waited = Now() - start;
+      if (monitor_quit_) {
+        ok = false;
+      } else if (device.Failed()) {
+        ok = false;
+        *why = device.Name() + " failed";
+      } else if (trial_calls_ >= 2 && waited >= kTrialSeconds) {
+        break;
+      } else if (waited > kSilenceLimitSeconds) {
+        ok = false;
+        *why = device.Name() + " did not call back";
+      } else {
+        monitor_cv_.wait_for(lk, std::chrono::milliseconds(10), [this] { return monitor_quit_; });
+      }
+    }
+  }
+  trial_ = nullptr;
+  if (!ok) device.Stop();
+  return ok;
 }
 
 bool Engine::Free() {
@@ -366,6 +545,8 @@ bool Engine::Free() {
     sync_queue_.clear();
   }
   monitor_cv_.notify_all();
+  // A device being opened is waited for, as opening cannot be interrupted; one on trial
+  // is given up at once.
   if (monitor_.joinable()) monitor_.join();
   {
     std::lock_guard<std::mutex> lk(out_mu_);
@@ -652,7 +833,11 @@ void Engine::Pop(Channel& ch, float* dst, int64_t n) {
 
 void Engine::Render(Output* o, float* out, int frames, double dac) {
   std::fill(out, out + frames * 2, 0.0f);
-  if (current_.load() != o) return;
+  if (current_.load() != o) {
+    if (trial_.load() == o) ++trial_calls_;
+    return;
+  }
+  last_render_ = Now();
   std::vector<std::shared_ptr<Channel>> list;
   {
     std::lock_guard<std::mutex> lk(play_mu_);
@@ -742,26 +927,25 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
   QueueSyncs(fire);
 }
 
-bool Engine::EnsureOutput(int rate) {
-  std::lock_guard<std::mutex> lk(out_mu_);
+// Under out_mu_. A device that cannot start is handed back in `dropped`, to be closed
+// outside the lock.
+bool Engine::EnsureOutput(int rate, std::unique_ptr<Output>* dropped) {
   if (!output_) return false;
-  bool others;
-  {
-    std::lock_guard<std::mutex> pl(play_mu_);
-    others = !playing_.empty();
-  }
   // Open at the song's own rate when nothing else plays, so no resampling is needed.
-  if (output_->Running() && (others || output_->Rate() == rate)) return true;
-  if (output_->Start(rate, Renderer(output_.get()))) return true;
-  if (!silent_) {  // the device went away: keep time on the silent output
-    fallback_ = output_->Name() + " could not start";
-    current_ = nullptr;
-    output_ = CreateSilentOutput();
-    current_ = output_.get();
-    silent_ = true;
-    return output_->Start(rate, Renderer(output_.get()));
+  if (output_->Running() && (AnyPlaying() || output_->Rate() == rate)) return true;
+  last_render_ = Now();
+  if (output_->Start(rate, Renderer(output_.get()))) {
+    last_render_ = Now();
+    return true;
   }
-  return false;
+  if (silent_) return false;
+  // The device went away: keep time on the silent output; the caller asks for the
+  // device again, to be looked for off its thread.
+  std::string reason = output_->Name() + " could not start";
+  *dropped = SwitchOutput(CreateSilentOutput(), true, std::move(reason));
+  device_lost_ = true;
+  NoteAttempt();
+  return output_->Start(rate, Renderer(output_.get()));
 }
 
 bool Engine::ChannelPlay(AudioHandle h, bool restart) {
@@ -771,7 +955,10 @@ bool Engine::ChannelPlay(AudioHandle h, bool restart) {
     std::lock_guard<std::mutex> lk(ch->m);
     if (ch->state == kActivePlaying && !restart) return true;
   }
-  if (!EnsureOutput(ch->rate)) return false;
+  std::unique_ptr<Output> dropped;  // closed last, outside the lock
+  // The output cannot change until the song is among the playing ones.
+  std::lock_guard<std::mutex> ol(out_mu_);
+  if (!EnsureOutput(ch->rate, &dropped)) return false;
   double now = Now();
   {
     std::lock_guard<std::mutex> lk(ch->m);
@@ -783,8 +970,11 @@ bool Engine::ChannelPlay(AudioHandle h, bool restart) {
     ch->anchor_frame = ch->pos_base;
     ch->anchor_time = now;
   }
-  std::lock_guard<std::mutex> lk(play_mu_);
-  if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
+  {
+    std::lock_guard<std::mutex> lk(play_mu_);
+    if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
+  }
+  if (silent_ && want_device_) PlanRetry(0, true);
   return true;
 }
 
@@ -908,9 +1098,12 @@ bool Engine::ChannelSetPosition(AudioHandle h, int64_t pos, uint32_t mode) {
   int64_t len = ch->length.load();
   if (len > 0 && frame > len) return false;
   double now = Now();
-  std::lock_guard<std::mutex> lk(ch->m);
-  Reposition(*ch, frame, now);
-  ch->ended = false;
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    Reposition(*ch, frame, now);
+    ch->ended = false;
+  }
+  AskForDevice();
   return true;
 }
 
@@ -1111,7 +1304,11 @@ std::string Engine::OutputName() {
 }  // namespace
 
 std::unique_ptr<AudioEngine> CreateAudioEngine() {
-  return std::make_unique<Engine>();
+  return CreateAudioEngine(PortAudioOutputs());
+}
+
+std::unique_ptr<AudioEngine> CreateAudioEngine(OutputFactory devices) {
+  return std::make_unique<Engine>(std::move(devices));
 }
 
 }  // namespace lirotag

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_engine.h"
+
 namespace lirotag {
 
 // The one clock of every output: the steady clock, in seconds. Devices report DAC times
@@ -22,9 +24,10 @@ class Output {
   virtual void Stop() = 0;
   virtual bool Running() const = 0;
   virtual int Rate() const = 0;
-  // True once a started output no longer plays in real time: no callback for a second,
-  // the stream stopped on its own, or frames taken far faster than a DAC plays them.
-  // Render is no longer called then; the engine moves to the silent output.
+  // True once a started output no longer plays in real time: the stream stopped on its
+  // own, or frames are taken far faster than a DAC plays them. (An output that simply
+  // stops calling back is noticed by the engine.) The engine then moves to the silent
+  // output and opens a new device later; this one is only stopped and destroyed.
   virtual bool Failed() const { return false; }
   // "silent", or "PortAudio: <host API>: <device>".
   virtual std::string Name() const = 0;
@@ -32,7 +35,9 @@ class Output {
 
 // Consumes frames in real time and plays nothing: timing works without a device.
 std::unique_ptr<Output> CreateSilentOutput();
-// The default PortAudio device; nullptr when PortAudio has none.
-std::unique_ptr<Output> CreatePortAudioOutput();
+// The default PortAudio device; nullptr when PortAudio has none, with the reason in `why`.
+std::unique_ptr<Output> CreatePortAudioOutput(std::string* why = nullptr);
+// Opens the default PortAudio device each time it is called.
+OutputFactory PortAudioOutputs();
 
 }  // namespace lirotag

@@ -1,0 +1,349 @@
+// The engine's hold on its sound device, with a fake device in place of PortAudio: one
+// that plays in real time on its own thread, then stops calling back, breaks or refuses
+// to start, then works again. Through every change of output the song's position must
+// go on without a jump, never backwards, never ahead of the wall clock; the device must
+// be taken back once it plays; and opening it must never happen on the caller's thread.
+
+#include "audio/output.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_engine.h"
+#include "wav_file.h"
+
+namespace lirotag {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRate = 44100;
+
+double Seconds() {
+  return OutputClock();
+}
+
+bool WaitFor(const std::function<bool()>& cond, double seconds) {
+  double end = Seconds() + seconds;
+  while (Seconds() < end) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return cond();
+}
+
+// The state of the sound card behind every fake device the factory opens: it outlives
+// the streams, as a real card does.
+struct Card {
+  std::atomic<bool> starts{true};      // Start succeeds
+  std::atomic<bool> calls_back{true};  // a started device calls render
+  std::atomic<bool> broken{false};     // Failed() says the stream is gone
+  std::atomic<int64_t> heard{0};       // frames that reached a device with sound in them
+  std::atomic<int> opened{0};
+  std::thread::id caller;  // the test's own thread, which stands for the GUI thread
+  std::atomic<int> opened_on_caller{0};
+  std::atomic<int> started_on_caller{0};
+
+  // While closed, opening a device waits: a slow probe.
+  std::mutex gate_mu;
+  std::condition_variable gate_cv;
+  bool gate_open = true;
+  void SetGate(bool open) {
+    {
+      std::lock_guard<std::mutex> lk(gate_mu);
+      gate_open = open;
+    }
+    gate_cv.notify_all();
+  }
+};
+
+// Renders 5 ms blocks in real time, each 150 ms before it sounds: a position taken
+// from what was handed to the device rather than what reached the DAC would be off by
+// that much.
+class FakeDevice : public Output {
+ public:
+  static constexpr double kLatency = 0.15;
+
+  explicit FakeDevice(Card& card) : card_(card) {}
+  ~FakeDevice() override { Stop(); }
+  bool Start(int rate, Render render) override {
+    Stop();
+    if (std::this_thread::get_id() == card_.caller) card_.started_on_caller++;
+    if (!card_.starts || rate <= 0) return false;
+    rate_ = rate;
+    render_ = std::move(render);
+    quit_ = false;
+    thread_ = std::thread([this] { Run(); });
+    return true;
+  }
+  void Stop() override {
+    if (!thread_.joinable()) return;
+    quit_ = true;
+    thread_.join();
+  }
+  bool Running() const override { return thread_.joinable(); }
+  int Rate() const override { return rate_; }
+  bool Failed() const override { return Running() && card_.broken; }
+  std::string Name() const override { return "fake"; }
+
+ private:
+  void Run() {
+    std::vector<float> buf;
+    const double start = Seconds();
+    int64_t done = 0;
+    for (int64_t block = 0; !quit_; ++block) {
+      int64_t end = (block + 1) * rate_ / 200;
+      int n = static_cast<int>(end - done);
+      if (card_.calls_back) {
+        buf.assign(static_cast<size_t>(n) * 2, 0.0f);
+        render_(buf.data(), n, start + static_cast<double>(done) / rate_ + kLatency);
+        bool sound = false;
+        for (float v : buf) sound = sound || std::fabs(v) > 1e-4f;
+        if (sound) card_.heard += n;
+      }
+      done = end;
+      std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+              std::chrono::duration<double>(start + static_cast<double>(done) / rate_))));
+    }
+  }
+
+  Card& card_;
+  int rate_ = kRate;
+  Render render_;
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+OutputFactory FakeDevices(Card& card) {
+  return [&card](std::string*) -> std::unique_ptr<Output> {
+    if (std::this_thread::get_id() == card.caller) {
+      card.opened_on_caller++;
+    } else {
+      std::unique_lock<std::mutex> lk(card.gate_mu);
+      card.gate_cv.wait_for(lk, std::chrono::seconds(10), [&] { return card.gate_open; });
+    }
+    card.opened++;
+    return std::make_unique<FakeDevice>(card);
+  };
+}
+
+// Samples a playing channel's position on a thread of its own, as the window's timer
+// does, and notes every sample that goes backwards, runs ahead of the wall clock since
+// `since`, or jumps further than the time that passed.
+class PositionWatch {
+ public:
+  PositionWatch(AudioEngine& engine, AudioHandle channel, double since, double from)
+      : engine_(engine), channel_(channel), since_(since), from_(from) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~PositionWatch() { Stop(); }
+  // The faults seen, one line each; empty when there were none.
+  std::string Stop() {
+    if (thread_.joinable()) {
+      quit_ = true;
+      thread_.join();
+    }
+    return faults_;
+  }
+  double Last() const { return last_.load(); }
+
+ private:
+  void Run() {
+    // Scheduling jitter lets a position catch up by a few milliseconds; a position
+    // taken at the wrong end of the device's buffer would jump by its latency.
+    constexpr double kJitter = 0.05;
+    double prev = from_;
+    double prev_t = since_;
+    while (!quit_) {
+      double before = Seconds();
+      double pos =
+          engine_.ChannelBytes2Seconds(channel_, engine_.ChannelGetPosition(channel_, kPosByte));
+      double after = Seconds();
+      char line[200];
+      if (pos < prev) {
+        std::snprintf(line, sizeof line, "back from %.6f to %.6f at %.3f\n", prev, pos,
+                      after - since_);
+        faults_ += line;
+      }
+      if (pos - from_ > (after - since_) * 1.001 + 1e-6) {
+        std::snprintf(line, sizeof line, "%.6f ahead of the wall clock %.6f\n", pos - from_,
+                      after - since_);
+        faults_ += line;
+      }
+      if (pos - prev > (after - prev_t) * 1.001 + kJitter) {
+        std::snprintf(line, sizeof line, "jump from %.6f to %.6f in %.6f s\n", prev, pos,
+                      after - prev_t);
+        faults_ += line;
+      }
+      prev = std::max(prev, pos);
+      prev_t = before;
+      last_ = pos;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
+  AudioEngine& engine_;
+  AudioHandle channel_;
+  double since_;
+  double from_;
+  std::atomic<bool> quit_{false};
+  std::atomic<double> last_{0};
+  std::string faults_;
+  std::thread thread_;
+};
+
+class OutputTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = fs::temp_directory_path() / ("lirotag_out_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    song_ = (dir_ / "song.wav").string();
+    ok_ = testing::WriteWav(song_, kRate, 60 * kRate);
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+  void SetUp() override {
+    ASSERT_TRUE(ok_);
+    card_.caller = std::this_thread::get_id();
+    engine_ = CreateAudioEngine(FakeDevices(card_));
+  }
+  void TearDown() override {
+    card_.SetGate(true);
+    if (engine_) engine_->Free();
+  }
+
+  std::string Name() { return engine_->OutputName(); }
+  bool OnDevice() { return Name() == "fake"; }
+  bool OnSilent() { return Name().rfind("silent", 0) == 0; }
+  // Whether sound reaches the device: more frames of the song arrive within a while.
+  bool DeviceHears() {
+    int64_t before = card_.heard;
+    return WaitFor([&] { return card_.heard >= before + kRate / 10; }, 3);
+  }
+
+  static inline fs::path dir_;
+  static inline std::string song_;
+  static inline bool ok_ = false;
+  Card card_;
+  std::unique_ptr<AudioEngine> engine_;
+};
+
+// The device is opened off the caller's thread: the window shows while it is probed,
+// a song played meanwhile goes on in the silent output's time, and moves to the device
+// once it is there. Without a device asked for, nothing is opened at all.
+TEST_F(OutputTest, StartsOnTheSilentOutputAndTakesTheDeviceOnceOpened) {
+  ASSERT_TRUE(engine_->Init(kNoSoundDevice, kRate, 0, nullptr, nullptr));
+  AudioHandle quiet = engine_->StreamCreateFile(song_, 0, 0, 0);
+  ASSERT_NE(quiet, 0u);
+  ASSERT_TRUE(engine_->ChannelPlay(quiet, false));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(
+      engine_->ChannelSetPosition(quiet, engine_->ChannelSeconds2Bytes(quiet, 1.0), kPosByte));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Name(), "silent");
+  ASSERT_TRUE(engine_->Free());
+  EXPECT_EQ(card_.opened, 0);
+
+  card_.SetGate(false);
+  ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
+  EXPECT_EQ(card_.opened_on_caller, 0);
+  EXPECT_TRUE(OnSilent()) << Name();
+  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
+  ASSERT_NE(ch, 0u);
+  double t0 = Seconds();
+  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
+  PositionWatch watch(*engine_, ch, t0, 0);
+  EXPECT_TRUE(WaitFor([&] { return watch.Last() > 0.3; }, 3)) << "stuck while probing";
+  EXPECT_TRUE(OnSilent()) << Name();
+
+  card_.SetGate(true);
+  EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  EXPECT_TRUE(DeviceHears());
+  double before = watch.Last();
+  EXPECT_TRUE(WaitFor([&] { return watch.Last() > before + 0.3; }, 3)) << "stuck on the device";
+  EXPECT_EQ(watch.Stop(), "");
+  EXPECT_EQ(card_.opened_on_caller, 0);
+}
+
+// A device that stops calling back, and one that says its stream is gone: the song
+// goes on on the silent output, and back on the device once it plays again, tried
+// every few seconds while the song plays and at once on the next play.
+TEST_F(OutputTest, DeviceThatFailsMidSongIsLeftAndTakenBackWhenItPlaysAgain) {
+  ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
+  ASSERT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
+  ASSERT_NE(ch, 0u);
+  double t0 = Seconds();
+  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
+  PositionWatch watch(*engine_, ch, t0, 0);
+  ASSERT_TRUE(DeviceHears());
+
+  {
+    SCOPED_TRACE("stops calling back");
+    card_.calls_back = false;
+    ASSERT_TRUE(WaitFor([&] { return OnSilent(); }, 3)) << Name();
+    double left = watch.Last();
+    EXPECT_TRUE(WaitFor([&] { return watch.Last() > left + 0.3; }, 3)) << "stuck on silent";
+    card_.calls_back = true;
+    EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 6)) << Name();
+    EXPECT_TRUE(DeviceHears());
+  }
+  {
+    SCOPED_TRACE("stream gone");
+    card_.broken = true;
+    ASSERT_TRUE(WaitFor([&] { return OnSilent(); }, 3)) << Name();
+    card_.broken = false;
+    ASSERT_TRUE(engine_->ChannelPause(ch));
+    ASSERT_TRUE(engine_->ChannelPlay(ch, false));
+    EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+    EXPECT_TRUE(DeviceHears());
+  }
+  double before = watch.Last();
+  EXPECT_TRUE(WaitFor([&] { return watch.Last() > before + 0.3; }, 3)) << "stuck on the device";
+  EXPECT_EQ(watch.Stop(), "");
+  EXPECT_EQ(card_.opened_on_caller, 0);
+}
+
+// A device that cannot start when play is pressed: the song plays on the silent
+// output at once, and the device is tried again (here on a seek) off the caller's
+// thread, and taken when it starts.
+TEST_F(OutputTest, DeviceThatCannotStartAtPlayIsTriedAgain) {
+  ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
+  ASSERT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  card_.starts = false;
+  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
+  ASSERT_NE(ch, 0u);
+  double t0 = Seconds();
+  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
+  EXPECT_TRUE(OnSilent()) << Name();
+  {
+    PositionWatch watch(*engine_, ch, t0, 0);
+    EXPECT_TRUE(WaitFor([&] { return watch.Last() > 0.3; }, 3)) << "stuck on silent";
+    EXPECT_EQ(watch.Stop(), "");
+  }
+
+  card_.starts = true;
+  double t1 = Seconds();
+  ASSERT_TRUE(engine_->ChannelSetPosition(ch, engine_->ChannelSeconds2Bytes(ch, 10.0), kPosByte));
+  PositionWatch watch(*engine_, ch, t1, 10.0);
+  EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  EXPECT_TRUE(DeviceHears());
+  EXPECT_TRUE(WaitFor([&] { return watch.Last() > 10.3; }, 3)) << "stuck on the device";
+  EXPECT_EQ(watch.Stop(), "");
+  EXPECT_EQ(card_.started_on_caller, 1);  // the play itself; every retry ran elsewhere
+  EXPECT_EQ(card_.opened_on_caller, 0);
+}
+
+}  // namespace
+}  // namespace lirotag
