@@ -5,11 +5,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
+#include "fake_engine.h"
 #include "files/file_io.h"
 #include "shell/main_window.h"
 #include "ui/dialogs.h"
@@ -211,6 +213,64 @@ class TransportTest : public QObject {
     window_->transport()->Refresh();
     QCOMPARE(CurrentTime(), QStringLiteral("00:40.00"));
     QCOMPARE(progress->value(), 40);
+  }
+
+  // Whatever button grabs the slider, the song moves once, when it is let go: a seek
+  // per mouse move would stutter through the song while the user is still aiming.
+  void everyDragSeeksOnceOnRelease_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("onThumb");
+    QTest::newRow("left on the thumb") << int(Qt::LeftButton) << true;
+    QTest::newRow("left on the track") << int(Qt::LeftButton) << false;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << false;
+    // Styles that set the position directly with yet another button.
+    QSlider probe;
+    const int absolute = probe.style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons);
+    for (Qt::MouseButton extra : {Qt::RightButton, Qt::BackButton, Qt::ForwardButton}) {
+      if (absolute & extra)
+        QTest::addRow("absolute set, button %d", int(extra)) << int(extra) << false;
+    }
+  }
+
+  void everyDragSeeksOnceOnRelease() {
+    QFETCH(int, button);
+    QFETCH(bool, onThumb);
+    // A counting engine: its song is 10 s long.
+    lirotag::FakeEngine engine;
+    lirotag::Player player(engine);
+    lirotag::MainWindowEnv env;
+    env.engine = &engine;
+    env.player = &player;
+    env.programDir = dir_.path().toStdString();
+    MainWindow window(std::move(env));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    engine.openable.insert("song.mp3");
+    QVERIFY(window.transport()->OpenSong("song.mp3"));
+    auto* progress = window.findChild<QSlider*>(QStringLiteral("滑块条_进度"));
+    QCOMPARE(progress->maximum(), 10);
+    auto seeks = [&] {
+      return std::count_if(engine.calls.begin(), engine.calls.end(), [](const std::string& c) {
+        return c.rfind("ChannelSetPosition", 0) == 0;
+      });
+    };
+
+    const auto b = static_cast<Qt::MouseButton>(button);
+    const int y = progress->height() / 2;
+    QPoint at(onThumb ? 4 : progress->width() * 3 / 4, y);
+    QTest::mousePress(progress, b, Qt::NoModifier, at);
+    QVERIFY(window.transport()->Dragging());
+    for (int i = 0; i < 12; ++i) {
+      at.rx() = onThumb ? at.x() + 10 : at.x() - 10;
+      QTest::mouseMove(progress, at);
+    }
+    QCOMPARE(seeks(), 0);
+    QVERIFY(progress->value() > 0);  // the thumb did move
+    QTest::mouseRelease(progress, b, Qt::NoModifier, at);
+    QVERIFY(!window.transport()->Dragging());
+    QCOMPARE(seeks(), 1);
+    QCOMPARE(engine.calls.back(), "ChannelSetPosition " + std::to_string(player.Handle()) + " " +
+                                      std::to_string(progress->value() * 352800));
   }
 
   void keyboardMovesSeekAtOnce() {
