@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -122,12 +124,27 @@ QString LyricFontFamily() {
   return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
 
+// Screen readers announce a top-level window by its role and name. A QWidget window
+// is offered to them as a plain client area, which AT-SPI reads as a nameless filler;
+// as a window, its accessible name is the caption, song path included, whenever that
+// changes.
+QAccessibleInterface* AccessibleMainWindow(const QString& className, QObject* object) {
+  if (className != QLatin1String(MainWindow::staticMetaObject.className())) return nullptr;
+  auto* window = qobject_cast<MainWindow*>(object);
+  return window ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), env_(std::move(env)) {
   setObjectName(QStringLiteral("窗口_启动窗口"));
+  static const bool accessible_as_window = [] {
+    QAccessible::installFactory(AccessibleMainWindow);
+    return true;
+  }();
+  (void)accessible_as_window;
+  // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
-  setAccessibleName(Q(kTitle));
   BuildControls();
 
   // Start-up, in the order the steps depend on each other.
@@ -248,6 +265,12 @@ bool MainWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate && !font_set_up_) {
     font_set_up_ = true;
     SetupFont();
+  }
+  if (event->type() == QEvent::WindowTitleChange) {
+    // Qt does not tell screen readers that a window's caption changed; they keep
+    // announcing the name they read first unless told.
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
   }
   return QWidget::event(event);
 }

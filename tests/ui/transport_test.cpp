@@ -1,5 +1,6 @@
 #include "shell/transport.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
@@ -112,6 +113,21 @@ class TransportTest : public QObject {
     QCOMPARE(PlayButton()->toolTip(), QStringLiteral("继续播放"));
     QCOMPARE(QString::fromStdString(window_->SongPath()), song);
     QVERIFY(!window_->transport()->SongTagsRead());
+  }
+
+  // A screen reader announces the window by its accessible name: it must follow the
+  // caption, and the window must be one (not a plain filler), or the user never
+  // hears which song is open.
+  void screenReadersHearTheCaption() {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(window_.get());
+    QVERIFY(window);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1"));
+    const QString song = ShortSong();
+    Open(song);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1 - ") + song);
+    QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1"));
   }
 
   void anHourLongSongReadsSixtyMinutes() {
