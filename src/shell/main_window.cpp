@@ -35,6 +35,10 @@ constexpr char kShortcutHelp[] =
     "Alt +Ｅ　　　　　在文本框和按钮间切换焦点\r\nAlt +Ｐ　　　　　播放/暂停\r\n\r\n"
     "带(*)标志的仅在文本框失去焦点时生效";
 
+// The About box's credit line: who wrote the program and where to reach them.
+constexpr char kCredit[] =
+    "\n\nLirotag contributors <maintainers@users.noreply.c-seed-633bd8bf.example>";
+
 constexpr char kExitQuestion[] =
     "是否要退出？\r\n请确认单击过“保存歌词”按钮，并成功保存了文件。\r\n（可以在设置中关闭此提示）";
 
@@ -347,7 +351,7 @@ void MainWindow::ShowShortcutHelp() {
 void MainWindow::ShowAbout() {
   // The fixed title, never the caption, which may carry a song's path.
   ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
-                       Q(kTitle) + Q("\n\nLirotag contributors"), QMessageBox::Ok);
+                       Q(kTitle) + Q(kCredit), QMessageBox::Ok);
 }
 
 }  // namespace lirotag
