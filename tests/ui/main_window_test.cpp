@@ -34,6 +34,11 @@ void WriteAll(const QString& path, const std::string& data) {
   out << data;
 }
 
+// Whole lines only: "Encoding=2.9" left unrewritten must not pass for "Encoding=2".
+bool HasLine(const std::string& ini, const std::string& line) {
+  return ("\r\n" + ini).find("\r\n" + line + "\r\n") != std::string::npos;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -372,7 +377,7 @@ class MainWindowTest : public QObject {
     for (const char* expected : {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0",
                                  "ThreePointTime=1", "HighLightTextColor=255", "NormalTextColor=0",
                                  "Path=%LocalDir%\\%FileName%.Lrc", "FastMode=0", "EditBy="}) {
-      QVERIFY2(ini.find(expected) != std::string::npos, expected);
+      QVERIFY2(HasLine(ini, expected), expected);
     }
   }
 
@@ -381,7 +386,7 @@ class MainWindowTest : public QObject {
     const std::string ini = ReadAll(IniPath());
     for (const char* expected : {"AskOnExit=1", "Encoding=1", "BackGroundColor=16777215",
                                  "HighLightTextColor=255", "Automatic=0", "AutoAdd=0"}) {
-      QVERIFY2(ini.find(expected) != std::string::npos, expected);
+      QVERIFY2(HasLine(ini, expected), expected);
     }
   }
 };
