@@ -18,6 +18,7 @@
 #include "files/dropped_files.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
+#include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
 
 namespace lirotag {
@@ -97,6 +98,7 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRe
   auto* group = new QGroupBox(Q(caption), parent);
   group->setObjectName(Q(name));
   group->setGeometry(geometry);
+  ui::PutTitleOnFrame(group);
   return group;
 }
 
