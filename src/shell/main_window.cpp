@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 
 #include "files/dropped_files.h"
 #include "shell/transport.h"
@@ -117,6 +118,35 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* description, QR
   label->setAccessibleDescription(Q(description));
   label->setGeometry(geometry);
   return label;
+}
+
+// The largest font, no larger than the labels' own, in which every text fits every
+// label. The labels keep their designed size.
+void ShrinkFontToFit(const QList<QLabel*>& labels, const QStringList& texts) {
+  QFont font = labels.first()->font();
+  int room = labels.first()->contentsRect().width();
+  for (QLabel* label : labels) room = std::min(room, label->contentsRect().width());
+  auto fits = [&] {
+    const QFontMetrics metrics(font);
+    return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
+      return metrics.horizontalAdvance(text) <= room;
+    });
+  };
+  bool shrunk = false;
+  if (font.pointSizeF() > 0) {
+    while (!fits() && font.pointSizeF() > 4) {
+      font.setPointSizeF(font.pointSizeF() - 0.25);
+      shrunk = true;
+    }
+  } else {
+    while (!fits() && font.pixelSize() > 5) {
+      font.setPixelSize(font.pixelSize() - 1);
+      shrunk = true;
+    }
+  }
+  if (shrunk) {
+    for (QLabel* label : labels) label->setFont(font);
+  }
 }
 
 // The edit box's font: SimSun where the system has it, otherwise a CJK font that can
@@ -225,6 +255,10 @@ void MainWindow::BuildControls() {
   QLabel* totalTime = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
   currentTime->setText(Q(kNoFile));
   totalTime->setText(Q(kNoFile));
+  // The labels were designed for a font whose digits are half as wide as a Chinese
+  // character; with wider digits the longest times would be cut off at the right.
+  ShrinkFontToFit({currentTime, totalTime},
+                  {Q("跳转到00:00.000"), Q("总时间00分00秒"), Q(kNoFile)});
 
   QPushButton* settingsButton = MakeButton(this, "按钮_设置", "设置", {17, 503, 80, 24});
   QPushButton* help = MakeButton(this, "按钮_快捷键", "快捷键", {17, 531, 80, 24});

@@ -289,6 +289,42 @@ class TransportTest : public QObject {
                                       std::to_string(progress->value() * 352800));
   }
 
+  // The time labels keep their designed 96 pixels; whatever they say must fit, three
+  // decimals and the jump target included.
+  void timeLabelsShowTheWholeText() {
+    window_->settings().ThreePointTime = true;
+    auto* current = Find<QLabel>("标签_当前时间");
+    auto* total = Find<QLabel>("标签_总时间");
+    QStringList shown;
+    auto look = [&] {
+      shown << current->text() << total->text();
+      for (QLabel* label : {current, total}) {
+        QCOMPARE(label->geometry().width(), 96);
+        QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <=
+                     label->contentsRect().width(),
+                 qPrintable(label->text()));
+      }
+    };
+    look();
+    Open(Song("长歌.wav", 1000, 3599 * 1000));  // 59:59
+    window_->transport()->Refresh();
+    look();
+    QSlider* progress = Progress();
+    QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, QPoint(3, progress->height() / 2));
+    for (int at : {65, 3598}) {
+      progress->setSliderPosition(at);
+      window_->transport()->Refresh();
+      look();
+    }
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(3, progress->height() / 2));
+    window_->transport()->Refresh();
+    look();
+    QCOMPARE(shown, QStringList({"(无文件)", "(无文件)", "00:00.000", "总时间59分59秒",
+                                 "跳转到01:05.000", "总时间59分59秒", "跳转到59:58.000",
+                                 "总时间59分59秒", "59:58.000", "总时间59分59秒"}));
+  }
+
   void keyboardMovesSeekAtOnce() {
     Open(ShortSong());
     QSlider* progress = Progress();
