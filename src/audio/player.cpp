@@ -210,24 +210,6 @@ double Player::AverageBitrate() {
 
 namespace {
 
-struct FilterEntry {
-  const char* name;
-  const char* patterns;
-};
-
-// What the engine decodes beyond the basic entry.
-constexpr FilterEntry kBuiltInFormats[] = {
-    {"FLAC", "*.flac"},
-    {"Monkey's Audio", "*.ape"},
-    {"WavPack", "*.wv"},
-    {"TTA", "*.tta"},
-    {"Musepack", "*.mpc;*.mp+;*.mpp"},
-    {"AAC/M4A/ALAC", "*.aac;*.m4a;*.m4b;*.mp4"},
-    {"WMA", "*.wma;*.asf"},
-    {"Opus", "*.opus"},
-    {"MOD音乐", "*.mod;*.xm;*.it;*.s3m;*.mtm;*.umx;*.mptm"},
-};
-
 bool IsPluginFile(const std::filesystem::path& p) {
 #if defined(_WIN32)
   const char* ext = ".dll";
@@ -243,14 +225,20 @@ bool IsPluginFile(const std::filesystem::path& p) {
 }  // namespace
 
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir) {
+  return LoadPlugins(engine, pluginDir, BuiltInFormats());
+}
+
+std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir,
+                        const std::vector<FormatFamily>& builtIn) {
   std::string types = "*.mp3;*.mp2;*.mp1;*.ogg;*.wav;*.aif";
   std::string filter =
       "基本(*.mp3;*.mp2;*.mp1;*.ogg;*.wav;*.aif)|*.mp3;*.mp2;*.mp1;*.ogg;*.wav;*.aif|";
+  // Each entry's patterns also join the list of all types, each pattern once.
   auto add = [&](const std::string& name, const std::string& patterns) {
-    types += ";" + patterns;
+    AppendPatterns(&types, patterns);
     filter += name + "(" + patterns + ")|" + patterns + "|";
   };
-  for (const auto& f : kBuiltInFormats) add(f.name, f.patterns);
+  for (const FormatFamily& f : builtIn) add(f.name, f.patterns);
 
   std::vector<std::filesystem::path> files;
   std::error_code ec;

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "audio/audio_engine.h"
+#include "audio/formats.h"
 
 namespace lirotag {
 
@@ -72,7 +74,10 @@ class Player {
 
 // Loads the plug-ins lirotag_*.so (.dll, .dylib) of `pluginDir` and returns the song
 // dialog's filter ('|'-separated): all supported types, the basic entry, the engine's
-// further built-in formats, one entry per plug-in format, all files.
+// further built-in formats (BuiltInFormats), one entry per plug-in format, all files.
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir);
+// The same with the given built-in formats in place of the engine's.
+std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir,
+                        const std::vector<FormatFamily>& builtIn);
 
 }  // namespace lirotag

@@ -65,6 +65,30 @@ bool FlushToDisk(std::FILE* f) {
   return true;
 }
 
+// The file a chain of symbolic links ends in, which need not exist yet. Writing there
+// rather than over the link keeps configurations that dotfile managers link into their
+// own folders: the rename would otherwise replace the link by a plain file.
+bool FollowLinks(const fs::path& path, fs::path* target, std::string* err) {
+  fs::path p = path;
+  // As many hops as the system itself follows before it gives up on a loop.
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) {
+      *target = p;
+      return true;
+    }
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec) {
+      *err = ec.message();
+      return false;
+    }
+    // A relative link names its target from the link's own folder.
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  *err = std::make_error_code(std::errc::too_many_symbolic_link_levels).message();
+  return false;
+}
+
 }  // namespace
 
 fs::path PathFromUtf8(std::string_view utf8) {
@@ -123,7 +147,12 @@ bool RealFileSystem::ReadFile(const std::string& path, std::string* contents, st
 
 bool RealFileSystem::WriteFileAtomic(const std::string& path, std::string_view data,
                                      std::string* err) {
-  const fs::path target = PathFromUtf8(path);
+  fs::path target;
+  std::string why;
+  if (!FollowLinks(PathFromUtf8(path), &target, &why)) {
+    *err = Describe(path, why);
+    return false;
+  }
   std::error_code ec;
   if (fs::is_directory(target, ec)) {
     *err = Describe(path, "is a directory");

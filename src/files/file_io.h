@@ -23,7 +23,8 @@ class FileSystem {
                         std::uint64_t maxBytes = kDefaultMaxReadBytes) = 0;
   // Writes `data` to a temporary file beside `path` and then renames it over `path`, so
   // a failed write leaves the previous file as it was. The temporary file is removed on
-  // failure.
+  // failure. When `path` is a symbolic link (or a chain of them) the file it leads to is
+  // written, created if missing, and the links stay as they are.
   virtual bool WriteFileAtomic(const std::string& path, std::string_view data,
                                std::string* err) = 0;
   // True for an existing entry that is not a directory.

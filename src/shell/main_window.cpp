@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -12,10 +14,12 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 
 #include "files/dropped_files.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
+#include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
 
 namespace lirotag {
@@ -32,6 +36,10 @@ constexpr char kShortcutHelp[] =
     "Ctrl+↑　　　　　文本向上滚动\r\nCtrl+↓　　　　　文本向下滚动\r\n"
     "Alt +Ｅ　　　　　在文本框和按钮间切换焦点\r\nAlt +Ｐ　　　　　播放/暂停\r\n\r\n"
     "带(*)标志的仅在文本框失去焦点时生效";
+
+// The About box's credit line: who wrote the program and where to reach them.
+constexpr char kCredit[] =
+    "\n\nLirotag contributors <maintainers@users.noreply.c-seed-633bd8bf.example>";
 
 constexpr char kExitQuestion[] =
     "是否要退出？\r\n请确认单击过“保存歌词”按钮，并成功保存了文件。\r\n（可以在设置中关闭此提示）";
@@ -91,6 +99,7 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRe
   auto* group = new QGroupBox(Q(caption), parent);
   group->setObjectName(Q(name));
   group->setGeometry(geometry);
+  ui::PutTitleOnFrame(group);
   return group;
 }
 
@@ -111,6 +120,35 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* description, QR
   return label;
 }
 
+// The largest font, no larger than the labels' own, in which every text fits every
+// label. The labels keep their designed size.
+void ShrinkFontToFit(const QList<QLabel*>& labels, const QStringList& texts) {
+  QFont font = labels.first()->font();
+  int room = labels.first()->contentsRect().width();
+  for (QLabel* label : labels) room = std::min(room, label->contentsRect().width());
+  auto fits = [&] {
+    const QFontMetrics metrics(font);
+    return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
+      return metrics.horizontalAdvance(text) <= room;
+    });
+  };
+  bool shrunk = false;
+  if (font.pointSizeF() > 0) {
+    while (!fits() && font.pointSizeF() > 4) {
+      font.setPointSizeF(font.pointSizeF() - 0.25);
+      shrunk = true;
+    }
+  } else {
+    while (!fits() && font.pixelSize() > 5) {
+      font.setPixelSize(font.pixelSize() - 1);
+      shrunk = true;
+    }
+  }
+  if (shrunk) {
+    for (QLabel* label : labels) label->setFont(font);
+  }
+}
+
 // The edit box's font: SimSun where the system has it, otherwise a CJK font that can
 // show the same characters.
 QString LyricFontFamily() {
@@ -122,12 +160,27 @@ QString LyricFontFamily() {
   return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
 
+// Screen readers announce a top-level window by its role and name. A QWidget window
+// is offered to them as a plain client area, which AT-SPI reads as a nameless filler;
+// as a window, its accessible name is the caption, song path included, whenever that
+// changes.
+QAccessibleInterface* AccessibleMainWindow(const QString& className, QObject* object) {
+  if (className != QLatin1String(MainWindow::staticMetaObject.className())) return nullptr;
+  auto* window = qobject_cast<MainWindow*>(object);
+  return window ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), env_(std::move(env)) {
   setObjectName(QStringLiteral("窗口_启动窗口"));
+  static const bool accessible_as_window = [] {
+    QAccessible::installFactory(AccessibleMainWindow);
+    return true;
+  }();
+  (void)accessible_as_window;
+  // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
-  setAccessibleName(Q(kTitle));
   BuildControls();
 
   // Start-up, in the order the steps depend on each other.
@@ -202,6 +255,10 @@ void MainWindow::BuildControls() {
   QLabel* totalTime = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
   currentTime->setText(Q(kNoFile));
   totalTime->setText(Q(kNoFile));
+  // The labels were designed for a font whose digits are half as wide as a Chinese
+  // character; with wider digits the longest times would be cut off at the right.
+  ShrinkFontToFit({currentTime, totalTime},
+                  {Q("跳转到00:00.000"), Q("总时间00分00秒"), Q(kNoFile)});
 
   QPushButton* settingsButton = MakeButton(this, "按钮_设置", "设置", {17, 503, 80, 24});
   QPushButton* help = MakeButton(this, "按钮_快捷键", "快捷键", {17, 531, 80, 24});
@@ -248,6 +305,12 @@ bool MainWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate && !font_set_up_) {
     font_set_up_ = true;
     SetupFont();
+  }
+  if (event->type() == QEvent::WindowTitleChange) {
+    // Qt does not tell screen readers that a window's caption changed; they keep
+    // announcing the name they read first unless told.
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
   }
   return QWidget::event(event);
 }
@@ -324,7 +387,7 @@ void MainWindow::ShowShortcutHelp() {
 void MainWindow::ShowAbout() {
   // The fixed title, never the caption, which may carry a song's path.
   ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
-                       Q(kTitle) + Q("\n\nLirotag contributors"), QMessageBox::Ok);
+                       Q(kTitle) + Q(kCredit), QMessageBox::Ok);
 }
 
 }  // namespace lirotag

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <cmath>
 
 #include "lyrics/time_tags.h"
@@ -43,15 +44,21 @@ bool Transport::eventFilter(QObject* watched, QEvent* event) {
   // moves the position, and by the release the position is already final.
   if (watched == c_.progress) {
     const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
-        type == QEvent::MouseButtonRelease) {
-      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (type == QEvent::MouseButtonRelease) {
-          OnProgressReleased();
-        } else {
-          OnProgressPressed();
-        }
-      }
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      // Every button the slider moves with starts a drag: the left one, and whichever
+      // the style uses to set the position directly (the middle one in most styles),
+      // which would otherwise seek on every mouse move. The slider itself ignores a
+      // press while another button is held, and so does the mark.
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const QStyle* style = c_.progress->style();
+      const int moving =
+          Qt::LeftButton |
+          style->styleHint(QStyle::SH_Slider_AbsoluteSetButtons, nullptr, c_.progress) |
+          style->styleHint(QStyle::SH_Slider_PageSetButtons, nullptr, c_.progress);
+      if (mouse->buttons() == mouse->button() && (mouse->button() & moving)) OnProgressPressed();
+    } else if (type == QEvent::MouseButtonRelease) {
+      // The slider lets go once no button is held any more.
+      if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) OnProgressReleased();
     }
   }
   return QObject::eventFilter(watched, event);

@@ -27,8 +27,12 @@ QStringList ToQtNameFilters(const std::string& filter) {
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     const QString& name = parts[i];
     QStringList patterns;
-    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-      for (const QString& variant : CaseVariants(pattern.trimmed())) {
+    for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      pattern = pattern.trimmed();
+      // Where the filter texts come from, "*.*" matches every file, a name without a
+      // dot too; here it would hide such files ("README", "track01").
+      if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+      for (const QString& variant : CaseVariants(pattern)) {
         if (!patterns.contains(variant)) patterns.append(variant);
       }
     }

@@ -2,6 +2,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -10,11 +11,20 @@ namespace lirotag::ui {
 
 namespace {
 
+// Unicode's line and paragraph separators become plain line breaks: shown as breaks,
+// they must be lines of the box too, or the commands and the saved file disagree with
+// what the user sees.
+QString WithPlainLineBreaks(QString text) {
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return text;
+}
+
 QString ToEditorText(const std::string& text) {
   QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   q.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return q;
+  return WithPlainLineBreaks(q);
 }
 
 }  // namespace
@@ -154,6 +164,31 @@ void LyricEdit::focusInEvent(QFocusEvent* event) {
 void LyricEdit::focusOutEvent(QFocusEvent* event) {
   QPlainTextEdit::focusOutEvent(event);
   emit FocusLost();
+}
+
+void LyricEdit::keyPressEvent(QKeyEvent* event) {
+  // The editor's soft line break (Shift+Enter) looks like a new line but is none: every
+  // command would take both parts as one line, and saving would write U+2028 into the
+  // file. Break the line for real, as Enter does.
+  if (event->matches(QKeySequence::InsertLineSeparator) && !isReadOnly()) {
+    QTextCursor cursor = textCursor();
+    cursor.insertBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void LyricEdit::insertFromMimeData(const QMimeData* source) {
+  if (source && source->hasText()) {
+    QMimeData lines;
+    lines.setText(WithPlainLineBreaks(source->text()));
+    QPlainTextEdit::insertFromMimeData(&lines);
+    return;
+  }
+  QPlainTextEdit::insertFromMimeData(source);
 }
 
 void LyricEdit::dragEnterEvent(QDragEnterEvent* event) {

@@ -55,6 +55,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   void RefreshHighlight();

@@ -526,6 +526,66 @@ TEST_F(EngineTest, PluginsDecodeTheirFormatsAndRefusedOnesAreSkipped) {
   }
 }
 
+// The song dialog offers what the engine plays: a file of each kind ffmpeg can make
+// here matches a pattern of the list of all types, and the engine opens it.
+TEST_F(EngineTest, TheSongFilterOffersWhatTheEngineOpens) {
+  const std::string filter = LoadPlugins(*engine_, (Dir() / "no plug-ins").string());
+  const std::string prefix = "所有支持的类型|";
+  ASSERT_EQ(filter.rfind(prefix, 0), 0u);
+  const std::string types =
+      ";" + filter.substr(prefix.size(), filter.find('|', prefix.size()) - prefix.size()) + ";";
+  const std::pair<const char*, const char*> made[] = {
+      {"aiff", ""},
+      {"aifc", "-f aiff"},
+      {"oga", "-c:a libvorbis"},
+      {"opus", ""},
+      {"spx", "-c:a libspeex -ar 16000"},
+      {"mka", "-c:a libvorbis"},
+      {"webm", "-c:a libopus"},
+      {"m4a", "-c:a aac"},
+      {"m4b", "-c:a aac -f ipod"},
+      {"mp4", "-c:a aac"},
+      {"aac", "-c:a aac"},
+      {"ac3", ""},
+      {"eac3", ""},
+      {"dts", "-strict -2 -ar 48000 -ac 2"},
+      {"wma", ""},
+      {"asf", ""},
+      {"wv", ""},
+      {"tta", ""},
+      {"caf", "-c:a alac"},
+      {"au", ""},
+      {"snd", "-f au"},
+      {"w64", ""},
+      {"voc", ""},
+      {"ra", "-c:a real_144 -ar 8000"},
+      {"rm", "-c:a real_144 -ar 8000"},
+      {"mlp", "-strict -2 -ar 48000 -ac 2"},
+      {"thd", "-strict -2 -ar 48000 -ac 2"},
+      {"flac", ""},
+      {"mp3", ""},
+      {"mp2", ""},
+      {"ogg", ""},
+      {"wav", ""},
+      {"aif", ""},
+  };
+  for (const auto& [ext, args] : made) {
+    const std::string file = P(std::string("made.") + ext);
+    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=1 " +
+                      std::string(args) + " '" + file + "'"))
+        << ext;
+    EXPECT_NE(types.find(std::string(";*.") + ext + ";"), std::string::npos) << ext;
+    Player p(*engine_);
+    EXPECT_TRUE(p.Load(file, true, false, false)) << ext;
+    EXPECT_GT(p.LengthSeconds(), 0.5) << ext;
+    p.Free();
+  }
+  // Tracker modules are the music loader's.
+  EXPECT_NE(types.find(";*.mod;"), std::string::npos);
+  Player p(*engine_);
+  EXPECT_TRUE(p.Load(P("tune.mod"), true, false, false));
+}
+
 TEST_F(EngineTest, FftFindsTheTone) {
   Shell("sox -n -r 44100 -c 1 '" + P("tone.wav") + "' synth 1 sine 4306.640625");
   Player p(*engine_);

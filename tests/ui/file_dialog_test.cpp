@@ -1,7 +1,9 @@
 #include "ui/file_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,7 +26,7 @@ class FileDialogTest : public QObject {
   void filtersBecomeQtNameFilters() {
     QCOMPARE(
         lirotag::ui::ToQtNameFilters("LRC歌词|*.LRC|所有文件|*.*"),
-        QStringList({QStringLiteral("LRC歌词 (*.LRC *.lrc)"), QStringLiteral("所有文件 (*.*)")}));
+        QStringList({QStringLiteral("LRC歌词 (*.LRC *.lrc)"), QStringLiteral("所有文件 (*)")}));
     QCOMPARE(lirotag::ui::ToQtNameFilters("基本(*.mp3;*.ogg)|*.mp3;*.ogg|"),
              QStringList({QStringLiteral("基本(*.mp3;*.ogg) (*.mp3 *.MP3 *.ogg *.OGG)")}));
     QCOMPARE(lirotag::ui::ToQtNameFilters(""), QStringList());
@@ -69,6 +71,49 @@ class FileDialogTest : public QObject {
     std::string path;
     QVERIFY(FileDialog(options, &path));
     QCOMPARE(QString::fromStdString(path), existing.fileName());
+  }
+
+  // "所有文件(*.*)" means every file, one without an extension too.
+  void allFilesShowsFilesWithoutExtension() {
+    QTemporaryDir dir;
+    for (const char* name : {"README", "a.mp3"}) {
+      QFile file(dir.filePath(QString::fromUtf8(name)));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // Checked once the dialog is closed: a failed check inside would leave it open.
+    QString picked;
+    QStringList listed;
+    const QStringList all = {QStringLiteral("README"), QStringLiteral("a.mp3")};
+    WhenDialogShows([&](QFileDialog* dialog) {
+      // The user picks the last entry of the file-type box.
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+      if (types && view) {
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_End);
+        picked = types->currentText();
+        auto shown = [view] {
+          QStringList names;
+          for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+          names.sort();
+          return names;
+        };
+        // The folder is read in the background; a timeout shows in the check below.
+        static_cast<void>(QTest::qWaitFor([&] { return shown() == all; }));
+        listed = shown();
+      }
+      dialog->selectFile(dir.filePath(QStringLiteral("README")));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileDialogOptions options;
+    options.filter = "基本(*.mp3)|*.mp3|所有文件(*.*)|*.*";
+    options.initialFolder = dir.path().toStdString();
+    std::string path;
+    QVERIFY(FileDialog(options, &path));
+    QCOMPARE(picked, QStringLiteral("所有文件(*.*)"));
+    QCOMPARE(listed, all);
+    QCOMPARE(QString::fromStdString(path), dir.filePath(QStringLiteral("README")));
   }
 
   void cancelGivesFalseAndAnEmptyPath() {

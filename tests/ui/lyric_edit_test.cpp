@@ -1,5 +1,6 @@
 #include "ui/lyric_edit.h"
 
+#include <QClipboard>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -20,6 +21,33 @@ class LyricEditTest : public QObject {
     QCOMPARE(edit.Line(3), std::string("last"));
     QCOMPARE(edit.Line(9), std::string());
     QCOMPARE(lirotag::GetLyricText(edit), std::string("[00:01.00]第一行\r\n第二行\r\n\r\nlast"));
+  }
+
+  // Every line the user sees must be a line of the box: the commands count lines, and
+  // a line separator saved into an LRC file would be no line break for its readers.
+  void everyVisibleLineIsALine() {
+    LyricEdit edit;
+    edit.show();
+    edit.setFocus();
+    QTest::keyClicks(&edit, QStringLiteral("ab"));
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(&edit, QStringLiteral("cd"));
+    QTest::keyClick(&edit, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    QTest::keyClicks(&edit, QStringLiteral("ef"));
+    QCOMPARE(edit.LineCount(), 3);
+    QCOMPARE(edit.Line(1), std::string("cd"));
+    QCOMPARE(lirotag::GetLyricText(edit), std::string("ab\r\ncd\r\nef"));
+
+    edit.SetWholeText("");
+    QGuiApplication::clipboard()->setText(QStringLiteral("a\u2028b\u2029c"));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(lirotag::GetLyricText(edit), std::string("a\r\nb\r\nc"));
+
+    edit.SetWholeText("1\u20282");
+    QCOMPARE(lirotag::GetLyricText(edit), std::string("1\r\n2"));
+    edit.SelectLines(1, 1);
+    edit.ReplaceSelection("x\u2029y\u2028z");
+    QCOMPARE(lirotag::GetLyricText(edit), std::string("1\r\nx\r\ny\r\nz"));
   }
 
   void wrappingDoesNotSplitLines() {

@@ -1,15 +1,18 @@
 #include "shell/transport.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
+#include "fake_engine.h"
 #include "files/file_io.h"
 #include "shell/main_window.h"
 #include "ui/dialogs.h"
@@ -112,6 +115,21 @@ class TransportTest : public QObject {
     QVERIFY(!window_->transport()->SongTagsRead());
   }
 
+  // A screen reader announces the window by its accessible name: it must follow the
+  // caption, and the window must be one (not a plain filler), or the user never
+  // hears which song is open.
+  void screenReadersHearTheCaption() {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(window_.get());
+    QVERIFY(window);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1"));
+    const QString song = ShortSong();
+    Open(song);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1 - ") + song);
+    QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1"));
+  }
+
   void anHourLongSongReadsSixtyMinutes() {
     Open(Song("hour.wav", 1000, 3600 * 1000));
     QCOMPARE(TotalTime(), QStringLiteral("总时间60分0秒"));
@@ -211,6 +229,100 @@ class TransportTest : public QObject {
     window_->transport()->Refresh();
     QCOMPARE(CurrentTime(), QStringLiteral("00:40.00"));
     QCOMPARE(progress->value(), 40);
+  }
+
+  // Whatever button grabs the slider, the song moves once, when it is let go: a seek
+  // per mouse move would stutter through the song while the user is still aiming.
+  void everyDragSeeksOnceOnRelease_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("onThumb");
+    QTest::newRow("left on the thumb") << int(Qt::LeftButton) << true;
+    QTest::newRow("left on the track") << int(Qt::LeftButton) << false;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << false;
+    // Styles that set the position directly with yet another button.
+    QSlider probe;
+    const int absolute = probe.style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons);
+    for (Qt::MouseButton extra : {Qt::RightButton, Qt::BackButton, Qt::ForwardButton}) {
+      if (absolute & extra)
+        QTest::addRow("absolute set, button %d", int(extra)) << int(extra) << false;
+    }
+  }
+
+  void everyDragSeeksOnceOnRelease() {
+    QFETCH(int, button);
+    QFETCH(bool, onThumb);
+    // A counting engine: its song is 10 s long.
+    lirotag::FakeEngine engine;
+    lirotag::Player player(engine);
+    lirotag::MainWindowEnv env;
+    env.engine = &engine;
+    env.player = &player;
+    env.programDir = dir_.path().toStdString();
+    MainWindow window(std::move(env));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    engine.openable.insert("song.mp3");
+    QVERIFY(window.transport()->OpenSong("song.mp3"));
+    auto* progress = window.findChild<QSlider*>(QStringLiteral("滑块条_进度"));
+    QCOMPARE(progress->maximum(), 10);
+    auto seeks = [&] {
+      return std::count_if(engine.calls.begin(), engine.calls.end(), [](const std::string& c) {
+        return c.rfind("ChannelSetPosition", 0) == 0;
+      });
+    };
+
+    const auto b = static_cast<Qt::MouseButton>(button);
+    const int y = progress->height() / 2;
+    QPoint at(onThumb ? 4 : progress->width() * 3 / 4, y);
+    QTest::mousePress(progress, b, Qt::NoModifier, at);
+    QVERIFY(window.transport()->Dragging());
+    for (int i = 0; i < 12; ++i) {
+      at.rx() = onThumb ? at.x() + 10 : at.x() - 10;
+      QTest::mouseMove(progress, at);
+    }
+    QCOMPARE(seeks(), 0);
+    QVERIFY(progress->value() > 0);  // the thumb did move
+    QTest::mouseRelease(progress, b, Qt::NoModifier, at);
+    QVERIFY(!window.transport()->Dragging());
+    QCOMPARE(seeks(), 1);
+    QCOMPARE(engine.calls.back(), "ChannelSetPosition " + std::to_string(player.Handle()) + " " +
+                                      std::to_string(progress->value() * 352800));
+  }
+
+  // The time labels keep their designed 96 pixels; whatever they say must fit, three
+  // decimals and the jump target included.
+  void timeLabelsShowTheWholeText() {
+    window_->settings().ThreePointTime = true;
+    auto* current = Find<QLabel>("标签_当前时间");
+    auto* total = Find<QLabel>("标签_总时间");
+    QStringList shown;
+    auto look = [&] {
+      shown << current->text() << total->text();
+      for (QLabel* label : {current, total}) {
+        QCOMPARE(label->geometry().width(), 96);
+        QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <=
+                     label->contentsRect().width(),
+                 qPrintable(label->text()));
+      }
+    };
+    look();
+    Open(Song("长歌.wav", 1000, 3599 * 1000));  // 59:59
+    window_->transport()->Refresh();
+    look();
+    QSlider* progress = Progress();
+    QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, QPoint(3, progress->height() / 2));
+    for (int at : {65, 3598}) {
+      progress->setSliderPosition(at);
+      window_->transport()->Refresh();
+      look();
+    }
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(3, progress->height() / 2));
+    window_->transport()->Refresh();
+    look();
+    QCOMPARE(shown, QStringList({"(无文件)", "(无文件)", "00:00.000", "总时间59分59秒",
+                                 "跳转到01:05.000", "总时间59分59秒", "跳转到59:58.000",
+                                 "总时间59分59秒", "59:58.000", "总时间59分59秒"}));
   }
 
   void keyboardMovesSeekAtOnce() {
