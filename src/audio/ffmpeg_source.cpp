@@ -340,6 +340,7 @@ class FfmpegSource : public Source {
   int64_t HeaderEstimate() const;
   int64_t TailEstimate();
   int64_t BitrateEstimate() const;
+  int64_t GuessLength();
   void MeasureLength();
 
   std::string path_;
@@ -497,9 +498,11 @@ bool FfmpegSource::Open(std::string* err) {
     return false;
   }
   if (mode_ == Mode::kWalk) {
-    length_ = HeaderEstimate();
+    length_ = GuessLength();
     StartScan(Scan::kWalkMap);
-    return true;
+    // A song of usual length is mapped within the open, so its length is exact at once.
+    map_->WaitDone(Clock::now() + kIndexWait);
+    return Restart(0);
   }
   MeasureLength();
   return Restart(0);
@@ -868,6 +871,7 @@ void FfmpegSource::PlaceFrame(const AVFrame* f) {
       start = next_out_;
     } else if (from_top_) {
       start = 0;
+      if (origin_pts_ == AV_NOPTS_VALUE && f->pts != AV_NOPTS_VALUE) origin_pts_ = f->pts;
     } else {
       // The first packet after a jump decodes short or not at all (its bit reservoir
       // and overlap are missing), and a packet's later frames do not begin at the
@@ -1050,9 +1054,16 @@ void FfmpegSource::MeasureLength() {
     }
   }
   if (length_exact_) return;
-  length_ = std::max(est, pos_);
-  if (est < 0) length_ = BitrateEstimate();
+  length_ = est >= 0 ? std::max(est, pos_) : BitrateEstimate();
   StartScan(Scan::kCount);
+}
+
+// The best guess at hand while the count runs: the header's, else where the last
+// packets end, else the file's size at its bit rate.
+int64_t FfmpegSource::GuessLength() {
+  for (int64_t guess : {HeaderEstimate(), TailEstimate(), BitrateEstimate()})
+    if (guess > 0) return guess;
+  return -1;
 }
 
 // Failures are results here; FFmpeg's own chatter on stderr helps nobody.
