@@ -3,6 +3,8 @@
 //    and a full decode from the start (0 is exact);
 //  - opening a ten-minute VBR MP3 without TOC (the packet index scan included), and an
 //    exact seek with the first 100 ms decoded after it;
+//  - opening long songs whose containers hold no length or a wrong one, and the time
+//    until their length is exact;
 //  - the process's CPU share while a song plays on the silent output;
 //  - memory while a sixty-minute song plays and seeks.
 // Fixtures are made here with sox, lame and ffmpeg in a temporary folder that is
@@ -197,6 +199,64 @@ void BM_OpenTenMinuteVbrMp3WithoutToc(benchmark::State& state) {
   engine->Free();
 }
 BENCHMARK(BM_OpenTenMinuteVbrMp3WithoutToc)->Unit(benchmark::kMillisecond);
+
+// Long songs whose containers hold no length or a wrong one: the open (what the window
+// waits for) and the time until the length is exact (the pass over the file, beside
+// playback). Made by repeating one encoded minute, which raw streams allow.
+std::string LongSong(int kind) {
+  auto repeat = [](const std::string& name, const std::string& minute, int times) {
+    if (minute.empty()) return std::string();
+    std::string list;
+    for (int i = 0; i < times; ++i) list += " '" + minute + "'";
+    return Files().Get(name, "cat" + list + " > OUT");
+  };
+  const std::string wav = "sox -n -r 44100 -c 2 -t wav - synth 60 sine 300-3000 2>/dev/null | ";
+  switch (kind) {
+    case 0:
+      return repeat(
+          "hour.aac",
+          Files().Get("minute.aac", wav + "ffmpeg -v error -f wav -i - -c:a aac -f adts OUT"), 60);
+    case 1:
+      return repeat("hour.ac3",
+                    Files().Get("minute.ac3", wav + "ffmpeg -v error -f wav -i - -c:a ac3 OUT"),
+                    60);
+    case 2:
+      return Files().Get("piped.flac",
+                         "sox -n -r 44100 -c 2 -t wav - synth 900 sine 300-3000 2>/dev/null | "
+                         "ffmpeg -v error -f wav -i - -f flac - > OUT");
+    default:
+      return Files().Get("half_hour.webm",
+                         "sox -n -r 48000 -c 2 -t wav - synth 1800 sine 300-3000 2>/dev/null | "
+                         "ffmpeg -v error -f wav -i - -c:a libopus OUT");
+  }
+}
+
+void BM_OpenLongSong(benchmark::State& state) {
+  static const char* const kNames[] = {"60 min ADTS AAC", "60 min AC-3", "15 min piped FLAC",
+                                       "30 min WebM Opus"};
+  state.SetLabel(kNames[state.range(0)]);
+  std::string path = LongSong(static_cast<int>(state.range(0)));
+  if (path.empty()) return state.SkipWithError("sox/ffmpeg missing");
+  auto engine = lirotag::CreateAudioEngine();
+  engine->Init(lirotag::kNoSoundDevice, 44100, 0, nullptr, nullptr);
+  double exact_ms = 0, minutes = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    lirotag::Player p(*engine);
+    if (!p.Load(path, true, false, false)) return state.SkipWithError("load failed");
+    state.PauseTiming();
+    engine->ChannelLengthIsExact(p.Handle(), 600000);
+    exact_ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    minutes = p.LengthSeconds() / 60;
+    p.Free();
+    state.ResumeTiming();
+  }
+  engine->Free();
+  state.counters["exact_after_ms"] = exact_ms;
+  state.counters["minutes"] = minutes;
+}
+BENCHMARK(BM_OpenLongSong)->DenseRange(0, 3)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_ExactSeekAndFirst100ms(benchmark::State& state) {
   std::string path = LongVbrMp3();

@@ -498,11 +498,14 @@ bool FfmpegSource::Open(std::string* err) {
     return false;
   }
   if (mode_ == Mode::kWalk) {
-    length_ = GuessLength();
+    // Guessing without the header's help reads the end of the file: start over after.
+    length_ = HeaderEstimate();
+    bool moved = length_ <= 0;
+    if (moved) length_ = GuessLength();
     StartScan(Scan::kWalkMap);
     // A song of usual length is mapped within the open, so its length is exact at once.
     map_->WaitDone(Clock::now() + kIndexWait);
-    return Restart(0);
+    return moved ? Restart(0) : true;
   }
   MeasureLength();
   return Restart(0);

@@ -149,6 +149,21 @@ class TransportTest : public QObject {
     Open(wma);
     QTRY_COMPARE(TotalTime(), QStringLiteral("总时间0分11秒"));
     QCOMPARE(Progress()->maximum(), 11);
+
+    // A FLAC file cut to a third still promises 12 s in its header; the label shows what
+    // decodes.
+    const QString flac = dir_.filePath(QStringLiteral("cut.flac"));
+    const QString cut = QStringLiteral(
+        "ffmpeg -v error -y -i '%1' '%2.full.flac' && head -c $(($(stat -c %s '%2.full.flac') / "
+        "3)) '%2.full.flac' > '%2' && ffmpeg -v error -i '%2' -f s16le - 2>/dev/null | wc -c");
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), cut.arg(wav, flac)});
+    QVERIFY(shell.waitForFinished());
+    const int decoded = shell.readAllStandardOutput().trimmed().toInt() / 2 / 44100;
+    QVERIFY(decoded > 1 && decoded < 11);
+    Open(flac);
+    QTRY_COMPARE(TotalTime(), QStringLiteral("总时间0分%1秒").arg(decoded));
+    QCOMPARE(Progress()->maximum(), decoded);
   }
 
   void cancellingTheDialogChangesNothing() {
