@@ -575,14 +575,59 @@ int64_t FfmpegSource::IndexPackets() {
   // Durations in ticks at least as fine as samples round back to whole samples; a
   // coarser clock (90 kHz for 96 kHz audio) would round them wrongly.
   const bool fine_ticks = static_cast<int64_t>(tb_.den) >= static_cast<int64_t>(tb_.num) * rate_;
+  // The first packets are decoded as well: one that decodes to nothing (an AAC frame
+  // holding only its configuration) or short would shift every packet after it. A few
+  // more are decoded than counted, for decoders that hand a frame out late.
+  constexpr size_t kHeadPackets = 16;
+  constexpr size_t kHeadDecoded = kHeadPackets + 4;
   // Enough for an MP3 bit reservoir to fill before the very last packet.
   constexpr size_t kTailPackets = 12;
+  struct Raw {
+    int64_t pos, dur, skip, skip_end;
+    bool trims;
+  };
+  std::vector<Raw> head;
+  std::vector<int64_t> decoded;
   std::vector<PacketEntry> tail;
   int64_t carry_skip = 0;
   int64_t out = 0;
-  int64_t last_pos = -1;
   bool ok = true;
   size_t indexed = 0;
+  // Trimming as libavcodec does it: a packet's skip count replaces the one still
+  // pending, a frame is skipped whole or cut at its start, and the end padding is cut
+  // only from a frame that still holds that much.
+  auto add = [&](const Raw& r, int64_t samples) {
+    if (r.trims) carry_skip = r.skip;
+    int64_t skip = std::min(carry_skip, samples);
+    carry_skip -= skip;
+    int64_t left = samples - skip;
+    int64_t pad = r.skip_end > 0 && r.skip_end <= left ? r.skip_end : 0;
+    PacketEntry e{};
+    e.pos = r.pos;
+    e.ts = AV_NOPTS_VALUE;
+    e.skip = static_cast<int32_t>(skip);
+    e.count = static_cast<int32_t>(left - pad);
+    e.out_start = out;
+    out += e.count;
+    batch_.push_back(e);
+    tail.push_back(e);
+    if (tail.size() > kTailPackets) tail.erase(tail.begin());
+    ++indexed;
+    if (batch_.size() >= 256) out_->Append(&batch_, out);
+  };
+  auto take_frames = [&] {
+    while (avcodec_receive_frame(dec_, frame_) == 0) {
+      if (frame_->pts >= 0 && frame_->pts < static_cast<int64_t>(decoded.size()))
+        decoded[static_cast<size_t>(frame_->pts)] += frame_->nb_samples;
+      av_frame_unref(frame_);
+    }
+  };
+  auto add_head = [&](bool whole_file) {
+    for (size_t i = 0; i < head.size(); ++i)
+      add(head[i], i < kHeadPackets || whole_file ? decoded[i] : head[i].dur);
+    head.clear();
+  };
+  int64_t last_pos = -1;
   while (av_read_frame(fmt_, pkt_) >= 0) {
     if (Cancelled()) break;
     if (pkt_->stream_index != stream_) {
@@ -594,31 +639,37 @@ int64_t FfmpegSource::IndexPackets() {
       ok = false;
       break;
     }
-    int64_t dur = pkt_->duration > 0 && (fine_ticks || dec_->frame_size <= 0)
-                      ? av_rescale_q(pkt_->duration, tb_, out_tb)
-                      : std::max(dec_->frame_size, 0);
+    last_pos = pkt_->pos;
+    Raw r{pkt_->pos,
+          pkt_->duration > 0 && (fine_ticks || dec_->frame_size <= 0)
+              ? av_rescale_q(pkt_->duration, tb_, out_tb)
+              : std::max(dec_->frame_size, 0),
+          0, 0, false};
     size_t sd_size = 0;
-    const uint8_t* sd = av_packet_get_side_data(pkt_, AV_PKT_DATA_SKIP_SAMPLES, &sd_size);
-    int64_t skip_end = 0;
-    if (sd && sd_size >= 10) {
-      carry_skip += AV_RL32(sd);
-      skip_end = AV_RL32(sd + 4);
+    if (const uint8_t* sd = av_packet_get_side_data(pkt_, AV_PKT_DATA_SKIP_SAMPLES, &sd_size);
+        sd && sd_size >= 10) {
+      r.skip = AV_RL32(sd);
+      r.skip_end = AV_RL32(sd + 4);
+      r.trims = true;
     }
-    PacketEntry e{};
-    e.pos = pkt_->pos;
-    e.ts = AV_NOPTS_VALUE;
-    e.skip = static_cast<int32_t>(std::min(carry_skip, dur));
-    carry_skip -= e.skip;
-    e.count = static_cast<int32_t>(std::max<int64_t>(0, dur - e.skip - skip_end));
-    e.out_start = out;
-    out += e.count;
-    last_pos = e.pos;
-    batch_.push_back(e);
-    tail.push_back(e);
-    if (tail.size() > kTailPackets) tail.erase(tail.begin());
-    ++indexed;
+    if (indexed == 0 && decoded.size() < kHeadDecoded) {
+      // Decoded as the reader will: trimming is the index's, not the decoder's.
+      pkt_->pts = pkt_->dts = static_cast<int64_t>(decoded.size());
+      av_packet_free_side_data(pkt_);
+      head.push_back(r);
+      decoded.push_back(0);
+      avcodec_send_packet(dec_, pkt_);
+      take_frames();
+      if (decoded.size() == kHeadDecoded) add_head(false);
+    } else {
+      add(r, r.dur);
+    }
     av_packet_unref(pkt_);
-    if (batch_.size() >= 256) out_->Append(&batch_, out);
+  }
+  if (!head.empty()) {  // the whole file is a few packets
+    avcodec_send_packet(dec_, nullptr);
+    take_frames();
+    add_head(true);
   }
   out_->Append(&batch_, out);
   if (!ok || indexed == 0 || Cancelled()) return -1;
