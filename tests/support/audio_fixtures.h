@@ -18,10 +18,13 @@ inline bool Shell(const std::string& cmd) {
   return std::system(("{ " + cmd + "; } >/dev/null 2>&1").c_str()) == 0;
 }
 
-// FFmpeg's full decode from the start, interleaved 32-bit floats.
-inline std::vector<float> Reference(const std::string& path) {
+// FFmpeg's full decode from the start, interleaved 32-bit floats; folded into
+// `channels` channels when given.
+inline std::vector<float> Reference(const std::string& path, int channels = 0) {
   std::vector<float> out;
-  FILE* f = popen(("ffmpeg -v error -i '" + path + "' -f f32le - 2>/dev/null").c_str(), "r");
+  const std::string fold = channels > 0 ? " -ac " + std::to_string(channels) : "";
+  FILE* f =
+      popen(("ffmpeg -v error -i '" + path + "'" + fold + " -f f32le - 2>/dev/null").c_str(), "r");
   if (!f) return out;
   float buf[4096];
   size_t n;
