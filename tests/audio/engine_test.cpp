@@ -21,9 +21,12 @@
 #include "audio/audio_engine.h"
 #include "audio/player.h"
 #include "audio_fixtures.h"
+#include "wait_for.h"
 
 namespace lirotag {
 namespace {
+
+using testing::WaitFor;
 
 namespace fs = std::filesystem;
 using testing::MakeMod;
@@ -281,15 +284,6 @@ TEST_F(EngineTest, TrackerModulesComeThroughTheMusicLoader) {
   EXPECT_FALSE(engine_->StreamFree(p.Handle()));  // the wrong kind fails harmlessly
 }
 
-bool WaitFor(const std::function<bool()>& cond, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return cond();
-}
-
 TEST_F(EngineTest, PlayPauseSeekAndEndOnTheSilentOutput) {
   Player p(*engine_);
   ASSERT_TRUE(p.Load(P("flac.flac"), true, false, false));
@@ -534,47 +528,48 @@ TEST_F(EngineTest, TheSongFilterOffersWhatTheEngineOpens) {
   ASSERT_EQ(filter.rfind(prefix, 0), 0u);
   const std::string types =
       ";" + filter.substr(prefix.size(), filter.find('|', prefix.size()) - prefix.size()) + ";";
-  const std::pair<const char*, const char*> made[] = {
-      {"aiff", ""},
-      {"aifc", "-f aiff"},
-      {"oga", "-c:a libvorbis"},
-      {"opus", ""},
-      {"spx", "-c:a libspeex -ar 16000"},
-      {"mka", "-c:a libvorbis"},
-      {"webm", "-c:a libopus"},
-      {"m4a", "-c:a aac"},
-      {"m4b", "-c:a aac -f ipod"},
-      {"mp4", "-c:a aac"},
-      {"aac", "-c:a aac"},
-      {"ac3", ""},
-      {"eac3", ""},
-      {"dts", "-strict -2 -ar 48000 -ac 2"},
-      {"wma", ""},
-      {"asf", ""},
-      {"wv", ""},
-      {"tta", ""},
-      {"caf", "-c:a alac"},
-      {"au", ""},
-      {"snd", "-f au"},
-      {"w64", ""},
-      {"voc", ""},
-      {"ra", "-c:a real_144 -ar 8000"},
-      {"rm", "-c:a real_144 -ar 8000"},
-      {"mlp", "-strict -2 -ar 48000 -ac 2"},
-      {"thd", "-strict -2 -ar 48000 -ac 2"},
-      {"flac", ""},
-      {"mp3", ""},
-      {"mp2", ""},
-      {"ogg", ""},
-      {"wav", ""},
-      {"aif", ""},
-  };
-  for (const auto& [ext, args] : made) {
-    const std::string file = P(std::string("made.") + ext);
-    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=1 " +
-                      std::string(args) + " '" + file + "'"))
+  // Each extension, and after "=" what ffmpeg needs besides it to make such a file.
+  for (std::string spec : {"aiff",
+                           "opus",
+                           "ac3",
+                           "eac3",
+                           "wma",
+                           "asf",
+                           "wv",
+                           "tta",
+                           "au",
+                           "w64",
+                           "voc",
+                           "flac",
+                           "mp3",
+                           "mp2",
+                           "ogg",
+                           "wav",
+                           "aif",
+                           "aifc=-f aiff",
+                           "oga=-c:a libvorbis",
+                           "mka=-c:a libvorbis",
+                           "spx=-c:a libspeex -ar 16000",
+                           "webm=-c:a libopus",
+                           "m4a=-c:a aac",
+                           "m4b=-c:a aac -f ipod",
+                           "mp4=-c:a aac",
+                           "aac=-c:a aac",
+                           "dts=-strict -2 -ar 48000 -ac 2",
+                           "caf=-c:a alac",
+                           "snd=-f au",
+                           "ra=-c:a real_144 -ar 8000",
+                           "rm=-c:a real_144 -ar 8000",
+                           "mlp=-strict -2 -ar 48000 -ac 2",
+                           "thd=-strict -2 -ar 48000 -ac 2"}) {
+    const size_t eq = spec.find('=');
+    const std::string ext = spec.substr(0, eq);
+    const std::string args = eq == std::string::npos ? "" : spec.substr(eq + 1);
+    const std::string file = P("made." + ext);
+    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=1 " + args +
+                      " '" + file + "'"))
         << ext;
-    EXPECT_NE(types.find(std::string(";*.") + ext + ";"), std::string::npos) << ext;
+    EXPECT_NE(types.find(";*." + ext + ";"), std::string::npos) << ext;
     Player p(*engine_);
     EXPECT_TRUE(p.Load(file, true, false, false)) << ext;
     EXPECT_GT(p.LengthSeconds(), 0.5) << ext;

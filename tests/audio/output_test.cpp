@@ -20,10 +20,13 @@
 #include <vector>
 
 #include "audio/audio_engine.h"
+#include "wait_for.h"
 #include "wav_file.h"
 
 namespace lirotag {
 namespace {
+
+using testing::WaitFor;
 
 namespace fs = std::filesystem;
 
@@ -31,15 +34,6 @@ constexpr int kRate = 44100;
 
 double Seconds() {
   return OutputClock();
-}
-
-bool WaitFor(const std::function<bool()>& cond, double seconds) {
-  double end = Seconds() + seconds;
-  while (Seconds() < end) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return cond();
 }
 
 // The state of the sound card behind every fake device the factory opens: it outlives

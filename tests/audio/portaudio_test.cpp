@@ -15,9 +15,12 @@
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
+#include "wait_for.h"
 
 namespace lirotag {
 namespace {
+
+using testing::WaitFor;
 
 namespace fs = std::filesystem;
 
@@ -28,15 +31,6 @@ fs::path Dir() {
 
 double Seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool WaitFor(const std::function<bool()>& cond, double seconds) {
-  double end = Seconds() + seconds;
-  while (Seconds() < end) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return cond();
 }
 
 class PortAudioTest : public ::testing::Test {
