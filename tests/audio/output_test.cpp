@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -31,10 +33,6 @@ using testing::WaitFor;
 namespace fs = std::filesystem;
 
 constexpr int kRate = 44100;
-
-double Seconds() {
-  return OutputClock();
-}
 
 // The state of the sound card behind every fake device the factory opens: it outlives
 // the streams, as a real card does.
@@ -61,62 +59,33 @@ struct Card {
   }
 };
 
-// Renders 5 ms blocks in real time, each 150 ms before it sounds: a position taken
-// from what was handed to the device rather than what reached the DAC would be off by
-// that much.
+// A device on the card: the silent output's real-time clock, with each block sounding
+// 150 ms after it is rendered, so that a position taken from what was handed to the
+// device rather than what reached the DAC would be off by that much.
 class FakeDevice : public Output {
  public:
   static constexpr double kLatency = 0.15;
 
   explicit FakeDevice(Card& card) : card_(card) {}
-  ~FakeDevice() override { Stop(); }
   bool Start(int rate, Render render) override {
-    Stop();
     if (std::this_thread::get_id() == card_.caller) card_.started_on_caller++;
-    if (!card_.starts || rate <= 0) return false;
-    rate_ = rate;
-    render_ = std::move(render);
-    quit_ = false;
-    thread_ = std::thread([this] { Run(); });
-    return true;
+    if (!card_.starts) return false;
+    return clock_->Start(rate, [this, render](float* out, int n, double dac) {
+      if (!card_.calls_back) return;
+      render(out, n, dac + kLatency);
+      if (std::any_of(out, out + 2 * n, [](float v) { return std::fabs(v) > 1e-4f; }))
+        card_.heard += n;
+    });
   }
-  void Stop() override {
-    if (!thread_.joinable()) return;
-    quit_ = true;
-    thread_.join();
-  }
-  bool Running() const override { return thread_.joinable(); }
-  int Rate() const override { return rate_; }
+  void Stop() override { clock_->Stop(); }
+  bool Running() const override { return clock_->Running(); }
+  int Rate() const override { return clock_->Rate(); }
   bool Failed() const override { return Running() && card_.broken; }
   std::string Name() const override { return "fake"; }
 
  private:
-  void Run() {
-    std::vector<float> buf;
-    const double start = Seconds();
-    int64_t done = 0;
-    for (int64_t block = 0; !quit_; ++block) {
-      int64_t end = (block + 1) * rate_ / 200;
-      int n = static_cast<int>(end - done);
-      if (card_.calls_back) {
-        buf.assign(static_cast<size_t>(n) * 2, 0.0f);
-        render_(buf.data(), n, start + static_cast<double>(done) / rate_ + kLatency);
-        bool sound = false;
-        for (float v : buf) sound = sound || std::fabs(v) > 1e-4f;
-        if (sound) card_.heard += n;
-      }
-      done = end;
-      std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
-          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-              std::chrono::duration<double>(start + static_cast<double>(done) / rate_))));
-    }
-  }
-
   Card& card_;
-  int rate_ = kRate;
-  Render render_;
-  std::atomic<bool> quit_{false};
-  std::thread thread_;
+  std::unique_ptr<Output> clock_ = CreateSilentOutput();
 };
 
 OutputFactory FakeDevices(Card& card) {
@@ -133,53 +102,38 @@ OutputFactory FakeDevices(Card& card) {
 }
 
 // Samples a playing channel's position on a thread of its own, as the window's timer
-// does, and notes every sample that goes backwards, runs ahead of the wall clock since
-// `since`, or jumps further than the time that passed.
+// does, and notes the first sample that goes backwards, runs ahead of the wall clock
+// since `since`, or jumps further than the time that passed.
 class PositionWatch {
  public:
   PositionWatch(AudioEngine& engine, AudioHandle channel, double since, double from)
-      : engine_(engine), channel_(channel), since_(since), from_(from) {
-    thread_ = std::thread([this] { Run(); });
-  }
+      : thread_([=, this, &engine] { Run(engine, channel, since, from); }) {}
   ~PositionWatch() { Stop(); }
-  // The faults seen, one line each; empty when there were none.
+  // The first fault seen; empty when there was none.
   std::string Stop() {
-    if (thread_.joinable()) {
-      quit_ = true;
-      thread_.join();
-    }
-    return faults_;
+    quit_ = true;
+    if (thread_.joinable()) thread_.join();
+    return fault_;
   }
   double Last() const { return last_.load(); }
 
  private:
-  void Run() {
+  void Run(AudioEngine& engine, AudioHandle channel, double since, double from) {
     // Scheduling jitter lets a position catch up by a few milliseconds; a position
     // taken at the wrong end of the device's buffer would jump by its latency.
     constexpr double kJitter = 0.05;
-    double prev = from_;
-    double prev_t = since_;
-    while (!quit_) {
-      double before = Seconds();
+    double prev = from, prev_t = since;
+    while (!quit_ && fault_.empty()) {
+      double before = OutputClock();
       double pos =
-          engine_.ChannelBytes2Seconds(channel_, engine_.ChannelGetPosition(channel_, kPosByte));
-      double after = Seconds();
-      char line[200];
-      if (pos < prev) {
-        std::snprintf(line, sizeof line, "back from %.6f to %.6f at %.3f\n", prev, pos,
-                      after - since_);
-        faults_ += line;
-      }
-      if (pos - from_ > (after - since_) * 1.001 + 1e-6) {
-        std::snprintf(line, sizeof line, "%.6f ahead of the wall clock %.6f\n", pos - from_,
-                      after - since_);
-        faults_ += line;
-      }
-      if (pos - prev > (after - prev_t) * 1.001 + kJitter) {
-        std::snprintf(line, sizeof line, "jump from %.6f to %.6f in %.6f s\n", prev, pos,
-                      after - prev_t);
-        faults_ += line;
-      }
+          engine.ChannelBytes2Seconds(channel, engine.ChannelGetPosition(channel, kPosByte));
+      double after = OutputClock();
+      std::ostringstream at;
+      at << pos << " after " << prev << " at " << after - since << " s";
+      if (pos < prev) fault_ = "back: " + at.str();
+      if (pos - from > (after - since) * 1.001 + 1e-6)
+        fault_ = "ahead of the wall clock: " + at.str();
+      if (pos - prev > (after - prev_t) * 1.001 + kJitter) fault_ = "jump: " + at.str();
       prev = std::max(prev, pos);
       prev_t = before;
       last_ = pos;
@@ -187,13 +141,9 @@ class PositionWatch {
     }
   }
 
-  AudioEngine& engine_;
-  AudioHandle channel_;
-  double since_;
-  double from_;
   std::atomic<bool> quit_{false};
   std::atomic<double> last_{0};
-  std::string faults_;
+  std::string fault_;
   std::thread thread_;
 };
 
@@ -255,7 +205,7 @@ TEST_F(OutputTest, StartsOnTheSilentOutputAndTakesTheDeviceOnceOpened) {
   EXPECT_TRUE(OnSilent()) << Name();
   AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
   ASSERT_NE(ch, 0u);
-  double t0 = Seconds();
+  double t0 = OutputClock();
   ASSERT_TRUE(engine_->ChannelPlay(ch, false));
   PositionWatch watch(*engine_, ch, t0, 0);
   EXPECT_TRUE(WaitFor([&] { return watch.Last() > 0.3; }, 3)) << "stuck while probing";
@@ -278,7 +228,7 @@ TEST_F(OutputTest, DeviceThatFailsMidSongIsLeftAndTakenBackWhenItPlaysAgain) {
   ASSERT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
   AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
   ASSERT_NE(ch, 0u);
-  double t0 = Seconds();
+  double t0 = OutputClock();
   ASSERT_TRUE(engine_->ChannelPlay(ch, false));
   PositionWatch watch(*engine_, ch, t0, 0);
   ASSERT_TRUE(DeviceHears());
@@ -318,7 +268,7 @@ TEST_F(OutputTest, DeviceThatCannotStartAtPlayIsTriedAgain) {
   card_.starts = false;
   AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
   ASSERT_NE(ch, 0u);
-  double t0 = Seconds();
+  double t0 = OutputClock();
   ASSERT_TRUE(engine_->ChannelPlay(ch, false));
   EXPECT_TRUE(OnSilent()) << Name();
   {
@@ -328,7 +278,7 @@ TEST_F(OutputTest, DeviceThatCannotStartAtPlayIsTriedAgain) {
   }
 
   card_.starts = true;
-  double t1 = Seconds();
+  double t1 = OutputClock();
   ASSERT_TRUE(engine_->ChannelSetPosition(ch, engine_->ChannelSeconds2Bytes(ch, 10.0), kPosByte));
   PositionWatch watch(*engine_, ch, t1, 10.0);
   EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
