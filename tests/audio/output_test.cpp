@@ -165,15 +165,29 @@ class OutputTest : public ::testing::Test {
   void TearDown() override {
     card_.SetGate(true);
     if (engine_) engine_->Free();
+    EXPECT_EQ(card_.opened_on_caller, 0);  // a device is never opened on the caller's thread
   }
 
   std::string Name() { return engine_->OutputName(); }
-  bool OnDevice() { return Name() == "fake"; }
-  bool OnSilent() { return Name().rfind("silent", 0) == 0; }
+  bool OnDevice() {
+    return WaitFor([&] { return Name() == "fake"; }, 6);
+  }
+  bool OnSilent() {
+    return WaitFor([&] { return Name().rfind("silent", 0) == 0; }, 3);
+  }
   // Whether sound reaches the device: more frames of the song arrive within a while.
   bool DeviceHears() {
     int64_t before = card_.heard;
     return WaitFor([&] { return card_.heard >= before + kRate / 10; }, 3);
+  }
+  AudioHandle Play() {
+    AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
+    EXPECT_TRUE(engine_->ChannelPlay(ch, false));
+    return ch;
+  }
+  static bool Advances(const PositionWatch& watch) {
+    double before = watch.Last();
+    return WaitFor([&] { return watch.Last() > before + 0.3; }, 3);
   }
 
   static inline fs::path dir_;
@@ -188,9 +202,7 @@ class OutputTest : public ::testing::Test {
 // once it is there. Without a device asked for, nothing is opened at all.
 TEST_F(OutputTest, StartsOnTheSilentOutputAndTakesTheDeviceOnceOpened) {
   ASSERT_TRUE(engine_->Init(kNoSoundDevice, kRate, 0, nullptr, nullptr));
-  AudioHandle quiet = engine_->StreamCreateFile(song_, 0, 0, 0);
-  ASSERT_NE(quiet, 0u);
-  ASSERT_TRUE(engine_->ChannelPlay(quiet, false));
+  AudioHandle quiet = Play();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(
       engine_->ChannelSetPosition(quiet, engine_->ChannelSeconds2Bytes(quiet, 1.0), kPosByte));
@@ -201,23 +213,14 @@ TEST_F(OutputTest, StartsOnTheSilentOutputAndTakesTheDeviceOnceOpened) {
 
   card_.SetGate(false);
   ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
-  EXPECT_EQ(card_.opened_on_caller, 0);
+  PositionWatch watch(*engine_, Play(), OutputClock(), 0);
+  EXPECT_TRUE(Advances(watch)) << "stuck while probing";
   EXPECT_TRUE(OnSilent()) << Name();
-  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
-  ASSERT_NE(ch, 0u);
-  double t0 = OutputClock();
-  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
-  PositionWatch watch(*engine_, ch, t0, 0);
-  EXPECT_TRUE(WaitFor([&] { return watch.Last() > 0.3; }, 3)) << "stuck while probing";
-  EXPECT_TRUE(OnSilent()) << Name();
-
   card_.SetGate(true);
-  EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  EXPECT_TRUE(OnDevice()) << Name();
   EXPECT_TRUE(DeviceHears());
-  double before = watch.Last();
-  EXPECT_TRUE(WaitFor([&] { return watch.Last() > before + 0.3; }, 3)) << "stuck on the device";
+  EXPECT_TRUE(Advances(watch)) << "stuck on the device";
   EXPECT_EQ(watch.Stop(), "");
-  EXPECT_EQ(card_.opened_on_caller, 0);
 }
 
 // A device that stops calling back, and one that says its stream is gone: the song
@@ -225,38 +228,27 @@ TEST_F(OutputTest, StartsOnTheSilentOutputAndTakesTheDeviceOnceOpened) {
 // every few seconds while the song plays and at once on the next play.
 TEST_F(OutputTest, DeviceThatFailsMidSongIsLeftAndTakenBackWhenItPlaysAgain) {
   ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
-  ASSERT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
-  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
-  ASSERT_NE(ch, 0u);
-  double t0 = OutputClock();
-  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
-  PositionWatch watch(*engine_, ch, t0, 0);
+  ASSERT_TRUE(OnDevice()) << Name();
+  AudioHandle ch = Play();
+  PositionWatch watch(*engine_, ch, OutputClock(), 0);
   ASSERT_TRUE(DeviceHears());
 
-  {
-    SCOPED_TRACE("stops calling back");
-    card_.calls_back = false;
-    ASSERT_TRUE(WaitFor([&] { return OnSilent(); }, 3)) << Name();
-    double left = watch.Last();
-    EXPECT_TRUE(WaitFor([&] { return watch.Last() > left + 0.3; }, 3)) << "stuck on silent";
-    card_.calls_back = true;
-    EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 6)) << Name();
-    EXPECT_TRUE(DeviceHears());
-  }
-  {
-    SCOPED_TRACE("stream gone");
-    card_.broken = true;
-    ASSERT_TRUE(WaitFor([&] { return OnSilent(); }, 3)) << Name();
-    card_.broken = false;
-    ASSERT_TRUE(engine_->ChannelPause(ch));
-    ASSERT_TRUE(engine_->ChannelPlay(ch, false));
-    EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
-    EXPECT_TRUE(DeviceHears());
-  }
-  double before = watch.Last();
-  EXPECT_TRUE(WaitFor([&] { return watch.Last() > before + 0.3; }, 3)) << "stuck on the device";
+  card_.calls_back = false;  // stops calling back
+  ASSERT_TRUE(OnSilent()) << Name();
+  EXPECT_TRUE(Advances(watch)) << "stuck on silent";
+  card_.calls_back = true;
+  EXPECT_TRUE(OnDevice()) << Name();
+  EXPECT_TRUE(DeviceHears());
+
+  card_.broken = true;  // says its stream is gone
+  ASSERT_TRUE(OnSilent()) << Name();
+  card_.broken = false;
+  ASSERT_TRUE(engine_->ChannelPause(ch));
+  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
+  EXPECT_TRUE(OnDevice()) << Name();
+  EXPECT_TRUE(DeviceHears());
+  EXPECT_TRUE(Advances(watch)) << "stuck on the device";
   EXPECT_EQ(watch.Stop(), "");
-  EXPECT_EQ(card_.opened_on_caller, 0);
 }
 
 // A device that cannot start when play is pressed: the song plays on the silent
@@ -264,29 +256,24 @@ TEST_F(OutputTest, DeviceThatFailsMidSongIsLeftAndTakenBackWhenItPlaysAgain) {
 // thread, and taken when it starts.
 TEST_F(OutputTest, DeviceThatCannotStartAtPlayIsTriedAgain) {
   ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
-  ASSERT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  ASSERT_TRUE(OnDevice()) << Name();
   card_.starts = false;
-  AudioHandle ch = engine_->StreamCreateFile(song_, 0, 0, 0);
-  ASSERT_NE(ch, 0u);
-  double t0 = OutputClock();
-  ASSERT_TRUE(engine_->ChannelPlay(ch, false));
-  EXPECT_TRUE(OnSilent()) << Name();
+  AudioHandle ch = Play();
+  EXPECT_EQ(Name().rfind("silent", 0), 0u) << Name();
   {
-    PositionWatch watch(*engine_, ch, t0, 0);
-    EXPECT_TRUE(WaitFor([&] { return watch.Last() > 0.3; }, 3)) << "stuck on silent";
+    PositionWatch watch(*engine_, ch, OutputClock(), 0);
+    EXPECT_TRUE(Advances(watch)) << "stuck on silent";
     EXPECT_EQ(watch.Stop(), "");
   }
-
   card_.starts = true;
   double t1 = OutputClock();
   ASSERT_TRUE(engine_->ChannelSetPosition(ch, engine_->ChannelSeconds2Bytes(ch, 10.0), kPosByte));
   PositionWatch watch(*engine_, ch, t1, 10.0);
-  EXPECT_TRUE(WaitFor([&] { return OnDevice(); }, 3)) << Name();
+  EXPECT_TRUE(OnDevice()) << Name();
   EXPECT_TRUE(DeviceHears());
-  EXPECT_TRUE(WaitFor([&] { return watch.Last() > 10.3; }, 3)) << "stuck on the device";
+  EXPECT_TRUE(Advances(watch)) << "stuck on the device";
   EXPECT_EQ(watch.Stop(), "");
   EXPECT_EQ(card_.started_on_caller, 1);  // the play itself; every retry ran elsewhere
-  EXPECT_EQ(card_.opened_on_caller, 0);
 }
 
 }  // namespace
