@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 namespace lirotag {
@@ -98,44 +98,28 @@ TEST_F(RealFileSystemTest, FailedWriteLeavesEverythingAsItWas) {
 // Dotfile managers keep the configuration as a link into their repository: a save
 // must change the file the link names and leave the link in place.
 TEST_F(RealFileSystemTest, WriteAtomicWritesThroughSymbolicLinks) {
-  struct Case {
-    const char* name;
-    // Links created in order, each {link, target as stored in the link}; the first
-    // link is the one written to.
-    std::vector<std::pair<std::string, std::string>> links;
-    std::string target;  // the file that must end up holding the data
-    bool targetExists;
-  };
   fs::create_directories(dir_ / "repo" / "deep");
-  const std::string absTarget = PathToUtf8(dir_ / "repo" / "abs.ini");
-  const Case cases[] = {
-      {"relative", {{"rel.ini", "repo/rel.ini"}}, "repo/rel.ini", true},
-      {"absolute", {{"abs.ini", absTarget}}, "repo/abs.ini", true},
-      // The second link is relative to its own folder, not to the first link's.
-      {"chain of two",
-       {{"chain.ini", "repo/hop.ini"}, {"repo/hop.ini", "deep/end.ini"}},
-       "repo/deep/end.ini",
-       true},
-      {"dangling", {{"new.ini", "repo/deep/new.ini"}}, "repo/deep/new.ini", false},
-  };
-  for (const Case& c : cases) {
-    if (c.targetExists) Put(c.target, "old");
-    for (const auto& [link, to] : c.links) fs::create_symlink(to, dir_ / link);
+  for (const char* old : {"repo/rel.ini", "repo/abs.ini", "repo/deep/end.ini"}) Put(old, "old");
+  // {link, target as stored in it, the file a write through it must reach}: a relative
+  // target is read from the link's own folder, and "new.ini" dangles.
+  const std::tuple<std::string, std::string, std::string> links[] = {
+      {"rel.ini", "repo/rel.ini", "repo/rel.ini"},
+      {"abs.ini", PathToUtf8(dir_ / "repo" / "abs.ini"), "repo/abs.ini"},
+      {"chain.ini", "repo/hop.ini", "repo/deep/end.ini"},
+      {"repo/hop.ini", "deep/end.ini", "repo/deep/end.ini"},
+      {"new.ini", "repo/deep/new.ini", "repo/deep/new.ini"}};
+  for (const auto& [link, to, file] : links) fs::create_symlink(to, dir_ / link);
+  for (const auto& [link, to, file] : links) {
     std::string err, got;
-    ASSERT_TRUE(rfs_.WriteFileAtomic(Path(c.links.front().first), "[Skin]\r\nnew", &err))
-        << c.name << ": " << err;
-    for (const auto& [link, to] : c.links) {
-      EXPECT_TRUE(fs::is_symlink(dir_ / link)) << c.name << ": " << link;
-      std::error_code ec;
-      EXPECT_EQ(fs::read_symlink(dir_ / link, ec), fs::path(to)) << c.name;
-    }
-    ASSERT_TRUE(rfs_.ReadFile(Path(c.target), &got, &err)) << c.name << ": " << err;
-    EXPECT_EQ(got, "[Skin]\r\nnew") << c.name;
+    ASSERT_TRUE(rfs_.WriteFileAtomic(Path(link), "[Skin]\r\n" + link, &err)) << err;
+    ASSERT_TRUE(rfs_.ReadFile(Path(file), &got, &err)) << link << ": " << err;
+    EXPECT_EQ(got, "[Skin]\r\n" + link);
   }
+  std::error_code ec;
+  for (const auto& [link, to, file] : links) EXPECT_EQ(fs::read_symlink(dir_ / link, ec), to);
   // No temporary file is left beside a link or a target.
-  for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+  for (const auto& e : fs::recursive_directory_iterator(dir_))
     EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << e.path();
-  }
 }
 
 TEST_F(RealFileSystemTest, ExistsAndWritable) {
