@@ -22,6 +22,7 @@
 #include "audio/player.h"
 #include "audio_fixtures.h"
 #include "wait_for.h"
+#include "wav_file.h"
 
 namespace lirotag {
 namespace {
@@ -514,15 +515,11 @@ TEST_F(EngineTest, PluginsDecodeTheirFormatsAndRefusedOnesAreSkipped) {
   Player three(*engine_);
   ASSERT_TRUE(three.Load(P("b.ltone"), true, false, false));
   EXPECT_EQ(three.GetInfo().chans, 2u);
-  got = ReadAll(three, 4);
-  ASSERT_EQ(got.size(), 8u);
-  const float k = 1 / (1 + std::sqrt(0.5f));
-  for (int i = 0; i < 4; ++i) {
-    float l = (i * 7) % 1000 / 1000.0f - 0.5f, r = (i * 7 + 13) % 1000 / 1000.0f - 0.5f;
-    float c = (i * 7 + 26) % 1000 / 1000.0f - 0.5f;
-    EXPECT_NEAR(got[i * 2], k * (l + std::sqrt(0.5f) * c), 1e-6);
-    EXPECT_NEAR(got[i * 2 + 1], k * (r + std::sqrt(0.5f) * c), 1e-6);
-  }
+  got = ReadAll(three, 1);  // frame 0: left -0.5, right -0.487, centre -0.474
+  const float k = 1 / (1 + std::sqrt(0.5f)), c = std::sqrt(0.5f) * -0.474f;
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_NEAR(got[0], k * (-0.5f + c), 1e-6);
+  EXPECT_NEAR(got[1], k * (-0.487f + c), 1e-6);
 }
 
 // The song dialog offers what the engine plays: a file of each kind ffmpeg can make
@@ -535,37 +532,27 @@ TEST_F(EngineTest, TheSongFilterOffersWhatTheEngineOpens) {
       ";" + filter.substr(prefix.size(), filter.find('|', prefix.size()) - prefix.size()) + ";";
   // Each extension, and after "=" what ffmpeg needs besides it to make such a file.
   for (std::string spec : {"aiff",
+                           "aif",
                            "opus",
                            "ac3",
                            "eac3",
                            "wma",
-                           "asf",
                            "wv",
                            "tta",
-                           "au",
                            "w64",
-                           "voc",
                            "flac",
                            "mp3",
-                           "mp2",
                            "ogg",
-                           "wav",
-                           "aif",
                            "aifc=-f aiff",
                            "oga=-c:a libvorbis",
                            "mka=-c:a libvorbis",
-                           "spx=-c:a libspeex -ar 16000",
                            "webm=-c:a libopus",
                            "m4a=-c:a aac",
                            "m4b=-c:a aac -f ipod",
-                           "mp4=-c:a aac",
                            "aac=-c:a aac",
                            "dts=-strict -2 -ar 48000 -ac 2",
                            "caf=-c:a alac",
-                           "snd=-f au",
-                           "ra=-c:a real_144 -ar 8000",
                            "rm=-c:a real_144 -ar 8000",
-                           "mlp=-strict -2 -ar 48000 -ac 2",
                            "thd=-strict -2 -ar 48000 -ac 2"}) {
     const size_t eq = spec.find('=');
     const std::string ext = spec.substr(0, eq);
@@ -601,45 +588,37 @@ TEST_F(EngineTest, FftFindsTheTone) {
 // do not name samples (raw AC-3 at 44.1 kHz, Matroska's milliseconds): the length is
 // what a decode from the start gives, usable at once, and every seek lands exactly.
 TEST_F(EngineTest, EveryContainerIsMeasuredAndPlacedExactly) {
-  ASSERT_TRUE(Shell(Fill("sox -n -r 44100 -c 2 OUT synth 20 sine 440 gain -90", "", "hush.wav")));
-  ASSERT_TRUE(
-      Shell(Fill("sox -n -r 44100 -c 2 OUT synth 8 sine 300-3000 gain -3", "", "loud.wav")));
-  ASSERT_TRUE(
-      Shell("sox '" + P("hush.wav") + "' '" + P("loud.wav") + "' '" + P("intro.wav") + "'"));
   struct Case {
     const char* name;
-    const char* make;  // SRC: the 6 s stereo sweep, unless the case names another
+    const char* make;  // SRC: the 6 s stereo sweep
     float tolerance;   // per sample after a jump (lossy transforms)
-    const char* src = "src.wav";
   };
   const Case cases[] = {
       // The bit rate of a near-silent start makes FFmpeg guess the length far too long.
-      {"intro.aac", "ffmpeg -v error -y -i SRC -c:a aac -f adts OUT", 2e-3f, "intro.wav"},
+      {"intro.aac",
+       "ffmpeg -v error -y -f lavfi -i sine=440:duration=20,volume=-90dB -f lavfi -i "
+       "sine=300:duration=8 -filter_complex concat=n=2:v=0:a=1 -c:a aac -f adts OUT",
+       2e-3f},
       {"ac3_44k.ac3", "ffmpeg -v error -y -i SRC -c:a ac3 OUT", 1e-3f},
       {"opus.webm", "ffmpeg -v error -y -i SRC -c:a libopus OUT", 1e-6f},
       {"vorbis.mka", "ffmpeg -v error -y -i SRC -c:a libvorbis OUT", 0},
       // Eleven minutes through a pipe: no total in the header.
       {"piped.flac",
-       "sox -n -r 8000 -c 1 -t wav - synth 660 sine 200-900 gain -3 | "
-       "ffmpeg -v error -y -f wav -i - -f flac - > OUT",
-       0},
+       "sox -n -r 8000 -t wav - synth 660 sine 200-900 | ffmpeg -v error -i - -f flac - >OUT", 0},
       // Cut short: the header promises more than there is.
       {"cut.flac", "ffmpeg -v error -y -i SRC -f flac - | head -c 250000 > OUT", 0},
       {"cut.m4a",
-       "ffmpeg -v error -y -i SRC -c:a aac -movflags +faststart OUT.m4a && "
-       "head -c 60000 OUT.m4a > OUT",
-       2e-3f},
+       "ffmpeg -v error -y -i SRC -movflags +faststart OUT.m4a; head -c 60000 OUT.m4a >OUT", 2e-3f},
       {"cut.aac", "ffmpeg -v error -y -i SRC -c:a aac -f adts - | head -c 50001 > OUT", 2e-3f},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(Shell(Fill(c.make, c.src, c.name)));
+    ASSERT_TRUE(Shell(Fill(c.make, "src.wav", c.name)));
     const std::vector<float> ref = Reference(P(c.name));
     Player p(*engine_);
     ASSERT_TRUE(p.Load(P(c.name), true, false, false));
     ChannelInfo info = p.GetInfo();
-    ASSERT_GT(info.chans, 0u);
-    const int64_t total = static_cast<int64_t>(ref.size() / info.chans);
+    const int64_t total = static_cast<int64_t>(ref.size() / std::max(info.chans, 1u));
     ASSERT_GT(total, info.freq);
     // Usable at once, exact once counted.
     EXPECT_GT(p.LengthSeconds(), 1.0);
@@ -685,12 +664,8 @@ TEST_F(EngineTest, OpeningAFifoFailsAtOnce) {
   fs::create_symlink(fifo, P("link.mp3"));
   for (const std::string& path : {fifo, P("link.mp3")}) {
     SCOPED_TRACE(path);
-    auto opened = std::async(std::launch::async, [&] {
-      Player p(*engine_);
-      bool ok = p.Load(path, true, false, false);
-      p.Free();
-      return ok;
-    });
+    auto opened = std::async(std::launch::async,
+                             [&] { return Player(*engine_).Load(path, true, false, false); });
     if (opened.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
       // Let every stuck open go (each sees an empty file), then fail.
       while (opened.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
@@ -708,10 +683,10 @@ TEST_F(EngineTest, OpeningAFifoFailsAtOnce) {
 TEST_F(EngineTest, SeeksLandOnTheFirstSampleAtOrAfterTheTime) {
   for (int rate : {8000, 11025, 22050, 44100, 48000, 96000}) {
     SCOPED_TRACE(rate);
-    ASSERT_TRUE(Shell(Fill("sox -n -r " + std::to_string(rate) + " -c 1 OUT synth 4 sine 440", "",
-                           "r" + std::to_string(rate) + ".wav")));
+    const std::string name = P("r" + std::to_string(rate) + ".wav");
+    ASSERT_TRUE(testing::WriteWav(name, rate, 4 * rate));
     Player p(*engine_);
-    ASSERT_TRUE(p.Load(P("r" + std::to_string(rate) + ".wav"), true, false, false));
+    ASSERT_TRUE(p.Load(name, true, false, false));
     for (int ms = 0; ms < 3500; ms += 7) {
       for (double t : {ms / 1000.0, ms / 100.0 / 10 + 0.001}) {
         ASSERT_TRUE(p.SeekSeconds(t));
@@ -731,7 +706,7 @@ TEST_F(EngineTest, CommandLineAnswersScripts) {
     int status;
     std::string out, err;
   };
-  auto run = [&](const std::string& args) {
+  auto run = [&](const std::string& args) -> Run {
     const std::string out = P("cli.out"), err = P("cli.err");
     int rc = std::system(("'" LIROTAG_CLI "' " + args + " >'" + out + "' 2>'" + err + "'").c_str());
     auto slurp = [](const std::string& f) {
@@ -741,8 +716,7 @@ TEST_F(EngineTest, CommandLineAnswersScripts) {
     return Run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
   };
   Run help = run("--help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("lirotag-cli probe"), std::string::npos);
+  EXPECT_TRUE(help.status == 0 && help.out.rfind("usage: lirotag-cli probe", 0) == 0) << help.out;
   for (const std::string& bad : std::vector<std::string>{
            "", "probe", "twirl x", "render '" + P("flac.flac") + "' --from",
            "render '" + P("flac.flac") + "' --seconds 1", "probe '" + P("missing.mp3") + "'",
@@ -757,11 +731,9 @@ TEST_F(EngineTest, CommandLineAnswersScripts) {
   }
   Run json = run("probe --json '" + P("flac.flac") + "'");
   EXPECT_EQ(json.status, 0);
-  EXPECT_EQ(json.out.rfind("{\"length\": 6.000000, \"length_exact\": true, \"sample_rate\": 44100, "
-                           "\"channels\": 2, \"decoder\": \"ffmpeg:flac/flac\"}\n",
-                           0),
-            0u)
-      << json.out;
+  EXPECT_EQ(json.out,
+            "{\"length\": 6.000000, \"length_exact\": true, \"sample_rate\": 44100, "
+            "\"channels\": 2, \"decoder\": \"ffmpeg:flac/flac\"}\n");
 }
 #endif
 
