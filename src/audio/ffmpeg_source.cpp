@@ -179,10 +179,6 @@ class PacketMap {
     std::lock_guard<std::mutex> lk(mu_);
     return done_;
   }
-  size_t Size() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return entries_.size();
-  }
   // Frames placed so far and the byte position the pass has reached.
   void Progress(int64_t* covered, int64_t* pos) const {
     std::lock_guard<std::mutex> lk(mu_);
