@@ -1,6 +1,7 @@
 // lirotag-cli: the audio engine without a window, for scripts and checks.
 //   lirotag-cli probe [--json] SONG
 //   lirotag-cli render SONG --from T --seconds D --out X.wav
+//   lirotag-cli lrc COMMAND [options] FILE
 // `render` writes what the output would play after SeekSeconds(T), as 32-bit float WAV
 // at the song's own rate (mono songs as one channel, every other layout folded into
 // stereo), as fast as it decodes. Exit status 0 on success, 2 on any failure, with one
@@ -17,6 +18,7 @@
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
+#include "cli_lrc.h"
 
 namespace lirotag {
 namespace {
@@ -27,6 +29,7 @@ constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
 constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
     "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
+    "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -35,10 +38,12 @@ constexpr char kHelp[] =
     "        sample rate, channel count as played and decoder; --json prints one JSON\n"
     "        object instead.\n"
     "render  seeks to T seconds, as the editor's player does, and writes the next D\n"
-    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n"
+    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n";
+
+constexpr char kExitHelp[] =
     "\n"
-    "Exit status: 0 on success, 2 on bad usage or when the song cannot be opened,\n"
-    "sought or written.\n";
+    "Exit status: 0 on success, 2 on bad usage or when a file cannot be opened,\n"
+    "read, sought or written.\n";
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
@@ -120,11 +125,12 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s", kUsage, kHelp);
+    std::printf("%s%s%s%s", kUsage, kHelp, kLrcHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
+  if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
   double from = 0, seconds = -1;
