@@ -17,6 +17,8 @@
 #include <algorithm>
 
 #include "files/dropped_files.h"
+#include "shell/editing.h"
+#include "shell/shortcuts.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
@@ -206,6 +208,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
                           settings_.HighLightTextColor);
   SetTooltips();
   refresh_timer_->start();
+  editing_->editor().ResetHighlight();
 }
 
 MainWindow::~MainWindow() {
@@ -277,6 +280,10 @@ void MainWindow::BuildControls() {
   transport_ = new Transport(
       *env_.player, settings_,
       {this, openSong, playPause, closeSong, volume, progress_, currentTime, totalTime}, this);
+  editing_ = new Editing(
+      *env_.player, settings_, *lyric_edit_,
+      {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
+  shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
   refresh_timer_->setInterval(100);
