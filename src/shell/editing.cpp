@@ -2,18 +2,11 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTimer>
 
+#include "ui/instant_mnemonic.h"
 #include "ui/lyric_edit.h"
 
 namespace lirotag {
-
-namespace {
-
-// How long a button reached by its mnemonic shows itself pressed.
-constexpr int kPressedLookMs = 100;
-
-}  // namespace
 
 Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, Controls controls,
                  QObject* parent)
@@ -37,21 +30,9 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connect(&box_, &ui::LyricEdit::FocusGained, this, [this] { editor_.OnFocusGained(); });
   connect(&box_, &ui::LyricEdit::FocusLost, this, [this] { editor_.OnFocusLost(); });
 
-  // A mnemonic clicks its button only after showing it pressed for a moment; a stamp
-  // must carry the time of the key press, so these run at once.
+  // A stamp carries the time of the key press, not of the click a mnemonic makes later.
   for (QPushButton* button : {c_.addTag, c_.replaceTag, c_.deleteTag})
-    button->installEventFilter(this);
-}
-
-bool Editing::eventFilter(QObject* watched, QEvent* event) {
-  auto* button = qobject_cast<QPushButton*>(watched);
-  if (event->type() != QEvent::Shortcut || !button || !button->isEnabled())
-    return QObject::eventFilter(watched, event);
-  button->setFocus(Qt::ShortcutFocusReason);
-  button->click();
-  button->setDown(true);
-  QTimer::singleShot(kPressedLookMs, button, [button] { button->setDown(false); });
-  return true;
+    ui::ClickOnMnemonicPress(button);
 }
 
 void Editing::Run(QPushButton* own, const std::function<void()>& command) {

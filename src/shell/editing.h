@@ -39,9 +39,6 @@ class Editing : public QObject {
 
   LyricEditor& editor() { return editor_; }
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   // The common start of every command, then the command.
   void Run(QPushButton* own, const std::function<void()>& command);
