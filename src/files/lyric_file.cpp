@@ -6,8 +6,19 @@
 
 namespace lirotag {
 
+namespace {
+
+// A stray NUL in a text file is no end of the text: what follows it is the user's too.
+std::string WithoutNuls(std::string_view bytes) {
+  std::string out(bytes);
+  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
+  return out;
+}
+
+}  // namespace
+
 std::string DecodeLyricBytes(std::string_view bytes) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToText(bytes);
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToText(WithoutNuls(bytes));
   const bool little = bytes.substr(0, 2) == "\xFF\xFE";
   if (little || bytes.substr(0, 2) == "\xFE\xFF") {
     // An odd last byte is no character: it is dropped, not shown as U+FFFD.
@@ -19,7 +30,7 @@ std::string DecodeLyricBytes(std::string_view bytes) {
         text.end());
     return Utf16ToUtf8(text);
   }
-  return LegacyToUtf8(bytes.substr(0, bytes.find('\0')));
+  return LegacyToUtf8(WithoutNuls(bytes));
 }
 
 }  // namespace lirotag

@@ -10,9 +10,9 @@ namespace lirotag {
 // The text of a lyric file: a UTF-8 byte-order mark means UTF-8, FF FE and FE FF mean
 // UTF-16 (little- and big-endian), anything else is legacy text (UTF-8 when valid,
 // otherwise GBK). UTF-16 is converted as a whole, so surrogate pairs stay one character;
-// byte-order marks and zero units inside it are dropped. Unmarked and UTF-8 text ends
-// at its first NUL byte. Invalid sequences become U+FFFD; the line breaks are left as
-// they are.
+// byte-order marks and zero units inside it are dropped, and so are NUL bytes in
+// 8-bit text, whose lines go on after them. Invalid sequences become U+FFFD; the line
+// breaks are left as they are.
 std::string DecodeLyricBytes(std::string_view bytes);
 
 }  // namespace lirotag

@@ -158,7 +158,11 @@ TEST(DecodeLyricBytesTest, ReadsEveryMarkAndLegacyText) {
        "\xF0\x9F\x8E\xB5仿\n"},
       {"\xC4\xE3\xBA\xC3\r\n", "你好\r\n"},  // GBK
       {"你好", "你好"},                      // UTF-8 without a mark
-      {std::string("ab\0cd", 5), "ab"},      // unmarked text ends at a NUL
+      {std::string("ab\0cd", 5), "abcd"},    // a NUL does not end the text
+      {std::string("\xEF\xBB\xBF"
+                   "a\0b",
+                   6),
+       "ab"},
       {"\xEF\xBB\xBF\xFF", "\xEF\xBF\xBD"},  // invalid UTF-8 after the mark
       {"", ""},
   };
