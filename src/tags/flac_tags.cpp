@@ -58,6 +58,7 @@ bool ReadFlacTags(ByteSource& src, SongTags* tags, std::string* picture, bool wa
   }
   MapTagItems(list, AllFields(tags),
               {"Title", "Artist", "Album", "DATE", "Genre", "Comment", "Tracknumber", "Lyrics"});
+  FillFromStandardNames(list, tags);
   if (items) *items = std::move(list);
   return true;
 }

@@ -13,8 +13,9 @@ namespace lirotag {
 
 // False (the record untouched) when the source does not start with "fLaC". Otherwise
 // maps the comments Title, Artist, Album, DATE, Genre, Comment, Tracknumber and Lyrics
-// (any case) into the fields they name, leaving the others as they were, and returns
-// true. The picture, when wanted, is that of a front cover, else of the last PICTURE.
+// (any case) into the fields they name, DESCRIPTION into an empty Comment, leaving the
+// others as they were, and returns true. The picture, when wanted, is that of a front cover, else
+// of the last PICTURE.
 bool ReadFlacTags(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture,
                   std::vector<TagItem>* items = nullptr);
 bool ReadFlacTags(const std::string& path, SongTags* tags, std::string* picture, bool wantPicture,

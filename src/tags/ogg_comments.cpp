@@ -50,12 +50,9 @@ bool ReadOggComments(ByteSource& src, SongTags* tags, std::vector<TagItem>* item
   MemorySource mem(packet);
   std::vector<TagItem> list;
   ReadVorbisComments(ByteReader(mem, 7, packet.size()), false, &list);
-  SongTags t, standard;
+  SongTags t;
   MapTagItems(list, AllFields(&t));
-  MapTagItems(list, {nullptr, nullptr, nullptr, &standard.Year, nullptr, nullptr, &standard.Track},
-              {"", "", "", "DATE", "", "", "TRACKNUMBER"});
-  if (t.Year.empty()) t.Year = standard.Year;
-  if (t.Track.empty()) t.Track = standard.Track;
+  FillFromStandardNames(list, &t);
   *tags = std::move(t);
   if (items) *items = std::move(list);
   return true;

@@ -15,7 +15,8 @@ namespace lirotag {
 // Eight texts in UTF-8, in this fixed order (merging walks them in it). An absent value
 // is the empty text; numbers are decimal text as stored.
 struct SongTags {
-  std::string Title, Artist, Album, Year, Genre, Comment, Track, Lyrics;
+  std::string Title = {}, Artist = {}, Album = {}, Year = {}, Genre = {}, Comment = {}, Track = {},
+              Lyrics = {};
 
   static constexpr int kFieldCount = 8;
   std::string& Field(int i);

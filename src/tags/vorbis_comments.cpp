@@ -8,6 +8,14 @@ TagItem SplitComment(std::string_view comment) {
   return {Utf8TagText(comment.substr(0, eq)), Utf8TagText(comment.substr(eq + 1))};
 }
 
+void FillFromStandardNames(const std::vector<TagItem>& items, SongTags* tags) {
+  SongTags standard;
+  MapTagItems(items, AllFields(&standard), {"", "", "", "DATE", "", "DESCRIPTION", "TRACKNUMBER"});
+  for (std::string SongTags::*f : {&SongTags::Year, &SongTags::Comment, &SongTags::Track}) {
+    if ((tags->*f).empty()) tags->*f = standard.*f;
+  }
+}
+
 void ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items) {
   uint32_t vendor, count;
   if (!r.U32LE(&vendor) || !r.Skip(vendor) || !r.U32LE(&count)) return;

@@ -15,6 +15,11 @@ namespace lirotag {
 // length runs past the end ends the list without becoming an item.
 void ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items);
 
+// After the reader's own names: Year, Comment and Track still empty take the comments
+// DATE, DESCRIPTION and TRACKNUMBER, the names the Vorbis comment standard gives them
+// and every common writer uses.
+void FillFromStandardNames(const std::vector<TagItem>& items, SongTags* tags);
+
 // NAME=value at the first "="; a comment without one has an empty name.
 TagItem SplitComment(std::string_view comment);
 
