@@ -2,6 +2,7 @@
 //   lirotag-cli probe [--json] SONG
 //   lirotag-cli render SONG --from T --seconds D --out X.wav
 //   lirotag-cli lrc COMMAND [options] FILE
+//   lirotag-cli tags [--picture OUT] FILE…
 // `render` writes what the output would play after SeekSeconds(T), as 32-bit float WAV
 // at the song's own rate (mono songs as one channel, every other layout folded into
 // stereo), as fast as it decodes. Exit status 0 on success, 2 on any failure, with one
@@ -16,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_commands.h"
 #include "audio/audio_engine.h"
 #include "audio/player.h"
-#include "cli_lrc.h"
 
 namespace lirotag {
 namespace {
@@ -30,6 +31,7 @@ constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
     "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
     "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
+    "       lirotag-cli tags [--picture OUT] FILE...\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -38,7 +40,9 @@ constexpr char kHelp[] =
     "        sample rate, channel count as played and decoder; --json prints one JSON\n"
     "        object instead.\n"
     "render  seeks to T seconds, as the editor's player does, and writes the next D\n"
-    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n";
+    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n"
+    "tags    prints one JSON object per file: its eight song tags, or why they could\n"
+    "        not be read; --picture writes the single file's embedded picture.\n";
 
 constexpr char kExitHelp[] =
     "\n"
@@ -131,6 +135,7 @@ int Run(int argc, char** argv) {
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
+  if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
   double from = 0, seconds = -1;

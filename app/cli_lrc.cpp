@@ -1,7 +1,7 @@
 // lirotag-cli lrc COMMAND [options] FILE: one of the editor's commands on a lyric file,
 // the whole text as the highlighted range, the result as UTF-8 on standard output.
 
-#include "cli_lrc.h"
+#include "app/cli_commands.h"
 
 #include <cerrno>
 #include <cmath>

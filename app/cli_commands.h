@@ -1,0 +1,15 @@
+#pragma once
+
+// Commands of lirotag-cli that live in files of their own. Each takes the arguments after
+// its name and returns the exit status.
+
+namespace lirotag {
+
+// tags [--picture OUT] FILE…: one JSON object per file with its eight song tags.
+int RunTagsCommand(int argc, char** argv);
+
+// lrc COMMAND [options] FILE: one of the editor's commands on a lyric file.
+int RunLrcCommand(int argc, char** argv);
+extern const char kLrcHelp[];
+
+}  // namespace lirotag

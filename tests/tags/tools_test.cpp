@@ -1,0 +1,166 @@
+// Files written by real tools (ffmpeg, lame), the tag libraries' own test data (damaged
+// files among them; skipped when absent) and lirotag-cli tags as a script runs it.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "files/encoding.h"
+#include "tags/read_song_tags.h"
+
+namespace lirotag {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs `cmd` with the shell; its exit status, standard output and error.
+int Shell(const std::string& cmd, std::string* out = nullptr) {
+  FILE* f = popen((cmd + " 2>&1").c_str(), "r");
+  std::string text;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+  if (out) *out = text;
+  const int status = pclose(f);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Slurp(const fs::path& p) {
+  std::ostringstream s;
+  s << std::ifstream(p, std::ios::binary).rdbuf();
+  return s.str();
+}
+
+class ToolsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = fs::temp_directory_path() / ("lirotag_tagtools_" + std::to_string(getpid()));
+    fs::create_directories(dir_ / "folder.flac");
+    const std::string in = "-f lavfi -i anullsrc=r=44100:cl=mono -t 0.2 ";
+    const std::string cover =
+        "-i '" + P("cover.png") + "' -map 0 -map 1 -c:v copy -disposition:v attached_pic -t 0.2 ";
+    const std::string meta =
+        "-metadata title=中文标题仿 -metadata artist=歌手 -metadata album=专辑 -metadata date=2020 "
+        "-metadata genre=流行 -metadata comment=评论 -metadata track=3/12 -metadata lyrics=歌词 ";
+    const std::string ff = "ffmpeg -v error -y ";
+    ASSERT_EQ(Shell(ff + "-f lavfi -i color=red:s=16x16 -frames:v 1 '" + P("cover.png") + "'"), 0);
+    for (const char* name : {"v24.mp3", "o.ogg", "w.wma", "s.wav"}) {
+      ASSERT_EQ(Shell(ff + in + meta + "'" + P(name) + "'"), 0) << name;
+    }
+    for (const char* name : {"f.flac", "m.m4a"}) {
+      ASSERT_EQ(Shell(ff + in + cover + meta + "'" + P(name) + "'"), 0) << name;
+    }
+    ASSERT_EQ(Shell(ff + in + cover + meta + "-id3v2_version 3 '" + P("v23.mp3") + "'"), 0);
+    ASSERT_EQ(
+        Shell("lame --quiet --tt 标题 --ta 歌手 --tl 专辑 --ty 2001 --tc 评论 --tn 5 --tg Rock "
+              "--add-id3v2 '" +
+              P("s.wav") + "' '" + P("lame.mp3") + "'"),
+        0);
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  static std::string P(const std::string& name) { return (dir_ / name).string(); }
+
+  static fs::path dir_;
+};
+fs::path ToolsTest::dir_;
+
+TEST_F(ToolsTest, ChineseTagsAndCoversOfEveryFormat) {
+  const SongTags common{"中文标题仿", "歌手", "专辑", "2020", "流行", "", "3/12"};
+  SongTags vorbis = common, m4a = common, wma = common;
+  vorbis.Comment = m4a.Comment = "评论";
+  vorbis.Lyrics = "歌词";
+  m4a.Track = "3";
+  wma.Year = "";  // ffmpeg stores the date under no name the reader takes
+  const std::pair<const char*, SongTags> cases[] = {
+      {"v24.mp3", common},
+      {"v23.mp3", common},
+      {"f.flac", vorbis},
+      {"o.ogg", vorbis},
+      {"m.m4a", m4a},
+      {"w.wma", wma},
+      {"lame.mp3", {"标题", "歌手", "专辑", "2001", "Rock", "评论", "5"}}};
+  const std::string png = Slurp(P("cover.png"));
+  for (const auto& [name, want] : cases) {
+    SongTags tags;
+    std::string picture;
+    EXPECT_TRUE(ReadSongTags(P(name), &tags, &picture, true));
+    EXPECT_EQ(tags, want) << name;
+    if (std::string("v23.mp3 f.flac m.m4a").find(name) != std::string::npos) {
+      EXPECT_EQ(picture, png) << name;
+    }
+  }
+}
+
+#ifdef LIROTAG_CLI
+TEST_F(ToolsTest, CommandLineGivesOneJsonLinePerFile) {
+  const std::string cli = "'" LIROTAG_CLI "' tags ";
+  std::string out;
+  EXPECT_EQ(Shell(cli + "'" + P("m.m4a") + "' '" + P("missing.mp3") + "' '" + P("s.txt") + "' '" +
+                      P("folder.flac") + "'",
+                  &out),
+            2);
+  EXPECT_EQ(out,
+            "{\"file\": \"" + P("m.m4a") +
+                "\", \"Title\": \"中文标题仿\", \"Artist\": \"歌手\", \"Album\": \"专辑\", "
+                "\"Year\": \"2020\", \"Genre\": \"流行\", \"Comment\": \"评论\", \"Track\": \"3\", "
+                "\"Lyrics\": \"\"}\n"
+                "{\"file\": \"" +
+                P("missing.mp3") +
+                "\", \"error\": \"no such file\"}\n"
+                "{\"file\": \"" +
+                P("s.txt") +
+                "\", \"error\": \"unsupported\"}\n"
+                "{\"file\": \"" +
+                P("folder.flac") + "\", \"error\": \"a directory\"}\n");
+  EXPECT_EQ(Shell(cli + "--picture '" + P("out.png") + "' '" + P("f.flac") + "' >/dev/null"), 0);
+  EXPECT_EQ(Slurp(P("out.png")), Slurp(P("cover.png")));
+  for (const std::string bad : {"", "--picture", "--picture x a.mp3 b.mp3", "--what a.mp3"}) {
+    EXPECT_EQ(Shell(cli + bad, &out), 2) << bad;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  }
+}
+#endif
+
+// Real and deliberately broken files of two tag libraries: each read within a moment,
+// as valid text, with the values their tools wrote.
+TEST(CorpusTest, TagLibrariesTestData) {
+  const fs::path corpus = LIROTAG_CORPUS_DIR;
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no " << corpus;
+  int read = 0;
+  for (const auto& e : fs::recursive_directory_iterator(corpus)) {
+    if (!e.is_regular_file()) continue;
+    SongTags tags;
+    std::string picture;
+    const auto start = std::chrono::steady_clock::now();
+    read += ReadSongTags(e.path().string(), &tags, &picture, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << e.path();
+    for (int i = 0; i < SongTags::kFieldCount; ++i) EXPECT_TRUE(IsValidUtf8(tags.Field(i)));
+  }
+  EXPECT_GT(read, 100);
+  const std::pair<const char*, SongTags> known[] = {
+      {"mutagen/silence-44-s.mp3",
+       {"Silence", "jzig", "Quod Libet Test Data", "2004", "Silence", "", "02/10"}},
+      {"mutagen/issue_29.wma",
+       {"Señor Flamingos Adieu", "Kaizers Orchestra", "Live at Vega", "2006", "", "", "6/15"}},
+      {"mutagen/multipage-setup.ogg",
+       {"Burst", "UVERworld", "Timeless", "2006", "JRock", "SRCL-6240", "7"}},
+      {"taglib/ilst-is-last.m4a",
+       {"Intro", "Pearl Jam", "1995-03-22 Brisbane, Australia - Entertainment Centre", "1995", "",
+        "", "1"}},
+      {"taglib/gnre.m4a", {"", "", "", "", "Ska"}},
+      {"mutagen/variable-block.flac",
+       {"DIVE FOR YOU", "Boom Boom Satellites", "Appleseed Original Soundtrack", "2004",
+        "Anime Soundtrack", "Original Soundtrack", "01"}}};
+  for (const auto& [name, want] : known) {
+    SongTags tags;
+    ReadSongTags((corpus / name).string(), &tags, nullptr, false);
+    EXPECT_EQ(tags, want) << name;
+  }
+}
+
+}  // namespace
+}  // namespace lirotag
