@@ -14,7 +14,9 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "files/file_io.h"
 #include "files/lyric_file.h"
 #include "lyrics/editing.h"
 #include "lyrics/text_box.h"
@@ -27,7 +29,11 @@ const char kLrcHelp[] =
     "        UTF-8 to standard output, each followed by LF (CR LF with --crlf).\n"
     "        COMMAND is fold, delete-blank, integrate-offset, split, sort,\n"
     "        add-tag --time SECONDS, replace-tags --time SECONDS or delete-tag;\n"
-    "        --three-decimals writes tags in thousandths.\n";
+    "        --three-decimals writes tags in thousandths.\n"
+    "lrc convert --encoding N IN OUT\n"
+    "        writes IN's text to OUT as the editor saves it: N 0 is GBK, 1 UTF-16 LE\n"
+    "        with byte-order mark, 2 UTF-8 with byte-order mark; OUT is replaced whole\n"
+    "        or not at all.\n";
 
 namespace {
 
@@ -66,7 +72,41 @@ bool ReadFile(const std::string& path, std::string* bytes, std::string* err) {
 
 }  // namespace
 
+namespace {
+
+int Convert(int argc, char** argv) {
+  std::vector<std::string> files;
+  long encoding = -1;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--encoding") {
+      char* end = nullptr;
+      if (i + 1 >= argc) return Usage("--encoding needs 0, 1 or 2");
+      encoding = std::strtol(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || encoding < 0 || encoding > 0x7FFFFFFF)
+        return Usage("--encoding needs 0, 1 or 2");
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option '" + a + "'");
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (encoding < 0) return Usage("convert needs --encoding N");
+  if (files.size() != 2) return Usage("convert needs an input and an output file");
+  std::string bytes, err;
+  if (!ReadFile(files[0], &bytes, &err)) return Fail(err);
+  RealFileSystem fs;
+  if (!fs.WriteFileAtomic(files[1],
+                          EncodeLyricText(LyricTextFromBytes(bytes), static_cast<int>(encoding)),
+                          &err))
+    return Fail("cannot write " + files[1] + ": " + err);
+  return 0;
+}
+
+}  // namespace
+
 int RunLrcCommand(int argc, char** argv) {
+  if (argc >= 1 && std::string(argv[0]) == "convert") return Convert(argc - 1, argv + 1);
   using Command = std::function<void(LyricEditor&, double, bool)>;
   const std::map<std::string, std::pair<bool, Command>> commands = {
       {"fold", {false, [](LyricEditor& e, double, bool) { e.FoldText(); }}},
@@ -118,7 +158,7 @@ int RunLrcCommand(int argc, char** argv) {
 
   std::string bytes, err;
   if (!ReadFile(file, &bytes, &err)) return Fail(err);
-  TextLyricBox box = TextLyricBox::FromText(DecodeLyricBytes(bytes));
+  TextLyricBox box = TextLyricBox::FromText(LyricTextFromBytes(bytes));
   LyricEditor editor(box);
   box.SelectLines(0, box.LineCount() - 1);
   editor.RangeFromSelection();

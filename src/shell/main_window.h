@@ -19,6 +19,7 @@ namespace ui {
 class LyricEdit;
 }
 class Editing;
+class LyricFiles;
 class Shortcuts;
 class Transport;
 
@@ -48,6 +49,7 @@ class MainWindow : public QWidget {
   ui::LyricEdit* lyricEdit() const { return lyric_edit_; }
   Transport* transport() const { return transport_; }
   Editing* editing() const { return editing_; }
+  LyricFiles* lyricFiles() const { return lyric_files_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -79,6 +81,7 @@ class MainWindow : public QWidget {
   QTimer* refresh_timer_ = nullptr;
   Transport* transport_ = nullptr;
   Editing* editing_ = nullptr;
+  LyricFiles* lyric_files_ = nullptr;
   Shortcuts* shortcuts_ = nullptr;
   QWidget* settings_window_ = nullptr;
 };

@@ -171,3 +171,40 @@ TEST(DecodeLyricBytesTest, ReadsEveryMarkAndLegacyText) {
 
 }  // namespace
 }  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+TEST(LyricFileTest, LineBreaksAndSavedBytes) {
+  EXPECT_EQ(LyricTextFromBytes("a\nb\r\nc\r\r\n"), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(LyricTextFromBytes("a\rb\r"), "a\r\nb\r\n");  // CR alone breaks lines
+  EXPECT_EQ(LyricTextFromBytes("a\xE2\x80\xA8"
+                               "b"),
+            "a\r\nb");
+  // GBK cannot hold every character; its GB18030 form keeps them all.
+  const std::string text = "夜\r\n🎵한€";
+  EXPECT_EQ(DecodeLyricBytes(EncodeLyricText(text, 0)), text);
+  EXPECT_EQ(EncodeLyricText("", 1), "\xFF\xFE");
+  EXPECT_EQ(EncodeLyricText("", 2), "\xEF\xBB\xBF");
+}
+
+TEST(LyricFileTest, SavePathsStayBesideTheSong) {
+  const struct {
+    const char *pattern, *song;
+    SavePathTags tags;
+    const char* expected;
+  } cases[] = {
+      {"%LocalDir%\\%FileName%.Lrc", "/m/a.mp3", {}, "/m/a.Lrc"},
+      {"%localdir%/%FULLNAME%|%ext%", "/m/a.b.mp3", {}, "/m/a.b.mp3|mp3"},
+      {"%LocalDir%/%FileName%.lrc", "/m/noext", {}, "/m/noext.lrc"},
+      {"%LocalDir%/%Title%/%Artist% - %ALBUM%.lrc",
+       "/m/a.mp3",
+       {"..", "../x\\y", "ok"},
+       "/m/__/.._x_y - ok.lrc"},
+      {"%Title%%Title%", "a.mp3", {"t", "", ""}, "tt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExpandSavePath(c.pattern, c.song, c.tags), c.expected);
+}
+
+}  // namespace
+}  // namespace lirotag

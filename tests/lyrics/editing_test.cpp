@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "files/lyric_file.h"
+#include "lyrics/info_tags.h"
 #include "lyrics/text_box.h"
 #include "lyrics/time_tags.h"
 
@@ -261,6 +262,31 @@ TEST(Editing, RealFilesKeepTheirLinesAndTags) {
     ++files;
   }
   EXPECT_GE(files, 70);
+}
+
+}  // namespace
+}  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+TEST(InfoTags, TakesEveryHeaderLineAndPutsTheValuesFirst) {
+  std::vector<std::string> lines = {
+      "x", "[Ti:Song]", "[ar:x]", "[offset:5]", "[AR:y]", "[al:a]b]", "[by:", "[ti:t]", ""};
+  AdditionalInfo info;
+  info.InfoBy = "kept until the scan";
+  ScanInfoTags(&lines, &info);
+  EXPECT_EQ(lines, (Lines{"x", "[offset:5]", ""}));
+  EXPECT_EQ(info.InfoTi, "t");
+  EXPECT_EQ(info.InfoAr, "y");
+  EXPECT_EQ(info.InfoAl, "a");
+  EXPECT_EQ(info.InfoBy, "");
+  EXPECT_FALSE(UpdateInfoTags(&lines, &info, [](AdditionalInfo*) { return false; }));
+  EXPECT_TRUE(UpdateInfoTags(&lines, &info, [](AdditionalInfo* i) {
+    i->InfoBy = "me";
+    return true;
+  }));
+  EXPECT_EQ(lines, (Lines{"[ti:t]", "[ar:y]", "[al:a]", "[by:me]", "x", "[offset:5]", ""}));
 }
 
 }  // namespace

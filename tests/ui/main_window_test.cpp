@@ -402,9 +402,10 @@ class MainWindowTest : public QObject {
       window->settings().ThreePointTime = true;
     }
     const std::string ini = ReadAll(IniPath());
-    for (const char* expected : {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0",
-                                 "ThreePointTime=1", "HighLightTextColor=255", "NormalTextColor=0",
-                                 "Path=%LocalDir%\\%FileName%.Lrc", "FastMode=0", "EditBy="}) {
+    const std::string path = std::string("Path=") + lirotag::kDefaultSavePattern;
+    for (const char* expected :
+         {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0", "ThreePointTime=1",
+          "HighLightTextColor=255", "NormalTextColor=0", path.c_str(), "FastMode=0", "EditBy="}) {
       QVERIFY2(HasLine(ini, expected), expected);
     }
   }
