@@ -116,9 +116,11 @@ void LyricEdit::SelectLines(int first, int last) {
   last = std::clamp(last, first, count - 1);
   const QTextBlock firstBlock = document()->findBlockByNumber(first);
   const QTextBlock lastBlock = document()->findBlockByNumber(last);
+  // The caret at the start of the range, so that the view shows where the range begins,
+  // even when its lines wrap.
   QTextCursor cursor(document());
-  cursor.setPosition(firstBlock.position());
-  cursor.setPosition(lastBlock.position() + lastBlock.length() - 1, QTextCursor::KeepAnchor);
+  cursor.setPosition(lastBlock.position() + lastBlock.length() - 1);
+  cursor.setPosition(firstBlock.position(), QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }
 
