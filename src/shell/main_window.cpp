@@ -4,6 +4,8 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -19,7 +21,9 @@
 #include "files/dropped_files.h"
 #include "shell/editing.h"
 #include "shell/lyric_files.h"
+#include "shell/settings_window.h"
 #include "shell/shortcuts.h"
+#include "shell/skins.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
@@ -184,6 +188,9 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   (void)accessible_as_window;
   // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
+  if (!env_.fs) env_.fs = &own_fs_;
+  skins_ = new Skins(*env_.fs, env_.programDir, env_.configPath, this);
+  skins_->ApplyConfigured();
   BuildControls();
 
   // Start-up, in the order the steps depend on each other.
@@ -376,17 +383,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::ShowSettings() {
-  // The settings window is modeless and owned by the main window; a second click
-  // brings the open one to the front.
-  if (!settings_window_) {
-    settings_window_ = new QWidget(this, Qt::Window);
-    settings_window_->setObjectName(QStringLiteral("窗口_设置"));
-    settings_window_->setWindowTitle(Q("设置"));
-    settings_window_->resize(400, 300);
-  }
+  // Modeless and owned by the main window; a second click brings the open one to the
+  // front.
+  if (!settings_window_)
+    settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
   settings_window_->show();
   settings_window_->raise();
   settings_window_->activateWindow();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  // The window's background menu stands in for the system menu of other platforms.
+  QMenu* menu = findChild<QMenu*>(QStringLiteral("菜单_窗口"));
+  if (!menu) {
+    menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("菜单_窗口"));
+    menu->addMenu(skins_->Menu());
+  }
+  menu->popup(event->globalPos());
+  event->accept();
 }
 
 void MainWindow::ShowShortcutHelp() {

@@ -21,6 +21,8 @@ class LyricEdit;
 class Editing;
 class LyricFiles;
 class Shortcuts;
+class Skins;
+class SettingsWindow;
 class Transport;
 
 // What the main window needs from outside: where its settings live, how to reach the
@@ -50,6 +52,9 @@ class MainWindow : public QWidget {
   Transport* transport() const { return transport_; }
   Editing* editing() const { return editing_; }
   LyricFiles* lyricFiles() const { return lyric_files_; }
+  Skins* skins() const { return skins_; }
+  // The settings window once opened, else null.
+  SettingsWindow* settingsWindow() const { return settings_window_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -58,6 +63,7 @@ class MainWindow : public QWidget {
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -83,7 +89,9 @@ class MainWindow : public QWidget {
   Editing* editing_ = nullptr;
   LyricFiles* lyric_files_ = nullptr;
   Shortcuts* shortcuts_ = nullptr;
-  QWidget* settings_window_ = nullptr;
+  SettingsWindow* settings_window_ = nullptr;
+  Skins* skins_ = nullptr;
+  RealFileSystem own_fs_;
 };
 
 }  // namespace lirotag

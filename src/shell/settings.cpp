@@ -74,17 +74,41 @@ bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s) {
   return read;
 }
 
+namespace {
+
+// Loads the file for an update, or prepares its folder for a new one.
+bool OpenForUpdate(FileSystem& fs, const std::string& path, IniFile* ini) {
+  std::string err;
+  // Overwriting a file we could not read would throw away whatever else it holds.
+  if (fs.FileExists(path)) return ini->Load(fs, path, &err);
+  const std::string dir = PathToUtf8(PathFromUtf8(path).parent_path());
+  return dir.empty() || fs.IsDirWritable(dir) || fs.MakeDirs(dir, &err);
+}
+
+}  // namespace
+
 bool SaveSettingsFile(FileSystem& fs, const std::string& path, const Settings& s) {
   IniFile ini;
   std::string err;
-  if (fs.FileExists(path)) {
-    // Overwriting a file we could not read would throw away whatever else it holds.
-    if (!ini.Load(fs, path, &err)) return false;
-  } else {
-    const std::string dir = PathToUtf8(PathFromUtf8(path).parent_path());
-    if (!dir.empty() && !fs.IsDirWritable(dir) && !fs.MakeDirs(dir, &err)) return false;
-  }
+  if (!OpenForUpdate(fs, path, &ini)) return false;
   SaveSettings(s, &ini);
+  return ini.Save(fs, path, &err);
+}
+
+std::string ReadConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& fallback) {
+  IniFile ini;
+  std::string err;
+  ini.Load(fs, path, &err);
+  return ini.Get(section, key, fallback);
+}
+
+bool WriteConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
+                      const std::string& key, const std::string& value) {
+  IniFile ini;
+  std::string err;
+  if (!OpenForUpdate(fs, path, &ini)) return false;
+  ini.Set(section, key, value);
   return ini.Save(fs, path, &err);
 }
 

@@ -53,6 +53,14 @@ bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s);
 // cannot be read is left alone. False on any failure; callers need not tell the user.
 bool SaveSettingsFile(FileSystem& fs, const std::string& path, const Settings& s);
 
+// One key of the configuration file, read or written on its own (the skin keys, written
+// at the moment of the user's choice). Writing keeps everything else in the file, and
+// leaves a file it cannot read alone.
+std::string ReadConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& fallback);
+bool WriteConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
+                      const std::string& key, const std::string& value);
+
 // Where the configuration file lives: beside the program when the file is already there
 // or the program's folder is writable, otherwise in the user's configuration folder.
 std::string ConfigFilePath(FileSystem& fs, const std::string& programDir,

@@ -1,5 +1,7 @@
 #include "ui/dialogs.h"
 
+#include <QColorDialog>
+
 namespace lirotag::ui {
 
 std::optional<QMessageBox::StandardButton> MessageBox::next_answer_;
@@ -44,6 +46,25 @@ QMessageBox::Icon MessageBox::LastIcon() {
 }
 int MessageBox::ShownCount() {
   return shown_count_;
+}
+
+namespace {
+std::optional<std::optional<QColor>> next_colour;
+}  // namespace
+
+std::optional<QColor> ChooseColour(QWidget* parent, const QColor& initial) {
+  if (next_colour) {
+    const std::optional<QColor> answer = *next_colour;
+    next_colour.reset();
+    return answer;
+  }
+  const QColor chosen = QColorDialog::getColor(initial, parent);
+  if (!chosen.isValid()) return std::nullopt;
+  return chosen;
+}
+
+void SetNextColour(std::optional<QColor> colour) {
+  next_colour = colour;
 }
 
 QString DisplayText(const char* utf8) {

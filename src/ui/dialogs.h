@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <optional>
@@ -30,6 +31,11 @@ class MessageBox {
   static QMessageBox::Icon last_icon_;
   static int shown_count_;
 };
+
+// The colour dialog: the colour chosen, or none when the user cancels.
+std::optional<QColor> ChooseColour(QWidget* parent, const QColor& initial);
+// Test hook: the next colour dialog is not shown; it answers with this (none: Cancel).
+void SetNextColour(std::optional<QColor> colour);
 
 // The program's texts are written with Windows line breaks; Qt wants "\n".
 QString DisplayText(const char* utf8);

@@ -44,6 +44,12 @@ QColor FromColorRef(qint32 colorRef) {
   return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
+qint32 ToColorRef(const QColor& colour) {
+  return static_cast<qint32>(static_cast<quint32>(colour.red()) |
+                             (static_cast<quint32>(colour.green()) << 8) |
+                             (static_cast<quint32>(colour.blue()) << 16));
+}
+
 LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("编辑框_歌词"));
   setAccessibleName(QStringLiteral("歌词"));

@@ -12,6 +12,7 @@ QStringList LocalFilesOf(const QMimeData* mime);
 
 // A stored COLORREF (0x00BBGGRR) as a Qt colour.
 QColor FromColorRef(qint32 colorRef);
+qint32 ToColorRef(const QColor& colour);
 
 // The lyric edit box: a plain-text editor whose lines are text blocks (wrapping is only
 // display). The highlighted lines are drawn as an extra selection, so colouring never

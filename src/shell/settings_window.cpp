@@ -1,0 +1,237 @@
+#include "shell/settings_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolTip>
+
+#include "lyrics/editing.h"
+#include "ui/dialogs.h"
+#include "ui/group_box_style.h"
+#include "ui/lyric_edit.h"
+
+namespace lirotag {
+
+namespace {
+
+QString Q(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+template <typename T>
+T* Make(QWidget* parent, const char* name, QRect geometry, const char* caption = nullptr) {
+  auto* widget = new T(parent);
+  widget->setObjectName(Q(name));
+  widget->setGeometry(geometry);
+  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>) {
+    if (caption) widget->setText(Q(caption));
+  }
+  return widget;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* group = Make<QGroupBox>(parent, name, geometry);
+  group->setTitle(Q(caption));
+  ui::PutTitleOnFrame(group);
+  return group;
+}
+
+constexpr const char* kPatterns[] = {
+    "%LocalDir%\\%FileName%.Lrc", "%LocalDir%\\%Title%.Lrc", "%LocalDir%\\%Title% - %Artist%.Lrc",
+    "%LocalDir%\\%Artist% - %Title%.Lrc"};
+
+constexpr char kHelp[] =
+    "以下字段不分大小写\r\n%LocalDir%：歌曲所在目录，不包含末尾“\\”\r\n%FileName%：歌曲文件名，不包含扩展名"
+    "\r\n%FullName%：含扩展名的歌曲文件名\r\n%Ext%：扩展名\r\n\r\n%Title%：歌曲标签内的『标题』\r\n%"
+    "Artist%：歌曲标签内的『艺术家』\r\n%Album%：歌曲标签内的『专辑』";
+
+constexpr char kThreeDecimalsWarning[] =
+    "请注意，不是所有播放器都支持带3位小数的歌词文件。\r\n而且，以1/"
+    "1000秒为分度值并不比1/100秒精确很多。\r\n选择此项，很有可能导致生成的.LRC文件不可用！\r\n是否要继续？";
+
+}  // namespace
+
+QString SettingsWindow::PlaceholderHelp() {
+  return ui::DisplayText(kHelp);
+}
+
+SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box,
+                               LyricEditor& editor)
+    : QWidget(owner, Qt::Window), settings_(settings), box_(box), editor_(editor) {
+  setObjectName(QStringLiteral("窗口_设置"));
+  setWindowTitle(QStringLiteral("设置"));
+  // The designed outer size 380 × 455, less a standard frame and caption.
+  setFixedSize(374, 427);
+  BuildControls();
+  Fill();
+}
+
+void SettingsWindow::BuildControls() {
+  QGroupBox* info = MakeGroup(this, "分组框1", "设置附加信息", {16, 8, 336, 112});
+  full_ = Make<QRadioButton>(info, "单选框_修改信息_完全模式", {16, 16, 192, 16},
+                             "完全模式（输入全部4个字段）");
+  fast_ = Make<QRadioButton>(info, "单选框_修改信息_快速模式", {16, 40, 304, 16},
+                             "快速模式（输入歌词制作人，其他从音乐文件读取）");
+  maker_label_ = Make<QLabel>(info, "标签1", {32, 64, 64, 16}, "歌词制作人：");
+  maker_ = Make<QLineEdit>(info, "编辑框_歌词制作人", {104, 64, 184, 17});
+  maker_label_->setBuddy(maker_);
+  auto_add_ = Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16},
+                              "写出歌词时自动添加");
+
+  QGroupBox* save = MakeGroup(this, "分组框2", "保存歌词", {16, 128, 336, 136});
+  ask_ = Make<QRadioButton>(save, "单选框_保存歌词_每次选择", {16, 24, 184, 16},
+                            "每次都弹出对话框选择位置");
+  automatic_ =
+      Make<QRadioButton>(save, "单选框_保存歌词_自动保存", {16, 48, 184, 16}, "自动保存在以下位置");
+  help_ = Make<QLabel>(save, "标签_保存歌词_提示", {216, 48, 80, 16}, "哪些字段可用？");
+  help_->setStyleSheet(QStringLiteral("color: #0000ff;"));
+  help_->setCursor(Qt::PointingHandCursor);
+  help_->installEventFilter(this);
+  path_ = Make<QComboBox>(save, "组合框_保存歌词_位置", {16, 72, 288, 21});
+  path_->setEditable(true);
+  path_->setAccessibleName(QStringLiteral("保存位置"));
+  for (const char* pattern : kPatterns) path_->addItem(Q(pattern));
+  auto* encodingLabel = Make<QLabel>(save, "标签2", {16, 104, 48, 16}, "文本编码");
+  encoding_ = Make<QComboBox>(save, "组合框_保存歌词_文本编码", {76, 102, 116, 20});
+  encoding_->addItems({QStringLiteral("ANSI"), QStringLiteral("UTF16"), QStringLiteral("UTF8")});
+  encodingLabel->setBuddy(encoding_);
+
+  QGroupBox* other = MakeGroup(this, "分组框3", "其他", {16, 272, 336, 136});
+  const struct {
+    const char *label, *labelName, *pickerName;
+    int top;
+    QPushButton** picker;
+    int32_t* setting;
+  } colours[] = {
+      {"歌词区背景颜色", "标签3", "颜色选择器_背景", 20, &background_, &settings_.BackGroundColor},
+      {"普通文本颜色", "标签4", "颜色选择器_普通文本", 48, &normal_, &settings_.NormalTextColor},
+      {"高亮文本颜色", "标签5", "颜色选择器_高亮文本", 76, &highlight_,
+       &settings_.HighLightTextColor},
+  };
+  for (const auto& c : colours) {
+    auto* label = Make<QLabel>(other, c.labelName, {16, c.top + 4, 88, 16}, c.label);
+    QPushButton* picker = Make<QPushButton>(other, c.pickerName, {112, c.top, 104, 24});
+    picker->setAccessibleName(Q(c.label));
+    label->setBuddy(picker);
+    *c.picker = picker;
+    int32_t* setting = c.setting;
+    connect(picker, &QPushButton::clicked, this, [this, picker, setting] {
+      ChooseColour(picker, setting);
+    });
+  }
+  ask_on_exit_ = Make<QCheckBox>(other, "选择框_其他_退出时询问", {16, 108, 104, 16}, "退出时询问");
+  three_ = Make<QCheckBox>(other, "选择框_其他_三位小数点", {136, 108, 160, 16},
+                           "时间标签精确到1/1000秒");
+
+  const QList<QWidget*> order = {full_,     fast_,        maker_,      auto_add_, ask_,
+                                 automatic_, path_,       encoding_,   background_, normal_,
+                                 highlight_, ask_on_exit_, three_};
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(full_, &QRadioButton::clicked, this, [this] { SetFastMode(false); });
+  connect(fast_, &QRadioButton::clicked, this, [this] { SetFastMode(true); });
+  connect(maker_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { settings_.EditBy = text.toStdString(); });
+  connect(auto_add_, &QCheckBox::clicked, this, [this](bool on) { settings_.AutoAdd = on; });
+  connect(ask_, &QRadioButton::clicked, this, [this] { SetAutomatic(false); });
+  connect(automatic_, &QRadioButton::clicked, this, [this] { SetAutomatic(true); });
+  connect(path_, &QComboBox::currentTextChanged, this,
+          [this](const QString& text) { settings_.Path = text.toStdString(); });
+  connect(encoding_, &QComboBox::activated, this, [this](int index) { settings_.Encoding = index; });
+  connect(ask_on_exit_, &QCheckBox::clicked, this, [this](bool on) { settings_.AskOnExit = on; });
+  connect(three_, &QCheckBox::clicked, this, &SettingsWindow::OnThreeDecimalsClicked);
+}
+
+void SettingsWindow::Fill() {
+  (settings_.FastMode ? fast_ : full_)->setChecked(true);
+  SetFastMode(settings_.FastMode);
+  maker_->setText(QString::fromStdString(settings_.EditBy));
+  auto_add_->setChecked(settings_.AutoAdd);
+  (settings_.Automatic ? automatic_ : ask_)->setChecked(true);
+  SetAutomatic(settings_.Automatic);
+  path_->setCurrentText(QString::fromStdString(settings_.Path));
+  // A stored value outside the list selects nothing, and stays as it is until chosen.
+  encoding_->setCurrentIndex(settings_.Encoding >= 0 && settings_.Encoding < encoding_->count()
+                                 ? settings_.Encoding
+                                 : -1);
+  ShowColour(background_, settings_.BackGroundColor);
+  ShowColour(normal_, settings_.NormalTextColor);
+  ShowColour(highlight_, settings_.HighLightTextColor);
+  ask_on_exit_->setChecked(settings_.AskOnExit);
+  three_->setChecked(settings_.ThreePointTime);
+
+  const struct {
+    QWidget* control;
+    const char* text;
+  } tips[] = {
+      {full_, "完全模式：单击『设置附加信息』按钮后，将弹出对话框，来设置歌词的4个附加信息"},
+      {fast_,
+       "快速模式：单击『设置附加信息』按钮后，自动读取歌曲文件的Title、Artist、Album，并根据设置"
+       "的『歌词制作人』来填充"},
+      {auto_add_, "写出.LRC文件前自动设置附加信息，仅限快速模式"},
+      {encoding_, "选择写出的.LRC歌词所采用的编码方式\r\n建议选择UTF16以便在不同语言的机器上正常显示"},
+      {three_,
+       "生成的时间标签精确到1/1000秒（3位小数），否则为1/100秒（2位）\r\n注意，有些播放器不支持含3"
+       "位小数的歌词文件"},
+  };
+  for (const auto& tip : tips) tip.control->setToolTip(ui::DisplayText(tip.text));
+}
+
+void SettingsWindow::SetFastMode(bool fast) {
+  maker_->setEnabled(fast);
+  auto_add_->setEnabled(fast);
+  // The label stays enabled; only its colour says that the field is not in use. In use
+  // it takes the ordinary text colour (black, or the skin's), so a dark skin keeps it
+  // readable.
+  maker_label_->setStyleSheet(fast ? QString() : QStringLiteral("color: #808080;"));
+  settings_.FastMode = fast;
+}
+
+void SettingsWindow::SetAutomatic(bool automatic) {
+  path_->setEnabled(automatic);
+  settings_.Automatic = automatic;
+}
+
+void SettingsWindow::OnThreeDecimalsClicked(bool checked) {
+  if (checked && ui::MessageBox::Show(this, QMessageBox::Warning, QStringLiteral("警告"),
+                                      ui::DisplayText(kThreeDecimalsWarning),
+                                      QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+    three_->setChecked(false);
+    return;
+  }
+  settings_.ThreePointTime = checked;
+}
+
+void SettingsWindow::ShowColour(QPushButton* picker, int32_t colorRef) {
+  const QColor colour = ui::FromColorRef(colorRef);
+  picker->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
+  picker->setProperty("colour", colour);
+}
+
+void SettingsWindow::ChooseColour(QPushButton* picker, int32_t* setting) {
+  const std::optional<QColor> chosen = ui::ChooseColour(this, ui::FromColorRef(*setting));
+  if (!chosen) return;
+  *setting = ui::ToColorRef(*chosen);
+  ShowColour(picker, *setting);
+  box_.SetColours(settings_.BackGroundColor, settings_.NormalTextColor,
+                  settings_.HighLightTextColor);
+  editor_.ResetHighlight(false);
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == help_ && event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    QToolTip::showText(QCursor::pos(), PlaceholderHelp(), help_);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace lirotag

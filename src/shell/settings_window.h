@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QWidget>
+
+#include "shell/settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace lirotag {
+
+class LyricEditor;
+namespace ui {
+class LyricEdit;
+}
+
+// The modeless window "设置": every change goes into `Settings` at once; the colours
+// repaint the lyric box at once.
+class SettingsWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box, LyricEditor& editor);
+
+  // The balloon's text, shown at the mouse by "哪些字段可用？".
+  static QString PlaceholderHelp();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Fill();
+  void SetFastMode(bool fast);
+  void SetAutomatic(bool automatic);
+  void OnThreeDecimalsClicked(bool checked);
+  void ChooseColour(QPushButton* picker, int32_t* setting);
+  void ShowColour(QPushButton* picker, int32_t colorRef);
+
+  Settings& settings_;
+  ui::LyricEdit& box_;
+  LyricEditor& editor_;
+  QRadioButton* full_ = nullptr;
+  QRadioButton* fast_ = nullptr;
+  QLabel* maker_label_ = nullptr;
+  QLineEdit* maker_ = nullptr;
+  QCheckBox* auto_add_ = nullptr;
+  QRadioButton* ask_ = nullptr;
+  QRadioButton* automatic_ = nullptr;
+  QLabel* help_ = nullptr;
+  QComboBox* path_ = nullptr;
+  QComboBox* encoding_ = nullptr;
+  QPushButton* background_ = nullptr;
+  QPushButton* normal_ = nullptr;
+  QPushButton* highlight_ = nullptr;
+  QCheckBox* ask_on_exit_ = nullptr;
+  QCheckBox* three_ = nullptr;
+};
+
+}  // namespace lirotag

@@ -1,0 +1,69 @@
+#include "shell/skins.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
+#include "shell/settings.h"
+
+namespace lirotag {
+
+Skins::Skins(FileSystem& fs, std::string programDir, std::string configPath, QObject* parent)
+    : QObject(parent),
+      fs_(fs),
+      program_dir_(std::move(programDir)),
+      config_path_(std::move(configPath)) {
+  // Listed once: a skin added while the program runs appears at the next start.
+  names_ = fs_.ListFiles(SkinDir(), "", ".she");
+  menu_ = new QMenu(QStringLiteral("更换皮肤"));
+  menu_->setObjectName(QStringLiteral("菜单_更换皮肤"));
+  connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
+  QAction* off = menu_->addAction(QStringLiteral("禁用"));
+  off->setData(kDisable);
+  menu_->addSeparator()->setData(0);
+  for (size_t i = 0; i < names_.size(); ++i)
+    menu_->addAction(QString::fromStdString(names_[i]))->setData(static_cast<int>(i + 1));
+  connect(menu_, &QMenu::triggered, this,
+          [this](QAction* action) { Choose(action->data().toInt()); });
+}
+
+std::string Skins::SkinDir() const {
+  return JoinPath(program_dir_, "Skin");
+}
+
+void Skins::ApplyConfigured() {
+  if (ReadConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "1") != "1") return;
+  const std::string first = names_.empty() ? std::string() : names_.front();
+  Attach(ReadConfigValue(fs_, config_path_, kSkinSection, kSkinPathKey, first));
+}
+
+void Skins::Choose(int id) {
+  if (id == kDisable) {
+    Detach();
+    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "0");
+  } else if (id >= 1 && static_cast<size_t>(id) <= names_.size()) {
+    const std::string& name = names_[static_cast<size_t>(id - 1)];
+    Attach(name);
+    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "1");
+    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinPathKey, name);
+  }
+}
+
+void Skins::Attach(const std::string& name) {
+  std::string sheet, err;
+  // A skin that cannot be read (missing, a folder, too large) leaves the ordinary look;
+  // one that Qt cannot parse is ignored by Qt the same way.
+  if (name.empty() || !fs_.ReadFile(JoinPath(SkinDir(), name), &sheet, &err, kMaxSkinBytes)) {
+    Detach();
+    return;
+  }
+  applied_ = QString::fromUtf8(sheet.data(), static_cast<qsizetype>(sheet.size()));
+  qApp->setStyleSheet(applied_);
+}
+
+void Skins::Detach() {
+  applied_.clear();
+  qApp->setStyleSheet(QString());
+}
+
+}  // namespace lirotag

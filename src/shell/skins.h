@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+#include "files/file_io.h"
+
+class QMenu;
+
+namespace lirotag {
+
+// Skins: the "*.she" files of the program's "Skin" folder, each a Qt style sheet for the
+// whole application. The choice is written to the configuration file ("Skin" section)
+// at the moment it is made, and applied again at the next start.
+class Skins : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDisable = -1;
+  // Larger files are no skin: they would only stall the start.
+  static constexpr std::uint64_t kMaxSkinBytes = 1 << 20;
+
+  Skins(FileSystem& fs, std::string programDir, std::string configPath,
+        QObject* parent = nullptr);
+
+  // At start-up: the configured skin, or the first skin file when none is configured.
+  void ApplyConfigured();
+  // The menu "更换皮肤": "禁用", a separator, the skins found at start (identifiers 1…n in
+  // the order listed), for the main window's background menu.
+  QMenu* Menu() const { return menu_; }
+  const std::vector<std::string>& Names() const { return names_; }
+  // What a menu item does: kDisable or a skin's identifier.
+  void Choose(int id);
+  // The style sheet now applied; empty when none.
+  const QString& Applied() const { return applied_; }
+
+ private:
+  std::string SkinDir() const;
+  void Attach(const std::string& name);
+  void Detach();
+
+  FileSystem& fs_;
+  std::string program_dir_;
+  std::string config_path_;
+  std::vector<std::string> names_;
+  QMenu* menu_ = nullptr;
+  QString applied_;
+};
+
+}  // namespace lirotag
