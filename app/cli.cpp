@@ -1,6 +1,7 @@
 // lirotag-cli: the audio engine without a window, for scripts and checks.
 //   lirotag-cli probe [--json] SONG
 //   lirotag-cli render SONG --from T --seconds D --out X.wav
+//   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
 // `render` writes what the output would play after SeekSeconds(T), as 32-bit float WAV
 // at the song's own rate (mono songs as one channel, every other layout folded into
@@ -29,6 +30,8 @@ constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
 constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
     "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
+    "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
+    "       lirotag-cli lrc convert --encoding N IN OUT\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
     "       lirotag-cli --help\n";
 
@@ -40,10 +43,12 @@ constexpr char kHelp[] =
     "render  seeks to T seconds, as the editor's player does, and writes the next D\n"
     "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n"
     "tags    prints one JSON object per file: its eight song tags, or why they could\n"
-    "        not be read; --picture writes the single file's embedded picture.\n"
+    "        not be read; --picture writes the single file's embedded picture.\n";
+
+constexpr char kExitHelp[] =
     "\n"
-    "Exit status: 0 on success, 2 on bad usage or when the song cannot be opened,\n"
-    "sought or written.\n";
+    "Exit status: 0 on success, 2 on bad usage or when a file cannot be opened,\n"
+    "read, sought or written.\n";
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
@@ -125,11 +130,12 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s", kUsage, kHelp);
+    std::printf("%s%s%s%s", kUsage, kHelp, kLrcHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
+  if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;

@@ -8,4 +8,8 @@ namespace lirotag {
 // tags [--picture OUT] FILE…: one JSON object per file with its eight song tags.
 int RunTagsCommand(int argc, char** argv);
 
+// lrc COMMAND [options] FILE: one of the editor's commands on a lyric file.
+int RunLrcCommand(int argc, char** argv);
+extern const char kLrcHelp[];
+
 }  // namespace lirotag

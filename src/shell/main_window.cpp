@@ -17,6 +17,9 @@
 #include <algorithm>
 
 #include "files/dropped_files.h"
+#include "shell/editing.h"
+#include "shell/lyric_files.h"
+#include "shell/shortcuts.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
@@ -206,6 +209,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
                           settings_.HighLightTextColor);
   SetTooltips();
   refresh_timer_->start();
+  editing_->editor().ResetHighlight();
 }
 
 MainWindow::~MainWindow() {
@@ -277,6 +281,12 @@ void MainWindow::BuildControls() {
   transport_ = new Transport(
       *env_.player, settings_,
       {this, openSong, playPause, closeSong, volume, progress_, currentTime, totalTime}, this);
+  editing_ = new Editing(
+      *env_.player, settings_, *lyric_edit_,
+      {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
+  lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
+                                {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
+  shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
   refresh_timer_->setInterval(100);
@@ -347,9 +357,9 @@ void MainWindow::OnFilesDropped(const QStringList& paths) {
   std::vector<std::string> names;
   for (const QString& path : paths) names.push_back(path.toStdString());
   const DroppedFiles dropped = ClassifyDroppedFiles(names);
+  // The song first: a song that fails to open does not keep its lyrics from loading.
   if (!dropped.song.empty()) transport_->OpenSong(dropped.song);
-  // The lyric file of a drop is loaded once lyric loading exists; a song is opened
-  // either way.
+  if (!dropped.lyricFile.empty()) lyric_files_->LoadLyricFile(dropped.lyricFile);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

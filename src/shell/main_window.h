@@ -18,6 +18,9 @@ namespace lirotag {
 namespace ui {
 class LyricEdit;
 }
+class Editing;
+class LyricFiles;
+class Shortcuts;
 class Transport;
 
 // What the main window needs from outside: where its settings live, how to reach the
@@ -45,6 +48,8 @@ class MainWindow : public QWidget {
   const std::string& SongPath() const;
   ui::LyricEdit* lyricEdit() const { return lyric_edit_; }
   Transport* transport() const { return transport_; }
+  Editing* editing() const { return editing_; }
+  LyricFiles* lyricFiles() const { return lyric_files_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -75,6 +80,9 @@ class MainWindow : public QWidget {
   ui::LyricEdit* lyric_edit_ = nullptr;
   QTimer* refresh_timer_ = nullptr;
   Transport* transport_ = nullptr;
+  Editing* editing_ = nullptr;
+  LyricFiles* lyric_files_ = nullptr;
+  Shortcuts* shortcuts_ = nullptr;
   QWidget* settings_window_ = nullptr;
 };
 

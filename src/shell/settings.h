@@ -25,7 +25,12 @@ struct Settings {
 };
 
 inline constexpr char kConfigFileName[] = "Lirotag4.ini";
+// Beside the song, spelled with the platform's separator (either works in any pattern).
+#ifdef _WIN32
 inline constexpr char kDefaultSavePattern[] = "%LocalDir%\\%FileName%.Lrc";
+#else
+inline constexpr char kDefaultSavePattern[] = "%LocalDir%/%FileName%.Lrc";
+#endif
 
 // The skin keys are read and written by the skin code directly, not kept in Settings.
 inline constexpr char kSkinSection[] = "Skin";

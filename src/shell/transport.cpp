@@ -11,6 +11,7 @@
 #include "lyrics/time_tags.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
+#include "ui/instant_mnemonic.h"
 
 namespace lirotag {
 
@@ -29,6 +30,8 @@ Transport::Transport(Player& player, const Settings& settings, Controls controls
     : QObject(parent), player_(player), settings_(settings), c_(controls) {
   connect(c_.open, &QPushButton::clicked, this, &Transport::ChooseSong);
   connect(c_.playPause, &QPushButton::clicked, this, &Transport::TogglePlay);
+  // Playing starts on the key press: the time heard and the time stamped start together.
+  ui::ClickOnMnemonicPress(c_.playPause);
   connect(c_.close, &QPushButton::clicked, this, &Transport::CloseSong);
   connect(c_.volume, &QSlider::valueChanged, this, &Transport::OnVolumeChanged);
   // actionTriggered fires for the user's moves only (keys, clicks on the track, the

@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -48,6 +49,32 @@ LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setAccessibleName(QStringLiteral("歌词"));
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   SetColours(0xFFFFFF, 0, 0xFF);
+  BuildContextMenu();
+}
+
+void LyricEdit::BuildContextMenu() {
+  context_menu_ = new QMenu(this);
+  context_menu_->setObjectName(QStringLiteral("右键菜单"));
+  cut_ = context_menu_->addAction(QStringLiteral("剪切(&T)"), this, &QPlainTextEdit::cut);
+  copy_ = context_menu_->addAction(QStringLiteral("复制(&C)"), this, &QPlainTextEdit::copy);
+  paste_ = context_menu_->addAction(QStringLiteral("粘贴(&P)"), this, &QPlainTextEdit::paste);
+  // Deleting leaves the clipboard as it is.
+  context_menu_->addAction(QStringLiteral("删除(&D)"), this, [this] {
+    QTextCursor cursor = textCursor();
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
+  });
+  context_menu_->addSeparator();
+  context_menu_->addAction(QStringLiteral("全选(&A)"), this, &QPlainTextEdit::selectAll);
+}
+
+void LyricEdit::contextMenuEvent(QContextMenuEvent* event) {
+  paste_->setEnabled(canPaste());
+  const bool selected = textCursor().hasSelection();
+  cut_->setEnabled(selected);
+  copy_->setEnabled(selected);
+  context_menu_->popup(event->globalPos());
+  event->accept();
 }
 
 void LyricEdit::SetColours(qint32 background, qint32 normalText, qint32 highlightText) {
@@ -89,9 +116,11 @@ void LyricEdit::SelectLines(int first, int last) {
   last = std::clamp(last, first, count - 1);
   const QTextBlock firstBlock = document()->findBlockByNumber(first);
   const QTextBlock lastBlock = document()->findBlockByNumber(last);
+  // The caret at the start of the range, so that the view shows where the range begins,
+  // even when its lines wrap.
   QTextCursor cursor(document());
-  cursor.setPosition(firstBlock.position());
-  cursor.setPosition(lastBlock.position() + lastBlock.length() - 1, QTextCursor::KeepAnchor);
+  cursor.setPosition(lastBlock.position() + lastBlock.length() - 1);
+  cursor.setPosition(firstBlock.position(), QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }
 
@@ -158,12 +187,14 @@ void LyricEdit::SetFocus() {
 
 void LyricEdit::focusInEvent(QFocusEvent* event) {
   QPlainTextEdit::focusInEvent(event);
-  emit FocusGained();
+  if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+    emit FocusGained();
 }
 
 void LyricEdit::focusOutEvent(QFocusEvent* event) {
   QPlainTextEdit::focusOutEvent(event);
-  emit FocusLost();
+  if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+    emit FocusLost();
 }
 
 void LyricEdit::keyPressEvent(QKeyEvent* event) {

@@ -27,6 +27,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // The lines shown in the highlight colour; first > last when none.
   int HighlightFirst() const { return highlight_first_; }
   int HighlightLast() const { return highlight_last_; }
+  // The right-button menu: cut, copy, paste, delete, select all.
+  QMenu* ContextMenu() const { return context_menu_; }
 
   // LyricBox
   int LineCount() const override;
@@ -43,6 +45,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   void SetFocus() override;
 
  signals:
+  // The box's focus given or taken by the user; not when a menu opens over it or the
+  // whole window goes to the background and back, which leave the selection alone.
   void FocusGained();
   void FocusLost();
   // Files dropped on the box belong to the window (songs and lyric files), not to the
@@ -57,13 +61,19 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   void dropEvent(QDropEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void RefreshHighlight();
+  void BuildContextMenu();
 
   QColor highlight_{Qt::red};
   int highlight_first_ = 0;
   int highlight_last_ = -1;
+  QMenu* context_menu_ = nullptr;
+  QAction* cut_ = nullptr;
+  QAction* copy_ = nullptr;
+  QAction* paste_ = nullptr;
 };
 
 }  // namespace lirotag::ui

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "files/lyric_file.h"
+
 namespace lirotag {
 namespace {
 
@@ -132,6 +134,76 @@ TEST(EncodingTest, Utf8ToText) {
   EXPECT_EQ(Utf8ToText(std::string("ab\0cd", 5)), "ab");
   EXPECT_EQ(Utf8ToText("a\xC3"), "a" + kFffd);
   EXPECT_EQ(Utf8ToText("仿"), "仿");
+}
+
+}  // namespace
+}  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+TEST(DecodeLyricBytesTest, ReadsEveryMarkAndLegacyText) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"\xEF\xBB\xBF"
+       "abc",
+       "abc"},
+      {std::string("\xFF\xFE\x41\x00\x42\x00", 6), "AB"},
+      {std::string("\xFE\xFF\x00\x41", 4), "A"},
+      {std::string("\xFF\xFE\x41\x00\x42", 5), "A"},  // an odd last byte is no character
+      // Whole runs: a surrogate pair is one character, 仿 (U+4EFF) stays, BOMs and zero
+      // units inside go.
+      {std::string("\xFF\xFE\x3C\xD8\xB5\xDF\xFF\x4E\xFF\xFE\x00\x00\x0A\x00", 14),
+       "\xF0\x9F\x8E\xB5仿\n"},
+      {"\xC4\xE3\xBA\xC3\r\n", "你好\r\n"},  // GBK
+      {"你好", "你好"},                      // UTF-8 without a mark
+      {std::string("ab\0cd", 5), "abcd"},    // a NUL does not end the text
+      {std::string("\xEF\xBB\xBF"
+                   "a\0b",
+                   6),
+       "ab"},
+      {"\xEF\xBB\xBF\xFF", "\xEF\xBF\xBD"},  // invalid UTF-8 after the mark
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeLyricBytes(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+TEST(LyricFileTest, LineBreaksAndSavedBytes) {
+  EXPECT_EQ(LyricTextFromBytes("a\nb\r\nc\r\r\n"), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(LyricTextFromBytes("a\rb\r"), "a\r\nb\r\n");  // CR alone breaks lines
+  EXPECT_EQ(LyricTextFromBytes("a\xE2\x80\xA8"
+                               "b"),
+            "a\r\nb");
+  // GBK cannot hold every character; its GB18030 form keeps them all.
+  const std::string text = "夜\r\n🎵한€";
+  EXPECT_EQ(DecodeLyricBytes(EncodeLyricText(text, 0)), text);
+  EXPECT_EQ(EncodeLyricText("", 1), "\xFF\xFE");
+  EXPECT_EQ(EncodeLyricText("", 2), "\xEF\xBB\xBF");
+}
+
+TEST(LyricFileTest, SavePathsStayBesideTheSong) {
+  const struct {
+    const char *pattern, *song;
+    SavePathTags tags;
+    const char* expected;
+  } cases[] = {
+      {"%LocalDir%\\%FileName%.Lrc", "/m/a.mp3", {}, "/m/a.Lrc"},
+      {"%localdir%/%FULLNAME%|%ext%", "/m/a.b.mp3", {}, "/m/a.b.mp3|mp3"},
+      {"%LocalDir%/%FileName%.lrc", "/m/noext", {}, "/m/noext.lrc"},
+      {"%LocalDir%/%Title%/%Artist% - %ALBUM%.lrc",
+       "/m/a.mp3",
+       {"..", "../x\\y", "ok"},
+       "/m/__/.._x_y - ok.lrc"},
+      {"%Title%%Title%", "a.mp3", {"t", "", ""}, "tt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExpandSavePath(c.pattern, c.song, c.tags), c.expected);
 }
 
 }  // namespace

@@ -9,6 +9,12 @@
 #include "fake_file_system.h"
 #include "shell/ini_file.h"
 
+#ifdef _WIN32
+#define DEFAULT_PATTERN "%LocalDir%\\%FileName%.Lrc"
+#else
+#define DEFAULT_PATTERN "%LocalDir%/%FileName%.Lrc"
+#endif
+
 namespace lirotag {
 namespace {
 
@@ -19,7 +25,8 @@ const char kDefaultFile[] =
     "AutoAdd=0\r\n"
     "[SaveTo]\r\n"
     "Automatic=0\r\n"
-    "Path=%LocalDir%\\%FileName%.Lrc\r\n"
+    "Path=" DEFAULT_PATTERN
+    "\r\n"
     "Encoding=1\r\n"
     "[Other]\r\n"
     "BackGroundColor=16777215\r\n"
@@ -36,7 +43,7 @@ TEST(SettingsTest, NoFileGivesDefaultsAndOneRunWritesThemAll) {
   EXPECT_EQ(s.EditBy, "");
   EXPECT_FALSE(s.AutoAdd);
   EXPECT_FALSE(s.Automatic);
-  EXPECT_EQ(s.Path, "%LocalDir%\\%FileName%.Lrc");
+  EXPECT_EQ(s.Path, DEFAULT_PATTERN);
   EXPECT_EQ(s.Encoding, 1);
   EXPECT_EQ(s.BackGroundColor, 0xFFFFFF);
   EXPECT_EQ(s.NormalTextColor, 0);
@@ -139,7 +146,8 @@ TEST(SettingsTest, SavingKeepsEverythingElse) {
             "ThreePointTime=0\r\n"
             "[SaveTo]\r\n"
             "Automatic=0\r\n"
-            "Path=%LocalDir%\\%FileName%.Lrc\r\n"
+            "Path=" DEFAULT_PATTERN
+            "\r\n"
             "Encoding=2\r\n");
 }
 

@@ -15,7 +15,7 @@
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/lyric_edit.h"
-#include "wav_file.h"
+#include "window_fixture.h"
 
 using lirotag::MainWindow;
 using lirotag::ui::MessageBox;
@@ -45,26 +45,16 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
-  lirotag::RealFileSystem fs_;
-  std::unique_ptr<lirotag::AudioEngine> engine_ = lirotag::CreateAudioEngine();
-  lirotag::Player player_{*engine_};
+  lirotag::testing::WindowFixture f_;
+  QTemporaryDir& dir_ = f_.dir;
 
-  QString IniPath() const { return dir_.filePath(QStringLiteral("Lirotag4.ini")); }
-  std::unique_ptr<MainWindow> MakeWindow() {
-    lirotag::MainWindowEnv env;
-    env.fs = &fs_;
-    env.programDir = dir_.path().toStdString();
-    env.configPath = IniPath().toStdString();
-    env.engine = engine_.get();
-    env.player = &player_;
-    return std::make_unique<MainWindow>(std::move(env));
-  }
+  QString IniPath() const { return f_.IniPath(); }
+  std::unique_ptr<MainWindow> MakeWindow() { return f_.MakeWindow(); }
 
  private slots:
   void init() { QFile::remove(IniPath()); }
   void cleanup() {
-    player_.Free();
+    f_.player.Free();
     MessageBox::ClearNextAnswer();
   }
 
@@ -412,9 +402,10 @@ class MainWindowTest : public QObject {
       window->settings().ThreePointTime = true;
     }
     const std::string ini = ReadAll(IniPath());
-    for (const char* expected : {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0",
-                                 "ThreePointTime=1", "HighLightTextColor=255", "NormalTextColor=0",
-                                 "Path=%LocalDir%\\%FileName%.Lrc", "FastMode=0", "EditBy="}) {
+    const std::string path = std::string("Path=") + lirotag::kDefaultSavePattern;
+    for (const char* expected :
+         {"; kept", "Enable=0", "[Mine]", "x=y", "Encoding=2", "AskOnExit=0", "ThreePointTime=1",
+          "HighLightTextColor=255", "NormalTextColor=0", path.c_str(), "FastMode=0", "EditBy="}) {
       QVERIFY2(HasLine(ini, expected), expected);
     }
   }

@@ -359,9 +359,13 @@ class TransportTest : public QObject {
   void droppingASongOpensIt() {
     const QString song = ShortSong();
     const QString lyric = dir_.filePath(QStringLiteral("词.lrc"));
-    window_->lyricEdit()->SetWholeText("keep me");
+    QFile file(lyric);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
     Drop(window_.get(), {QUrl::fromLocalFile(lyric), QUrl::fromLocalFile(song)});
     QCOMPARE(QString::fromStdString(window_->SongPath()), song);
+    QCOMPARE(lirotag::GetLyricText(*window_->lyricEdit()), std::string("keep me"));
 
     QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
     Drop(window_->lyricEdit(), {QUrl::fromLocalFile(song)});

@@ -1,0 +1,177 @@
+// lirotag-cli lrc COMMAND [options] FILE: one of the editor's commands on a lyric file,
+// the whole text as the highlighted range, the result as UTF-8 on standard output.
+
+#include "app/cli_commands.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "files/file_io.h"
+#include "files/lyric_file.h"
+#include "lyrics/editing.h"
+#include "lyrics/text_box.h"
+
+namespace lirotag {
+
+const char kLrcHelp[] =
+    "lrc     runs one of the editor's commands on the whole text of a lyric file (UTF-8,\n"
+    "        UTF-16 with byte-order mark, or GBK) and writes the resulting lines as\n"
+    "        UTF-8 to standard output, each followed by LF (CR LF with --crlf).\n"
+    "        COMMAND is fold, delete-blank, integrate-offset, split, sort,\n"
+    "        add-tag --time SECONDS, replace-tags --time SECONDS or delete-tag;\n"
+    "        --three-decimals writes tags in thousandths.\n"
+    "lrc convert --encoding N IN OUT\n"
+    "        writes IN's text to OUT as the editor saves it: N 0 is GBK, 1 UTF-16 LE\n"
+    "        with byte-order mark, 2 UTF-8 with byte-order mark; OUT is replaced whole\n"
+    "        or not at all.\n";
+
+namespace {
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
+  return 2;
+}
+
+int Usage(const std::string& why) {
+  return Fail(why + " (lirotag-cli --help tells how to use it)");
+}
+
+bool ReadFile(const std::string& path, std::string* bytes, std::string* err) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
+    *err = "cannot read " + path + ": no such file";
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    *err = "cannot read " + path + ": not a regular file";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *err = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    *err = "cannot read " + path;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
+int Convert(int argc, char** argv) {
+  std::vector<std::string> files;
+  long encoding = -1;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--encoding") {
+      char* end = nullptr;
+      if (i + 1 >= argc) return Usage("--encoding needs 0, 1 or 2");
+      encoding = std::strtol(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || encoding < 0 || encoding > 0x7FFFFFFF)
+        return Usage("--encoding needs 0, 1 or 2");
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option '" + a + "'");
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (encoding < 0) return Usage("convert needs --encoding N");
+  if (files.size() != 2) return Usage("convert needs an input and an output file");
+  std::string bytes, err;
+  if (!ReadFile(files[0], &bytes, &err)) return Fail(err);
+  RealFileSystem fs;
+  if (!fs.WriteFileAtomic(files[1],
+                          EncodeLyricText(LyricTextFromBytes(bytes), static_cast<int>(encoding)),
+                          &err))
+    return Fail("cannot write " + files[1] + ": " + err);
+  return 0;
+}
+
+}  // namespace
+
+int RunLrcCommand(int argc, char** argv) {
+  if (argc >= 1 && std::string(argv[0]) == "convert") return Convert(argc - 1, argv + 1);
+  using Command = std::function<void(LyricEditor&, double, bool)>;
+  const std::map<std::string, std::pair<bool, Command>> commands = {
+      {"fold", {false, [](LyricEditor& e, double, bool) { e.FoldText(); }}},
+      {"delete-blank", {false, [](LyricEditor& e, double, bool) { e.RemoveBlankLines(); }}},
+      {"integrate-offset",
+       {false, [](LyricEditor& e, double, bool three) { e.IntegrateOffsetTags(three); }}},
+      {"split", {false, [](LyricEditor& e, double, bool) { e.SplitRangeTags(); }}},
+      {"sort", {false, [](LyricEditor& e, double, bool) { e.SortRangeByTime(); }}},
+      {"add-tag",
+       {true, [](LyricEditor& e, double t, bool three) { e.AddTag([t] { return t; }, three); }}},
+      {"replace-tags",
+       {true,
+        [](LyricEditor& e, double t, bool three) { e.ReplaceTags([t] { return t; }, three); }}},
+      {"delete-tag", {false, [](LyricEditor& e, double, bool) { e.DeleteTag(); }}},
+  };
+  if (argc < 1) return Usage("lrc needs a command");
+  const auto command = commands.find(argv[0]);
+  if (command == commands.end()) return Usage(std::string("unknown lrc command '") + argv[0] + "'");
+  const bool takesTime = command->second.first;
+
+  std::string file;
+  double time = 0;
+  bool timeGiven = false, three = false;
+  const char* lineBreak = "\n";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--time") {
+      if (!takesTime) return Usage("--time belongs to add-tag and replace-tags");
+      char* end = nullptr;
+      if (i + 1 >= argc) return Usage("--time needs a number of seconds");
+      time = std::strtod(argv[++i], &end);
+      if (end == argv[i] || *end != '\0' || !std::isfinite(time))
+        return Usage("--time needs a number of seconds");
+      timeGiven = true;
+    } else if (a == "--three-decimals") {
+      three = true;
+    } else if (a == "--crlf") {
+      lineBreak = "\r\n";
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option '" + a + "'");
+    } else if (file.empty()) {
+      file = a;
+    } else {
+      return Usage("more than one lyric file given");
+    }
+  }
+  if (file.empty()) return Usage("no lyric file given");
+  if (takesTime && !timeGiven) return Usage(std::string(argv[0]) + " needs --time SECONDS");
+
+  std::string bytes, err;
+  if (!ReadFile(file, &bytes, &err)) return Fail(err);
+  TextLyricBox box = TextLyricBox::FromText(LyricTextFromBytes(bytes));
+  LyricEditor editor(box);
+  box.SelectLines(0, box.LineCount() - 1);
+  editor.RangeFromSelection();
+  command->second.second(editor, time, three);
+
+  std::string out;
+  for (const std::string& line : box.lines()) {
+    out += line;
+    out += lineBreak;
+  }
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+    return Fail("cannot write the result");
+  return 0;
+}
+
+}  // namespace lirotag

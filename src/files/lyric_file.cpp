@@ -1,0 +1,146 @@
+#include "files/lyric_file.h"
+
+#include <algorithm>
+#include <array>
+
+#include "files/encoding.h"
+
+namespace lirotag {
+
+namespace {
+
+// A stray NUL in a text file is no end of the text: what follows it is the user's too.
+std::string WithoutNuls(std::string_view bytes) {
+  std::string out(bytes);
+  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
+  return out;
+}
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Every occurrence of `from`, matched with or without regard to ASCII case, replaced by
+// `to`.
+void ReplaceAll(std::string* text, std::string_view from, std::string_view to,
+                bool ignoreCase = false) {
+  std::string lower(*text), key(from);
+  if (ignoreCase) {
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+  }
+  std::string out;
+  size_t done = 0;
+  for (size_t at = lower.find(key); at != std::string::npos; at = lower.find(key, done)) {
+    out.append(*text, done, at - done);
+    out += to;
+    done = at + key.size();
+  }
+  out.append(*text, done);
+  *text = std::move(out);
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+std::string SafeFileNamePart(std::string value) {
+#ifdef _WIN32
+  constexpr std::string_view kUnsafe = "\\/:*?\"<>|";
+#else
+  constexpr std::string_view kUnsafe = "\\/";
+#endif
+  for (char& c : value) {
+    if (kUnsafe.find(c) != std::string_view::npos || (c > 0 && c < 0x20)) c = '_';
+  }
+  if (!value.empty() && value.find_first_not_of('.') == std::string::npos)
+    std::fill(value.begin(), value.end(), '_');
+  return value;
+}
+
+}  // namespace
+
+std::string DecodeLyricBytes(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToText(WithoutNuls(bytes));
+  const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+  if (little || bytes.substr(0, 2) == "\xFE\xFF") {
+    // An odd last byte is no character: it is dropped, not shown as U+FFFD.
+    std::string_view units = bytes.substr(2);
+    units = units.substr(0, units.size() & ~size_t{1});
+    std::u16string text = Utf16FromBytes(units, !little);
+    text.erase(
+        std::remove_if(text.begin(), text.end(), [](char16_t u) { return u == 0xFEFF || u == 0; }),
+        text.end());
+    return Utf16ToUtf8(text);
+  }
+  return LegacyToUtf8(WithoutNuls(bytes));
+}
+
+std::string LyricTextFromBytes(std::string_view bytes) {
+  std::string text = DecodeLyricBytes(bytes);
+  ReplaceAll(&text, "\xE2\x80\xA8", "\n");  // U+2028
+  ReplaceAll(&text, "\xE2\x80\xA9", "\n");  // U+2029
+  const bool crOnly = text.find('\n') == std::string::npos;
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\r' && !crOnly) continue;
+    if (c == '\n' || c == '\r') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string EncodeLyricText(std::string_view text, int encoding) {
+  switch (encoding) {
+    case 0:
+      return Utf8ToGbk(text);
+    case 2:
+      return "\xEF\xBB\xBF" + RepairUtf8(text);
+    default:
+      return "\xFF\xFE" + Utf16ToBytes(Utf8ToUtf16(text), false);
+  }
+}
+
+std::string SplitPath(std::string_view path, PathPart part) {
+  const auto separator = std::find_if(path.rbegin(), path.rend(), IsSeparator);
+  const size_t nameAt = static_cast<size_t>(path.rend() - separator);
+  const std::string_view folder = nameAt == 0 ? std::string_view() : path.substr(0, nameAt - 1);
+  const std::string_view full = path.substr(nameAt);
+  const size_t dot = full.rfind('.');
+  switch (part) {
+    case PathPart::kName:
+      return std::string(full.substr(0, dot));
+    case PathPart::kFullName:
+      return std::string(full);
+    case PathPart::kExtension:
+      return dot == std::string_view::npos ? std::string() : std::string(full.substr(dot + 1));
+    case PathPart::kFolder:
+      return std::string(folder);
+  }
+  return {};
+}
+
+std::string ExpandSavePath(std::string_view pattern, std::string_view songPath,
+                           const SavePathTags& tags) {
+  std::string result(pattern);
+#ifndef _WIN32
+  std::replace(result.begin(), result.end(), '\\', '/');
+#endif
+  const std::array<std::pair<std::string_view, std::string>, 7> placeholders = {{
+      {"%LocalDir%", SplitPath(songPath, PathPart::kFolder)},
+      {"%FileName%", SplitPath(songPath, PathPart::kName)},
+      {"%FullName%", SplitPath(songPath, PathPart::kFullName)},
+      {"%Ext%", SplitPath(songPath, PathPart::kExtension)},
+      {"%Title%", SafeFileNamePart(tags.Title)},
+      {"%Artist%", SafeFileNamePart(tags.Artist)},
+      {"%Album%", SafeFileNamePart(tags.Album)},
+  }};
+  for (const auto& [name, value] : placeholders) ReplaceAll(&result, name, value, true);
+  return result;
+}
+
+}  // namespace lirotag

@@ -1,0 +1,304 @@
+#include "lyrics/editing.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "lyrics/text.h"
+#include "lyrics/time_tags.h"
+
+namespace lirotag {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
+// A single highlighted line is kept this many lines below the top of the box while the
+// user stamps line after line.
+constexpr int kAutoScrollMargin = 6;
+
+bool IsOffsetLine(std::string_view line) {
+  constexpr std::string_view kOffset = "[OFFSET:";
+  if (line.size() < kOffset.size()) return false;
+  for (size_t i = 0; i < kOffset.size(); ++i) {
+    char c = line[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kOffset[i]) return false;
+  }
+  return true;
+}
+
+std::string_view TrimLeadingSpaces(std::string_view line) {
+  while (true) {
+    if (!line.empty() && line.front() == ' ') {
+      line.remove_prefix(1);
+    } else if (line.substr(0, kIdeographicSpace.size()) == kIdeographicSpace) {
+      line.remove_prefix(kIdeographicSpace.size());
+    } else {
+      return line;
+    }
+  }
+}
+
+std::string Bracketed(std::string_view inner) {
+  std::string out;
+  out.reserve(inner.size() + 2);
+  out += '[';
+  out += inner;
+  out += ']';
+  return out;
+}
+
+}  // namespace
+
+std::string FoldSameText(std::string_view text) {
+  std::string out;
+  struct Entry {
+    std::string head;
+    std::string body;
+  };
+  std::vector<Entry> entries;
+  std::unordered_map<std::string, size_t> byBody;
+  for (const std::string& line : SplitText(text, kCrLf)) {
+    const std::vector<std::string> tags = TagList(line);
+    if (IsInfoLine(line) || tags.empty()) {
+      out += line;
+      out += kCrLf;
+      continue;
+    }
+    std::string body = TrimSpaces(StripTags(line, 0));
+    const std::string group = Bracketed(JoinTexts(tags, "][", false));
+    const auto [it, added] = byBody.try_emplace(body, entries.size());
+    if (added) {
+      entries.push_back({group, std::move(body)});
+    } else {
+      entries[it->second].head += group;
+    }
+  }
+  for (const Entry& entry : entries) {
+    out += entry.head;
+    out += entry.body;
+    out += kCrLf;
+  }
+  if (!out.empty()) out.resize(out.size() - kCrLf.size());
+  return out;
+}
+
+std::string DeleteBlankLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> kept;
+  for (const std::string& line : lines) {
+    const std::string_view trimmed = TrimLeadingSpaces(line);
+    if (!trimmed.empty()) kept.emplace_back(trimmed);
+  }
+  return JoinTexts(kept, kCrLf, false);
+}
+
+std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDecimals) {
+  const std::vector<std::string> lines = SplitText(text, kCrLf);
+  const auto offsetLine = std::find_if(lines.begin(), lines.end(),
+                                       [](const std::string& line) { return IsOffsetLine(line); });
+  if (offsetLine == lines.end()) return std::nullopt;
+  // The value is the tag's own: "[offset:102][00:00.17]" is 102, and an unclosed
+  // "[offset:500" is 500.
+  const std::string_view value = std::string_view(*offsetLine).substr(8);
+  const double offset = TextToNumber(value.substr(0, value.find(']'))) / 1000.0;
+
+  std::string out;
+  for (const std::string& original : lines) {
+    std::string_view line = original;
+    if (IsOffsetLine(line)) {
+      // Only the offset tag goes: what follows it on its line is lyric like any other.
+      const size_t close = line.find(']');
+      line = close == std::string_view::npos ? std::string_view() : line.substr(close + 1);
+      if (TrimSpaces(line).empty()) continue;
+    }
+    const std::vector<std::string> tags = TagList(line);
+    if (IsInfoLine(line) || tags.empty()) {
+      out += line;
+    } else {
+      for (const std::string& tag : tags)
+        out += Bracketed(FormatTime(ParseTime(tag) + offset, threeDecimals));
+      out += StripTags(line, 0);
+    }
+    out += kCrLf;
+  }
+  return out;
+}
+
+std::vector<std::string> SplitTags(std::string_view line) {
+  const std::vector<std::string> tags = TagList(line);
+  if (tags.size() < 2) return {std::string(line)};
+  const std::string body = StripTags(line, 0);
+  std::vector<std::string> out;
+  out.reserve(tags.size());
+  for (const std::string& tag : tags) out.push_back(Bracketed(tag) + body);
+  return out;
+}
+
+std::vector<std::string> SortByTime(std::vector<std::string> lines) {
+  // std::string compares as unsigned bytes, so UTF-8 text sorts by code point.
+  const auto tagged = std::stable_partition(
+      lines.begin(), lines.end(), [](const std::string& l) { return TagList(l).empty(); });
+  std::sort(tagged, lines.end());
+  return lines;
+}
+
+void LyricEditor::ClampRange() {
+  const int lastLine = box_.LineCount() - 1;
+  first_ = std::clamp(first_, 0, lastLine);
+  last_ = std::clamp(last_, first_, lastLine);
+}
+
+void LyricEditor::HighlightRange() {
+  ClampRange();
+  box_.SelectLines(first_, last_);
+  box_.HighlightLines(first_, last_);
+}
+
+void LyricEditor::UnhighlightRange() {
+  ClampRange();
+  box_.SelectLines(first_, last_);
+  box_.HighlightLines(1, 0);
+}
+
+void LyricEditor::AdvanceRange() {
+  if (last_ < box_.LineCount() - 1) ++last_;
+  first_ = last_;
+}
+
+void LyricEditor::MoveRangeUp() {
+  if (first_ > 0) --first_;
+  last_ = first_;
+}
+
+void LyricEditor::ResetHighlight(bool resetToTop) {
+  box_.HighlightLines(1, 0);
+  if (resetToTop) first_ = last_ = 0;
+  HighlightRange();
+}
+
+void LyricEditor::ReplaceRange(const std::string& text) {
+  box_.ReplaceSelection(text);
+  ClampRange();
+  box_.SelectLines(first_, last_);
+}
+
+void LyricEditor::RangeFromSelection() {
+  first_ = box_.SelectionFirstLine();
+  last_ = box_.SelectionLastLine();
+  HighlightRange();
+}
+
+void LyricEditor::CommonStart(const std::function<void()>& focusCommandControl) {
+  if (!box_.HasFocus()) return;
+  if (focusCommandControl) focusCommandControl();
+  // Done here too, in case the focus could not move (a window in the background).
+  RangeFromSelection();
+}
+
+void LyricEditor::MoveHighlightUp() {
+  UnhighlightRange();
+  MoveRangeUp();
+  HighlightRange();
+}
+
+void LyricEditor::MoveHighlightDown() {
+  UnhighlightRange();
+  AdvanceRange();
+  HighlightRange();
+}
+
+void LyricEditor::Stamp(const Clock& now, bool threeDecimals, bool replace) {
+  ClampRange();
+  if (first_ == last_ && box_.FirstVisibleLine() < last_ - kAutoScrollMargin) box_.ScrollLines(1);
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<size_t>(last_ - first_ + 1));
+  for (int n = first_; n <= last_; ++n) {
+    const std::string line = box_.Line(n);
+    lines.push_back(Bracketed(FormatTime(now ? now() : 0.0, threeDecimals)) +
+                    (replace ? StripTags(line, 0) : line));
+  }
+  box_.SelectLines(first_, last_);
+  ReplaceRange(JoinTexts(lines, kCrLf, false));
+  UnhighlightRange();
+  AdvanceRange();
+  HighlightRange();
+}
+
+void LyricEditor::AddTag(const Clock& now, bool threeDecimals) {
+  Stamp(now, threeDecimals, false);
+}
+
+void LyricEditor::ReplaceTags(const Clock& now, bool threeDecimals) {
+  Stamp(now, threeDecimals, true);
+}
+
+void LyricEditor::DeleteTag() {
+  ClampRange();
+  std::vector<std::string> lines;
+  for (int n = first_; n <= last_; ++n) lines.push_back(StripTags(box_.Line(n), 1));
+  box_.SelectLines(first_, last_);
+  ReplaceRange(JoinTexts(lines, kCrLf, false));
+  HighlightRange();
+}
+
+void LyricEditor::SplitRangeTags() {
+  ClampRange();
+  std::vector<std::string> lines;
+  for (int n = first_; n <= last_; ++n) {
+    for (std::string& piece : SplitTags(box_.Line(n))) lines.push_back(std::move(piece));
+  }
+  box_.SelectLines(first_, last_);
+  last_ = first_ + static_cast<int>(lines.size()) - 1;
+  ReplaceRange(JoinTexts(lines, kCrLf, false));
+  HighlightRange();
+}
+
+void LyricEditor::SortRangeByTime() {
+  ClampRange();
+  std::vector<std::string> lines;
+  for (int n = first_; n <= last_; ++n) lines.push_back(box_.Line(n));
+  box_.SelectLines(first_, last_);
+  ReplaceRange(JoinTexts(SortByTime(std::move(lines)), kCrLf, false));
+  HighlightRange();
+}
+
+void LyricEditor::SetWholeTextAndReset(const std::string& text) {
+  box_.SetWholeText(text);
+  ResetHighlight(true);
+}
+
+void LyricEditor::FoldText() {
+  SetWholeTextAndReset(FoldSameText(GetLyricText(box_)));
+}
+
+void LyricEditor::RemoveBlankLines() {
+  std::vector<std::string> lines;
+  const int count = box_.LineCount();
+  lines.reserve(static_cast<size_t>(count));
+  for (int n = 0; n < count; ++n) lines.push_back(box_.Line(n));
+  SetWholeTextAndReset(DeleteBlankLines(lines));
+}
+
+bool LyricEditor::IntegrateOffsetTags(bool threeDecimals) {
+  const std::optional<std::string> text = IntegrateOffset(GetLyricText(box_), threeDecimals);
+  if (!text) return false;
+  SetWholeTextAndReset(*text);
+  return true;
+}
+
+std::optional<double> LyricEditor::NextJumpTime() {
+  ClampRange();
+  std::string line = box_.Line(first_);
+  const std::vector<std::string> tags = TagList(line);
+  if (IsInfoLine(line) || tags.empty()) return std::nullopt;
+  if (jump_line_ != line) {
+    jump_line_ = std::move(line);
+    jump_index_ = 0;
+  } else if (++jump_index_ >= tags.size()) {
+    jump_index_ = 0;
+  }
+  return ParseTime(tags[jump_index_]);
+}
+
+}  // namespace lirotag

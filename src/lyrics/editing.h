@@ -1,0 +1,96 @@
+#pragma once
+
+// The editing commands: the highlighted line range and the tag commands that rewrite
+// it, the whole-text commands and the jump to a line's tags. They work on a LyricBox,
+// so the window, the command-line tool and the tests all run the same code.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lyrics/lyric_box.h"
+
+namespace lirotag {
+
+// Whole-text rewrites; texts use CR LF between lines.
+
+// Lines without tags first, in their order; then one line per distinct text (tags
+// removed, spaces trimmed) carrying all its tags in the order met.
+std::string FoldSameText(std::string_view text);
+// Every line without its leading spaces (ASCII and ideographic); lines left empty go.
+std::string DeleteBlankLines(const std::vector<std::string>& lines);
+// Every time tag moved by the value of the first "[offset:…]" tag (milliseconds);
+// every offset tag removed, a line holding nothing else with it. Each line is followed
+// by a line break. Nothing (no text) when there is no offset line.
+std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDecimals);
+
+// A line with several tags as one line per tag, each with the line's text.
+std::vector<std::string> SplitTags(std::string_view line);
+// Lines without tags first, in their order, then the tagged ones in byte order.
+std::vector<std::string> SortByTime(std::vector<std::string> lines);
+
+class LyricEditor {
+ public:
+  // The playing time in seconds, asked anew for every line stamped.
+  using Clock = std::function<double()>;
+
+  explicit LyricEditor(LyricBox& box) : box_(box) {}
+
+  int RangeFirst() const { return first_; }
+  int RangeLast() const { return last_; }
+
+  // The range operations.
+  void HighlightRange();
+  void UnhighlightRange();
+  void AdvanceRange();
+  void MoveRangeUp();
+  void ResetHighlight(bool resetToTop = true);
+  void ReplaceRange(const std::string& text);
+  void RangeFromSelection();
+
+  // The box's focus events: leaving it makes its selection the range; while the user
+  // edits, the range is shown in the normal colour.
+  void OnFocusLost() { RangeFromSelection(); }
+  void OnFocusGained() { UnhighlightRange(); }
+  // What every command does first: a box being typed in gives up the focus to the
+  // command's own control, and its selection becomes the range.
+  void CommonStart(const std::function<void()>& focusCommandControl);
+
+  // The highlighted line one up or down (at the first or last line it stays).
+  void MoveHighlightUp();
+  void MoveHighlightDown();
+
+  // The commands on the range. Add and replace move the range on to the next line.
+  void AddTag(const Clock& now, bool threeDecimals);
+  void ReplaceTags(const Clock& now, bool threeDecimals);
+  void DeleteTag();
+  void SplitRangeTags();
+  void SortRangeByTime();
+
+  // The commands on the whole text; each puts the range back on line 0.
+  void FoldText();
+  void RemoveBlankLines();
+  // False, and nothing changed, when the text has no offset line.
+  bool IntegrateOffsetTags(bool threeDecimals);
+
+  // The time to jump to from line RangeFirst: its first tag, then, while the line's
+  // text stays the same, its next one, round and round. None for a line without tags
+  // or a header line.
+  std::optional<double> NextJumpTime();
+
+ private:
+  // The box may have changed under the range (text loaded or typed): keep it inside.
+  void ClampRange();
+  void Stamp(const Clock& now, bool threeDecimals, bool replace);
+  void SetWholeTextAndReset(const std::string& text);
+
+  LyricBox& box_;
+  int first_ = 0;
+  int last_ = 0;
+  std::optional<std::string> jump_line_;
+  size_t jump_index_ = 0;
+};
+
+}  // namespace lirotag

@@ -1,0 +1,51 @@
+#include "shell/editing.h"
+
+#include <QApplication>
+#include <QPushButton>
+
+#include "ui/instant_mnemonic.h"
+#include "ui/lyric_edit.h"
+
+namespace lirotag {
+
+Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, Controls controls,
+                 QObject* parent)
+    : QObject(parent), player_(player), settings_(settings), box_(box), c_(controls), editor_(box) {
+  const LyricEditor::Clock now = [this] { return player_.PositionSeconds(); };
+  const auto connectCommand = [this](QPushButton* button, std::function<void()> command) {
+    connect(button, &QPushButton::clicked, this,
+            [this, button, command = std::move(command)] { Run(button, command); });
+  };
+  connectCommand(c_.addTag, [this, now] { editor_.AddTag(now, settings_.ThreePointTime); });
+  connectCommand(c_.replaceTag,
+                 [this, now] { editor_.ReplaceTags(now, settings_.ThreePointTime); });
+  connectCommand(c_.deleteTag, [this] { editor_.DeleteTag(); });
+  connectCommand(c_.splitTags, [this] { editor_.SplitRangeTags(); });
+  connectCommand(c_.sortTags, [this] { editor_.SortRangeByTime(); });
+  connectCommand(c_.jump, [this] { Jump(); });
+  connectCommand(c_.offset, [this] { editor_.IntegrateOffsetTags(settings_.ThreePointTime); });
+  connectCommand(c_.blank, [this] { editor_.RemoveBlankLines(); });
+  connectCommand(c_.fold, [this] { editor_.FoldText(); });
+
+  connect(&box_, &ui::LyricEdit::FocusGained, this, [this] { editor_.OnFocusGained(); });
+  connect(&box_, &ui::LyricEdit::FocusLost, this, [this] { editor_.OnFocusLost(); });
+
+  // A stamp carries the time of the key press, not of the click a mnemonic makes later.
+  for (QPushButton* button : {c_.addTag, c_.replaceTag, c_.deleteTag})
+    ui::ClickOnMnemonicPress(button);
+}
+
+void Editing::Run(QPushButton* own, const std::function<void()>& command) {
+  editor_.CommonStart([own] { own->setFocus(Qt::OtherFocusReason); });
+  command();
+}
+
+void Editing::Jump() {
+  if (const std::optional<double> time = editor_.NextJumpTime()) {
+    player_.SeekSeconds(*time);
+  } else {
+    QApplication::beep();
+  }
+}
+
+}  // namespace lirotag

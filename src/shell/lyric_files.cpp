@@ -1,0 +1,145 @@
+#include "shell/lyric_files.h"
+
+#include <QPushButton>
+
+#include "audio/confirm_sound.h"
+#include "files/lyric_file.h"
+#include "lyrics/editing.h"
+#include "lyrics/lyric_box.h"
+#include "lyrics/time_tags.h"
+#include "shell/info_window.h"
+#include "shell/transport.h"
+#include "ui/dialogs.h"
+#include "ui/file_dialog.h"
+#include "ui/lyric_edit.h"
+
+namespace lirotag {
+
+namespace {
+
+// Far beyond any lyric; a larger file is not one, and would only stall the window.
+constexpr std::uint64_t kMaxLyricFileBytes = 64ull << 20;
+
+QString Q(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+
+}  // namespace
+
+LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::LyricEdit& box,
+                       LyricEditor& editor, Services services, Controls controls, QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      transport_(transport),
+      box_(box),
+      editor_(editor),
+      s_(services),
+      c_(controls) {
+  if (!s_.fs) s_.fs = &own_fs_;
+  connect(c_.load, &QPushButton::clicked, this, &LyricFiles::ChooseLyricFile);
+  connect(c_.setInfo, &QPushButton::clicked, this, &LyricFiles::SetAdditionalInfo);
+  connect(c_.save, &QPushButton::clicked, this, &LyricFiles::SaveLyrics);
+}
+
+LyricFiles::~LyricFiles() {
+  if (chime_ && s_.engine) s_.engine->StreamFree(chime_);
+}
+
+void LyricFiles::ChooseLyricFile() {
+  ui::FileDialogOptions options;
+  options.owner = c_.window;
+  options.filter = "歌词或文本文件（LRC/TXT）|*.lrc;*.txt|所有文件|*.*";
+  options.title = "载入歌词文本";
+  options.showHidden = true;
+  std::string path;
+  if (ui::FileDialog(options, &path)) LoadLyricFile(path);
+}
+
+bool LyricFiles::LoadLyricFile(const std::string& path) {
+  std::string bytes, err;
+  if (!s_.fs->ReadFile(path, &bytes, &err, kMaxLyricFileBytes)) {
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
+                         QStringLiteral("打开文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
+                         QMessageBox::Ok);
+    return false;
+  }
+  box_.SetWholeText(LyricTextFromBytes(bytes));
+  editor_.ResetHighlight();
+  last_loaded_path_ = path;
+  return true;
+}
+
+bool LyricFiles::ReadOpenSongTags() {
+  if (transport_.SongTagsRead()) return true;
+  const std::string& song = transport_.SongPath();
+  if (!s_.fs->FileExists(song)) return false;
+  song_tags_ = {};
+  std::string picture;
+  if (!ReadSongTags(song, &song_tags_.tags, &picture, false)) return false;
+  transport_.SetSongTagsRead(true);
+  return true;
+}
+
+bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
+  if (settings_.FastMode && !transport_.SongPath().empty()) {
+    if (!ReadOpenSongTags()) return false;
+    info->InfoTi = song_tags_.tags.Title;
+    info->InfoAr = song_tags_.tags.Artist;
+    info->InfoAl = song_tags_.tags.Album;
+    info->InfoBy = settings_.EditBy;
+    return true;
+  }
+  InfoWindow window(c_.window, info, transport_.SongPath());
+  return window.exec() == QDialog::Accepted;
+}
+
+void LyricFiles::SetAdditionalInfo() {
+  std::vector<std::string> lines = SplitText(GetLyricText(box_), "\r\n");
+  if (!UpdateInfoTags(&lines, &info_, [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
+    return;
+  box_.SetWholeText(JoinTexts(lines, "\n", false));
+  editor_.ResetHighlight();
+}
+
+void LyricFiles::SaveLyrics() {
+  std::string path;
+  const std::string& song = transport_.SongPath();
+  if (settings_.Automatic && !song.empty()) {
+    // A song whose tags cannot be read fills the tag placeholders with nothing.
+    if (!ReadOpenSongTags()) {
+      song_tags_ = {};
+      transport_.SetSongTagsRead(true);
+    }
+    const SongTags& tags = song_tags_.tags;
+    path = ExpandSavePath(settings_.Path, song, {tags.Title, tags.Artist, tags.Album});
+  } else {
+    ui::FileDialogOptions options;
+    options.save = true;
+    options.owner = c_.window;
+    options.filter = "LRC歌词|*.LRC|所有文件|*.*";
+    options.defaultExtension = "lrc";
+    options.showHidden = true;
+    if (!ui::FileDialog(options, &path)) return;
+  }
+  if (settings_.FastMode && settings_.AutoAdd) SetAdditionalInfo();
+  const std::string body = EncodeLyricText(GetLyricText(box_), settings_.Encoding);
+  std::string err;
+  if (!s_.fs->WriteFileAtomic(path, body, &err)) {
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
+                         QStringLiteral("写出文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
+                         QMessageBox::Ok);
+    return;
+  }
+  PlayConfirmation();
+}
+
+void LyricFiles::PlayConfirmation() {
+  if (!s_.engine) return;
+  // One chime at a time; the engine mixes it over the song without waiting for it.
+  if (chime_) s_.engine->StreamFree(chime_);
+  static const std::string wav = ConfirmationSoundWav();
+  chime_ = s_.engine->StreamCreateMemory(wav.data(), wav.size(), 0);
+  if (chime_) s_.engine->ChannelPlay(chime_, true);
+}
+
+}  // namespace lirotag

@@ -1,0 +1,264 @@
+#include "files/lyric_file.h"
+#include "shell/lyric_files.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "shell/transport.h"
+#include "ui/dialogs.h"
+#include "ui/file_dialog.h"
+#include "ui/lyric_edit.h"
+#include "window_fixture.h"
+
+using lirotag::MainWindow;
+using lirotag::ui::MessageBox;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+// A real MP3 with the given title and artist, made by ffmpeg.
+bool MakeTaggedMp3(const QString& path, const QString& title, const QString& artist) {
+  return QProcess::execute(QStringLiteral("ffmpeg"),
+                           {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1", "-metadata",
+                            "title=" + title, "-metadata", "artist=" + artist, path}) == 0;
+}
+
+}  // namespace
+
+class LyricFilesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  lirotag::testing::WindowFixture f_;
+  std::unique_ptr<MainWindow> window_;
+
+  std::string Path(const char* name) {
+    return f_.dir.filePath(QString::fromUtf8(name)).toStdString();
+  }
+  QString Text() { return window_->lyricEdit()->toPlainText(); }
+  void Click(const char* name) {
+    QTest::mouseClick(window_->findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
+  }
+  // Clicks "设置附加信息" and lets `inWindow` act in "附加信息" while it is open.
+  void WithInfoWindow(std::function<void(QDialog*)> inWindow) {
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      QCOMPARE(dialog->objectName(), QStringLiteral("窗口_附加信息"));
+      seen = true;
+      inWindow(dialog);
+      if (dialog->isVisible()) dialog->reject();
+    });
+    Click("按钮_设置附加信息");
+    QVERIFY(seen);
+  }
+  static void SetField(QDialog* dialog, const char* name, const QString& text) {
+    dialog->findChild<QLineEdit*>(QString::fromUtf8(name))->setText(text);
+  }
+  static void Press(QDialog* dialog, const char* name) {
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
+  }
+
+ private slots:
+  void init() {
+    QFile::remove(f_.IniPath());
+    window_ = f_.MakeActiveWindow();
+    QVERIFY(window_);
+  }
+  void cleanup() {
+    window_.reset();
+    f_.player.Free();
+    MessageBox::ClearNextAnswer();
+  }
+
+  void loadsEveryEncodingAndDrops() {
+    const struct {
+      std::string bytes;
+      QString text;
+    } cases[] = {
+        {"\xEF\xBB\xBF[ti:x]\r\nabc", "[ti:x]\nabc"},
+        {std::string("\xFF\xFE\x41\x00\x0A\x00\x42\x00", 8), "A\nB"},
+        {std::string("\xFE\xFF\x00\x41\x00\x0D\x00\x0A\x00\x42", 10), "A\nB"},
+        {"\xB4\xB2\xC7\xB0\xC3\xF7\xD4\xC2\xB9\xE2\n", QStringLiteral("床前明月光\n")},  // GBK
+        {"a\rb", "a\nb"},  // a text with CR alone as its line break
+    };
+    for (const auto& c : cases) {
+      WriteAll(Path("in.lrc"), c.bytes);
+      lirotag::ui::SetNextFileDialogResult(Path("in.lrc"));
+      Click("按钮_载入文本");
+      QCOMPARE(Text(), c.text);
+      QCOMPARE(window_->lyricEdit()->HighlightFirst(), 0);
+    }
+    const auto& asked = lirotag::ui::LastFileDialogOptions();
+    QCOMPARE(asked.filter, std::string("歌词或文本文件（LRC/TXT）|*.lrc;*.txt|所有文件|*.*"));
+    QCOMPARE(asked.title, std::string("载入歌词文本"));
+    // A file that cannot be read: said so, the text stays.
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QVERIFY(!window_->lyricFiles()->LoadLyricFile(Path("gone.lrc")));
+    QCOMPARE(MessageBox::LastText(),
+             "打开文件\n" + QString::fromStdString(Path("gone.lrc")) + "\n时发生错误。");
+    QCOMPARE(Text(), QStringLiteral("a\nb"));
+
+    // A drop: the first song and the first lyric file; the song is opened first.
+    QVERIFY(lirotag::testing::WriteWav(Path("x.mp3"), 8000, 8000));
+    WriteAll(Path("a.TXT"), "from a");
+    WriteAll(Path("b.lrc"), "from b");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("x.mp3"))),
+                  QUrl::fromLocalFile(QString::fromStdString(Path("a.TXT"))),
+                  QUrl::fromLocalFile(QString::fromStdString(Path("b.lrc")))});
+    QWidget* box = window_->lyricEdit()->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    QCOMPARE(QString::fromStdString(window_->SongPath()), QString::fromStdString(Path("x.mp3")));
+    QCOMPARE(Text(), QStringLiteral("from a"));
+  }
+
+  void additionalInformationByHandAndFromTheSong() {
+    window_->lyricEdit()->setPlainText(
+        QStringLiteral("[00:01.00]a\n[Ti:Song]\n[offset:500]\n[ar:x]\n[ar:y]\n[al:a]b]"));
+    // Cancel leaves the text as it was.
+    WithInfoWindow([](QDialog*) {});
+    QCOMPARE(Text().count('\n'), 5);
+    // OK: the values found are offered; the header goes to the top in its order.
+    WithInfoWindow([](QDialog* d) {
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_AR"))->text(), QStringLiteral("y"));
+      SetField(d, "编辑框_BY", QStringLiteral("我"));
+      SetField(d, "编辑框_AL", QString());
+      Press(d, "按钮_确定");
+    });
+    QCOMPARE(Text(), QStringLiteral("[ti:Song]\n[ar:y]\n[by:我]\n[00:01.00]a\n[offset:500]"));
+    QCOMPARE(window_->lyricEdit()->HighlightFirst(), 0);
+
+    // The read button: no song, an unsupported type, a song that is gone, a tagged song.
+    WithInfoWindow([](QDialog* d) {
+      MessageBox::SetNextAnswer(QMessageBox::Ok);
+      Press(d, "按钮_读取");
+      QCOMPARE(MessageBox::LastText(), QStringLiteral("你没有打开音乐文件"));
+    });
+    QVERIFY(lirotag::testing::WriteWav(Path("song.aif"), 8000, 800));
+    QVERIFY(window_->transport()->OpenSong(Path("song.aif")));
+    WithInfoWindow([](QDialog* d) {
+      MessageBox::SetNextAnswer(QMessageBox::Ok);
+      Press(d, "按钮_读取");
+      QCOMPARE(MessageBox::LastText(), QStringLiteral("还不支持读取(.aif)类型文件的标签"));
+      QCOMPARE(MessageBox::LastCaption(), QStringLiteral("读取失败"));
+    });
+    const QString mp3 = QString::fromStdString(Path("tagged.mp3"));
+    QVERIFY(MakeTaggedMp3(mp3, QStringLiteral("静夜思"), QStringLiteral("李白")));
+    QVERIFY(window_->transport()->OpenSong(mp3.toStdString()));
+    WithInfoWindow([](QDialog* d) {
+      Press(d, "按钮_读取");
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_TI"))->text(),
+               QStringLiteral("静夜思"));
+    });  // cancelled, yet the values read are kept
+    QCOMPARE(window_->lyricFiles()->Info().InfoTi, std::string("静夜思"));
+
+    // Fast mode fills the header from the song's tags and the lyric maker's name.
+    window_->settings().FastMode = true;
+    window_->settings().EditBy = "小明";
+    Click("按钮_设置附加信息");
+    QCOMPARE(Text(),
+             QStringLiteral("[ti:静夜思]\n[ar:李白]\n[by:小明]\n[00:01.00]a\n[offset:500]"));
+    QVERIFY(QFile::remove(mp3));
+    QVERIFY(window_->transport()->OpenSong(Path("song.aif")));
+    Click("按钮_设置附加信息");  // no reader for the type: the text stays
+    QCOMPARE(Text().left(8), QStringLiteral("[ti:静夜思]"));
+  }
+
+  void savesInEveryEncodingAndNeverDamagesAFile() {
+    const struct {
+      int encoding;
+      std::string bytes;
+    } cases[] = {
+        {0, "ab"},
+        {1, std::string("\xFF\xFE\x61\x00\x62\x00", 6)},
+        {2,
+         "\xEF\xBB\xBF"
+         "ab"},
+        {5, std::string("\xFF\xFE\x61\x00\x62\x00", 6)},
+    };
+    window_->lyricEdit()->setPlainText(QStringLiteral("ab"));
+    for (const auto& c : cases) {
+      window_->settings().Encoding = c.encoding;
+      lirotag::ui::SetNextFileDialogResult(Path("out.lrc"));
+      Click("按钮_保存歌词");
+      QCOMPARE(ReadAll(Path("out.lrc")), c.bytes);
+    }
+    const auto& asked = lirotag::ui::LastFileDialogOptions();
+    QVERIFY(asked.save);
+    QCOMPARE(asked.filter, std::string("LRC歌词|*.LRC|所有文件|*.*"));
+    QCOMPARE(asked.defaultExtension, std::string("lrc"));
+    lirotag::ui::SetNextFileDialogResult(std::nullopt);  // cancelled: nothing written
+    QVERIFY(QFile::remove(QString::fromStdString(Path("out.lrc"))));
+    Click("按钮_保存歌词");
+    QVERIFY(!QFile::exists(QString::fromStdString(Path("out.lrc"))));
+
+    // Every character survives load and save byte for byte in both Unicode encodings.
+    const std::string text = "[ti:静夜思]\r\n[00:01.00]夜空の星 별빛 🎵\r\n\r\n";
+    for (int encoding : {1, 2}) {
+      const std::string bytes = lirotag::EncodeLyricText(text, encoding);
+      WriteAll(Path("round.lrc"), bytes);
+      QVERIFY(window_->lyricFiles()->LoadLyricFile(Path("round.lrc")));
+      window_->settings().Encoding = encoding;
+      lirotag::ui::SetNextFileDialogResult(Path("again.lrc"));
+      Click("按钮_保存歌词");
+      QCOMPARE(ReadAll(Path("again.lrc")), bytes);
+    }
+
+    // A folder as the target, or a file in a folder nobody may write: the message, and
+    // what was there stays.
+    for (const std::string& target : {f_.dir.path().toStdString(), std::string("/proc/version")}) {
+      const std::string before = ReadAll(target);
+      lirotag::ui::SetNextFileDialogResult(target);
+      MessageBox::SetNextAnswer(QMessageBox::Ok);
+      Click("按钮_保存歌词");
+      QCOMPARE(MessageBox::LastText(),
+               "写出文件\n" + QString::fromStdString(target) + "\n时发生错误。");
+      QCOMPARE(MessageBox::LastCaption(), QStringLiteral("错误"));
+      QCOMPARE(ReadAll(target), before);
+    }
+  }
+
+  void savesAutomaticallyBesideTheSong() {
+    const QString mp3 = QString::fromStdString(Path("my song.mp3"));
+    QVERIFY(MakeTaggedMp3(mp3, QStringLiteral("../AC/DC"), QStringLiteral("李白")));
+    QVERIFY(window_->transport()->OpenSong(mp3.toStdString()));
+    window_->settings().Automatic = true;
+    window_->settings().Encoding = 2;
+    window_->settings().Path = "%localdir%\\%FILENAME%-%title%-%Artist%.%EXT%.lrc";
+    window_->lyricEdit()->setPlainText(QStringLiteral("[00:01.00]x"));
+    Click("按钮_保存歌词");
+    QCOMPARE(ReadAll(Path("my song-.._AC_DC-李白.mp3.lrc")),
+             std::string("\xEF\xBB\xBF[00:01.00]x"));
+    // Fast mode with automatic header: written into the text before it is saved.
+    window_->settings().FastMode = window_->settings().AutoAdd = true;
+    window_->settings().Path = "%LocalDir%/%FileName%.Lrc";
+    Click("按钮_保存歌词");
+    QCOMPARE(QString::fromStdString(ReadAll(Path("my song.Lrc"))),
+             QString::fromStdString("\xEF\xBB\xBF[ti:../AC/DC]\r\n[ar:李白]\r\n[00:01.00]x"));
+  }
+};
+
+QTEST_MAIN(LyricFilesTest)
+#include "lyric_files_test.moc"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "audio/audio_engine.h"
+#include "audio/player.h"
+#include "files/file_io.h"
+#include "shell/main_window.h"
+#include "wav_file.h"
+
+namespace lirotag::testing {
+
+// A main window over a temporary program folder, with the real engine (which plays on
+// its silent output here).
+struct WindowFixture {
+  QTemporaryDir dir;
+  RealFileSystem fs;
+  std::unique_ptr<AudioEngine> engine = CreateAudioEngine();
+  Player player{*engine};
+
+  QString IniPath() const { return dir.filePath(QStringLiteral("Lirotag4.ini")); }
+
+  std::unique_ptr<MainWindow> MakeWindow() {
+    MainWindowEnv env;
+    env.fs = &fs;
+    env.programDir = dir.path().toStdString();
+    env.configPath = IniPath().toStdString();
+    env.engine = engine.get();
+    env.player = &player;
+    return std::make_unique<MainWindow>(std::move(env));
+  }
+
+  // Shown and in front, as the keyboard needs it.
+  std::unique_ptr<MainWindow> MakeActiveWindow() {
+    auto window = MakeWindow();
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get())) return nullptr;
+    return window;
+  }
+
+  // A mono WAV song of `seconds` at 8 kHz in the temporary folder.
+  std::string MakeSong(int seconds) {
+    const std::string path = dir.filePath(QStringLiteral("song.wav")).toStdString();
+    return WriteWav(path, 8000, 8000ull * seconds) ? path : std::string();
+  }
+};
+
+}  // namespace lirotag::testing
