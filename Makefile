@@ -3,17 +3,19 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-# Debian 12 / Ubuntu packages the build, the tests and the running editor need.
+# Debian 12 / Ubuntu packages the build, the tests and the running editor need (clang
+# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only).
 PACKAGES := cmake g++ make pkg-config \
 	qt6-base-dev qt6-translations-l10n libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
 	libopenmpt-dev portaudio19-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	ffmpeg sox lame fonts-noto-cjk
+	ffmpeg sox lame fonts-noto-cjk \
+	clang libtag1-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build run test bench format clean
+.PHONY: setup configure build run test bench fuzz format clean
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -39,6 +41,10 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Each tag reader's fuzzer for 8 seconds, seeded from the test fixtures.
+fuzz: setup
+	fuzz/run.sh $(BUILD)-fuzz 8
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

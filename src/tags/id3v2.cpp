@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "files/encoding.h"
+
 namespace lirotag {
 
 namespace {
@@ -180,8 +182,8 @@ std::string DecodeId3Text(std::string_view data, int encoding) {
     case 2:
       if (data.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(data.substr(2), false);
       return Utf16BytesToUtf8(data, true);
-    case 3:
-      return Utf8TagText(data);
+    case 3:  // declared UTF-8: bytes that are not become U+FFFD rather than a guess
+      return Utf8ToText(data);
     default:
       return LegacyTagText(data);
   }
