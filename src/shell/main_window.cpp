@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>

@@ -43,18 +43,21 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRe
   return group;
 }
 
-constexpr const char* kPatterns[] = {
-    "%LocalDir%\\%FileName%.Lrc", "%LocalDir%\\%Title%.Lrc", "%LocalDir%\\%Title% - %Artist%.Lrc",
-    "%LocalDir%\\%Artist% - %Title%.Lrc"};
+constexpr const char* kPatterns[] = {"%LocalDir%\\%FileName%.Lrc", "%LocalDir%\\%Title%.Lrc",
+                                     "%LocalDir%\\%Title% - %Artist%.Lrc",
+                                     "%LocalDir%\\%Artist% - %Title%.Lrc"};
 
 constexpr char kHelp[] =
-    "以下字段不分大小写\r\n%LocalDir%：歌曲所在目录，不包含末尾“\\”\r\n%FileName%：歌曲文件名，不包含扩展名"
-    "\r\n%FullName%：含扩展名的歌曲文件名\r\n%Ext%：扩展名\r\n\r\n%Title%：歌曲标签内的『标题』\r\n%"
+    "以下字段不分大小写\r\n%LocalDir%：歌曲所在目录，不包含末尾“\\”\r\n%FileName%"
+    "：歌曲文件名，不包含扩展名"
+    "\r\n%FullName%：含扩展名的歌曲文件名\r\n%Ext%：扩展名\r\n\r\n%Title%"
+    "：歌曲标签内的『标题』\r\n%"
     "Artist%：歌曲标签内的『艺术家』\r\n%Album%：歌曲标签内的『专辑』";
 
 constexpr char kThreeDecimalsWarning[] =
     "请注意，不是所有播放器都支持带3位小数的歌词文件。\r\n而且，以1/"
-    "1000秒为分度值并不比1/100秒精确很多。\r\n选择此项，很有可能导致生成的.LRC文件不可用！\r\n是否要继续？";
+    "1000秒为分度值并不比1/"
+    "100秒精确很多。\r\n选择此项，很有可能导致生成的.LRC文件不可用！\r\n是否要继续？";
 
 }  // namespace
 
@@ -79,11 +82,12 @@ void SettingsWindow::BuildControls() {
                              "完全模式（输入全部4个字段）");
   fast_ = Make<QRadioButton>(info, "单选框_修改信息_快速模式", {16, 40, 304, 16},
                              "快速模式（输入歌词制作人，其他从音乐文件读取）");
-  maker_label_ = Make<QLabel>(info, "标签1", {32, 64, 64, 16}, "歌词制作人：");
+  // Wide enough for the colon at the designed font size; the field starts right after.
+  maker_label_ = Make<QLabel>(info, "标签1", {32, 64, 72, 16}, "歌词制作人：");
   maker_ = Make<QLineEdit>(info, "编辑框_歌词制作人", {104, 64, 184, 17});
   maker_label_->setBuddy(maker_);
-  auto_add_ = Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16},
-                              "写出歌词时自动添加");
+  auto_add_ =
+      Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16}, "写出歌词时自动添加");
 
   QGroupBox* save = MakeGroup(this, "分组框2", "保存歌词", {16, 128, 336, 136});
   ask_ = Make<QRadioButton>(save, "单选框_保存歌词_每次选择", {16, 24, 184, 16},
@@ -91,7 +95,10 @@ void SettingsWindow::BuildControls() {
   automatic_ =
       Make<QRadioButton>(save, "单选框_保存歌词_自动保存", {16, 48, 184, 16}, "自动保存在以下位置");
   help_ = Make<QLabel>(save, "标签_保存歌词_提示", {216, 48, 80, 16}, "哪些字段可用？");
-  help_->setStyleSheet(QStringLiteral("color: #0000ff;"));
+  // Blue like a link; a skin may give it a colour of its own that suits its background.
+  QPalette linkColour = help_->palette();
+  linkColour.setColor(QPalette::WindowText, QColor(0, 0, 255));
+  help_->setPalette(linkColour);
   help_->setCursor(Qt::PointingHandCursor);
   help_->installEventFilter(this);
   path_ = Make<QComboBox>(save, "组合框_保存歌词_位置", {16, 72, 288, 21});
@@ -122,16 +129,15 @@ void SettingsWindow::BuildControls() {
     label->setBuddy(picker);
     *c.picker = picker;
     int32_t* setting = c.setting;
-    connect(picker, &QPushButton::clicked, this, [this, picker, setting] {
-      ChooseColour(picker, setting);
-    });
+    connect(picker, &QPushButton::clicked, this,
+            [this, picker, setting] { ChooseColour(picker, setting); });
   }
   ask_on_exit_ = Make<QCheckBox>(other, "选择框_其他_退出时询问", {16, 108, 104, 16}, "退出时询问");
   three_ = Make<QCheckBox>(other, "选择框_其他_三位小数点", {136, 108, 160, 16},
                            "时间标签精确到1/1000秒");
 
-  const QList<QWidget*> order = {full_,     fast_,        maker_,      auto_add_, ask_,
-                                 automatic_, path_,       encoding_,   background_, normal_,
+  const QList<QWidget*> order = {full_,      fast_,        maker_,    auto_add_,   ask_,
+                                 automatic_, path_,        encoding_, background_, normal_,
                                  highlight_, ask_on_exit_, three_};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
@@ -144,7 +150,8 @@ void SettingsWindow::BuildControls() {
   connect(automatic_, &QRadioButton::clicked, this, [this] { SetAutomatic(true); });
   connect(path_, &QComboBox::currentTextChanged, this,
           [this](const QString& text) { settings_.Path = text.toStdString(); });
-  connect(encoding_, &QComboBox::activated, this, [this](int index) { settings_.Encoding = index; });
+  connect(encoding_, &QComboBox::activated, this,
+          [this](int index) { settings_.Encoding = index; });
   connect(ask_on_exit_, &QCheckBox::clicked, this, [this](bool on) { settings_.AskOnExit = on; });
   connect(three_, &QCheckBox::clicked, this, &SettingsWindow::OnThreeDecimalsClicked);
 }
@@ -158,9 +165,8 @@ void SettingsWindow::Fill() {
   SetAutomatic(settings_.Automatic);
   path_->setCurrentText(QString::fromStdString(settings_.Path));
   // A stored value outside the list selects nothing, and stays as it is until chosen.
-  encoding_->setCurrentIndex(settings_.Encoding >= 0 && settings_.Encoding < encoding_->count()
-                                 ? settings_.Encoding
-                                 : -1);
+  encoding_->setCurrentIndex(
+      settings_.Encoding >= 0 && settings_.Encoding < encoding_->count() ? settings_.Encoding : -1);
   ShowColour(background_, settings_.BackGroundColor);
   ShowColour(normal_, settings_.NormalTextColor);
   ShowColour(highlight_, settings_.HighLightTextColor);
@@ -176,7 +182,8 @@ void SettingsWindow::Fill() {
        "快速模式：单击『设置附加信息』按钮后，自动读取歌曲文件的Title、Artist、Album，并根据设置"
        "的『歌词制作人』来填充"},
       {auto_add_, "写出.LRC文件前自动设置附加信息，仅限快速模式"},
-      {encoding_, "选择写出的.LRC歌词所采用的编码方式\r\n建议选择UTF16以便在不同语言的机器上正常显示"},
+      {encoding_,
+       "选择写出的.LRC歌词所采用的编码方式\r\n建议选择UTF16以便在不同语言的机器上正常显示"},
       {three_,
        "生成的时间标签精确到1/1000秒（3位小数），否则为1/100秒（2位）\r\n注意，有些播放器不支持含3"
        "位小数的歌词文件"},

@@ -21,8 +21,7 @@ class Skins : public QObject {
   // Larger files are no skin: they would only stall the start.
   static constexpr std::uint64_t kMaxSkinBytes = 1 << 20;
 
-  Skins(FileSystem& fs, std::string programDir, std::string configPath,
-        QObject* parent = nullptr);
+  Skins(FileSystem& fs, std::string programDir, std::string configPath, QObject* parent = nullptr);
 
   // At start-up: the configured skin, or the first skin file when none is configured.
   void ApplyConfigured();

@@ -95,6 +95,10 @@ void LyricEdit::SetColours(qint32 background, qint32 normalText, qint32 highligh
   pal.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush(Qt::transparent));
   pal.setColor(QPalette::Inactive, QPalette::HighlightedText, highlight_);
   setPalette(pal);
+  // The user's colours win over a skin's: the application's style sheet would otherwise
+  // paint the box in the skin's colours.
+  setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: %1; color: %2; }")
+                    .arg(FromColorRef(background).name(), FromColorRef(normalText).name()));
   RefreshHighlight();
 }
 

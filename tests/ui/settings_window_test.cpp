@@ -1,0 +1,198 @@
+#include "shell/settings_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolTip>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "shell/editing.h"
+#include "shell/skins.h"
+#include "ui/dialogs.h"
+#include "ui/lyric_edit.h"
+#include "window_fixture.h"
+
+using lirotag::MainWindow;
+using lirotag::ui::MessageBox;
+
+namespace {
+
+void WriteAll(const QString& path, const std::string& data) {
+  std::ofstream(path.toStdString(), std::ios::binary) << data;
+}
+
+std::string ReadAll(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
+class SettingsWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  lirotag::testing::WindowFixture f_;
+  std::unique_ptr<MainWindow> window_;
+
+  template <typename T>
+  T* In(QWidget* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromUtf8(name));
+    if (!found) qFatal("no %s", name);
+    return found;
+  }
+  QWidget* OpenSettings() {
+    QTest::mouseClick(In<QPushButton>(window_.get(), "按钮_设置"), Qt::LeftButton);
+    return window_->settingsWindow();
+  }
+  QString SkinDir() const { return f_.dir.filePath(QStringLiteral("Skin")); }
+
+ private slots:
+  void init() {
+    QFile::remove(f_.IniPath());
+    QDir(SkinDir()).removeRecursively();
+  }
+  void cleanup() {
+    window_.reset();
+    MessageBox::ClearNextAnswer();
+    qApp->setStyleSheet(QString());
+  }
+
+  void everyControlChangesTheSettingsAtOnce() {
+    window_ = f_.MakeActiveWindow();
+    lirotag::Settings& s = window_->settings();
+    s.EditBy = "小明";
+    s.AutoAdd = true;
+    s.Encoding = 7;
+    QWidget* w = OpenSettings();
+    QCOMPARE(OpenSettings(), w);  // one window, raised again
+    QCOMPARE(w->windowTitle(), QStringLiteral("设置"));
+    // Full mode: the maker's name and "add automatically" keep their values, greyed.
+    QVERIFY(In<QRadioButton>(w, "单选框_修改信息_完全模式")->isChecked());
+    QLineEdit* maker = In<QLineEdit>(w, "编辑框_歌词制作人");
+    QCOMPARE(maker->text(), QStringLiteral("小明"));
+    QVERIFY(!maker->isEnabled() && !In<QCheckBox>(w, "选择框_修改信息_自动添加")->isEnabled());
+    QVERIFY(In<QCheckBox>(w, "选择框_修改信息_自动添加")->isChecked());
+    QCOMPARE(In<QComboBox>(w, "组合框_保存歌词_文本编码")->currentIndex(), -1);
+    QVERIFY(!In<QComboBox>(w, "组合框_保存歌词_位置")->isEnabled());
+
+    QTest::mouseClick(In<QRadioButton>(w, "单选框_修改信息_快速模式"), Qt::LeftButton);
+    QVERIFY(s.FastMode && maker->isEnabled());
+    maker->clear();
+    maker->insert(QStringLiteral("王"));  // as an input method commits it
+    QCOMPARE(s.EditBy, std::string("王"));
+    QTest::mouseClick(In<QCheckBox>(w, "选择框_修改信息_自动添加"), Qt::LeftButton);
+    QVERIFY(!s.AutoAdd);
+    QTest::mouseClick(In<QRadioButton>(w, "单选框_保存歌词_自动保存"), Qt::LeftButton);
+    QComboBox* path = In<QComboBox>(w, "组合框_保存歌词_位置");
+    QVERIFY(s.Automatic && path->isEnabled());
+    path->lineEdit()->selectAll();
+    QTest::keyClicks(path, QStringLiteral("%Title%.lrc"));
+    QCOMPARE(s.Path, std::string("%Title%.lrc"));
+    QComboBox* encoding = In<QComboBox>(w, "组合框_保存歌词_文本编码");
+    encoding->setCurrentIndex(0);
+    QTest::keyClick(encoding, Qt::Key_Down);
+    QCOMPARE(s.Encoding, 1);
+    QTest::mouseClick(In<QCheckBox>(w, "选择框_其他_退出时询问"), Qt::LeftButton);
+    QVERIFY(!s.AskOnExit);
+    QCOMPARE(
+        In<QComboBox>(w, "组合框_保存歌词_文本编码")->toolTip(),
+        QStringLiteral("选择写出的.LRC歌词所采用的编码方式\n建议选择UTF16以便在不同语言的机器上正"
+                       "常显示"));
+
+    // Three decimals asks first; Cancel leaves it off, unchecking never asks.
+    QCheckBox* three = In<QCheckBox>(w, "选择框_其他_三位小数点");
+    MessageBox::SetNextAnswer(QMessageBox::Cancel);
+    QTest::mouseClick(three, Qt::LeftButton);
+    QCOMPARE(MessageBox::LastCaption(), QStringLiteral("警告"));
+    QVERIFY(!three->isChecked() && !s.ThreePointTime);
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(three, Qt::LeftButton);
+    QVERIFY(three->isChecked() && s.ThreePointTime);
+    const int asked = MessageBox::ShownCount();
+    QTest::mouseClick(three, Qt::LeftButton);
+    QVERIFY(!s.ThreePointTime);
+    QCOMPARE(MessageBox::ShownCount(), asked);
+
+    // "哪些字段可用？" shows the placeholders at the mouse.
+    QTest::mousePress(In<QLabel>(w, "标签_保存歌词_提示"), Qt::LeftButton);
+    QTRY_COMPARE(QToolTip::text(), lirotag::SettingsWindow::PlaceholderHelp());
+  }
+
+  void coloursRepaintTheBoxAndKeepTheHighlight() {
+    window_ = f_.MakeActiveWindow();
+    lirotag::ui::LyricEdit* box = window_->lyricEdit();
+    box->setPlainText(QStringLiteral("a\nb\nc"));
+    window_->editing()->editor().ResetHighlight();
+    window_->editing()->editor().MoveHighlightDown();
+    QWidget* w = OpenSettings();
+    lirotag::ui::SetNextColour(QColor(0, 0, 128));
+    QTest::mouseClick(In<QPushButton>(w, "颜色选择器_背景"), Qt::LeftButton);
+    QCOMPARE(window_->settings().BackGroundColor, 0x800000);
+    QCOMPARE(box->viewport()->grab().toImage().pixelColor(box->viewport()->width() - 3, 3),
+             QColor(0, 0, 128));
+    lirotag::ui::SetNextColour(QColor(0, 200, 0));
+    QTest::mouseClick(In<QPushButton>(w, "颜色选择器_高亮文本"), Qt::LeftButton);
+    QCOMPARE(box->HighlightColour(), QColor(0, 200, 0));
+    QCOMPARE(box->HighlightFirst(), 1);
+    lirotag::ui::SetNextColour(std::nullopt);  // cancelled: nothing changes
+    QTest::mouseClick(In<QPushButton>(w, "颜色选择器_普通文本"), Qt::LeftButton);
+    QCOMPARE(window_->settings().NormalTextColor, 0);
+  }
+
+  void skinsMenuAndStartUp() {
+    // No skin folder: the menu holds "禁用" and the separator only.
+    window_ = f_.MakeWindow();
+    QMenu* menu = window_->skins()->Menu();
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->title(), QStringLiteral("更换皮肤"));
+    window_.reset();
+
+    QVERIFY(QDir().mkpath(SkinDir()));
+    WriteAll(SkinDir() + "/b.she", "QPushButton { color: #123456; }");
+    WriteAll(SkinDir() + "/a.she", "QPushButton { color: #654321; }");
+    window_ = f_.MakeWindow();
+    // No configuration: the first skin is applied and nothing written.
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QPushButton { color: #654321; }"));
+    QStringList items;
+    QList<int> ids;
+    for (QAction* a : window_->skins()->Menu()->actions()) {
+      items << a->text();
+      ids << a->data().toInt();
+    }
+    QCOMPARE(items, (QStringList{"禁用", "", "a.she", "b.she"}));
+    QCOMPARE(ids, (QList<int>{-1, 0, 1, 2}));
+    QVERIFY(ReadAll(f_.IniPath()).find("[Skin]") == std::string::npos);
+    WriteAll(SkinDir() + "/c.she", "");  // appears at the next start only
+    window_->skins()->Menu()->actions().at(3)->trigger();
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
+    QVERIFY(ReadAll(f_.IniPath()).find("Enable=1") != std::string::npos);
+    QVERIFY(ReadAll(f_.IniPath()).find("Path=b.she") != std::string::npos);
+    window_->skins()->Menu()->actions().at(0)->trigger();
+    QCOMPARE(qApp->styleSheet(), QString());
+    QVERIFY(ReadAll(f_.IniPath()).find("Enable=0") != std::string::npos);
+    QVERIFY(ReadAll(f_.IniPath()).find("Path=b.she") != std::string::npos);
+    QCOMPARE(window_->skins()->Menu()->actions().size(), 4);
+    window_.reset();
+    window_ = f_.MakeWindow();
+    QCOMPARE(qApp->styleSheet(), QString());  // disabled stays disabled
+    QCOMPARE(window_->skins()->Menu()->actions().size(), 5);
+    // A skin that cannot be read leaves the ordinary look.
+    WriteAll(f_.IniPath(), "[Skin]\r\nEnable=1\r\nPath=gone.she\r\n");
+    window_.reset();
+    window_ = f_.MakeWindow();
+    QCOMPARE(qApp->styleSheet(), QString());
+  }
+};
+
+QTEST_MAIN(SettingsWindowTest)
+#include "settings_window_test.moc"
