@@ -11,11 +11,12 @@ PACKAGES := cmake g++ make pkg-config \
 	libopenmpt-dev portaudio19-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	ffmpeg sox lame fonts-noto-cjk \
+	desktop-file-utils appstream \
 	clang libtag1-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build run test bench fuzz format clean
+.PHONY: setup configure build run test bench install package fuzz format clean
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -41,6 +42,15 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Installs under /usr/local (or PREFIX); DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the program (lirotag_VERSION_ARCH.deb in the build folder).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Each tag reader's fuzzer for 8 seconds, seeded from the test fixtures.
 fuzz: setup

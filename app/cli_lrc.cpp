@@ -1,8 +1,6 @@
 // lirotag-cli lrc COMMAND [options] FILE: one of the editor's commands on a lyric file,
 // the whole text as the highlighted range, the result as UTF-8 on standard output.
 
-#include "app/cli_commands.h"
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_commands.h"
 #include "files/file_io.h"
 #include "files/lyric_file.h"
 #include "lyrics/editing.h"
@@ -96,9 +95,8 @@ int Convert(int argc, char** argv) {
   std::string bytes, err;
   if (!ReadFile(files[0], &bytes, &err)) return Fail(err);
   RealFileSystem fs;
-  if (!fs.WriteFileAtomic(files[1],
-                          EncodeLyricText(LyricTextFromBytes(bytes), static_cast<int>(encoding)),
-                          &err))
+  if (!fs.WriteFileAtomic(
+          files[1], EncodeLyricText(LyricTextFromBytes(bytes), static_cast<int>(encoding)), &err))
     return Fail("cannot write " + files[1] + ": " + err);
   return 0;
 }

@@ -95,7 +95,8 @@ bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
 
 void LyricFiles::SetAdditionalInfo() {
   std::vector<std::string> lines = SplitText(GetLyricText(box_), "\r\n");
-  if (!UpdateInfoTags(&lines, &info_, [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
+  if (!UpdateInfoTags(&lines, &info_,
+                      [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
     return;
   box_.SetWholeText(JoinTexts(lines, "\n", false));
   editor_.ResetHighlight();
@@ -131,6 +132,7 @@ void LyricFiles::SaveLyrics() {
     return;
   }
   PlayConfirmation();
+  emit Saved();
 }
 
 void LyricFiles::PlayConfirmation() {

@@ -50,6 +50,10 @@ class LyricFiles : public QObject {
   const AdditionalInfo& Info() const { return info_; }
   const std::string& LastLoadedPath() const { return last_loaded_path_; }
 
+ signals:
+  // The lyric text is safe in a file now.
+  void Saved();
+
  private:
   // Fast mode's values from the song, or the user's from the window; false to leave
   // the text as it was.

@@ -21,6 +21,7 @@
 #include "files/dropped_files.h"
 #include "shell/editing.h"
 #include "shell/lyric_files.h"
+#include "shell/recovery.h"
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
 #include "shell/skins.h"
@@ -189,7 +190,9 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
   if (!env_.fs) env_.fs = &own_fs_;
-  skins_ = new Skins(*env_.fs, env_.programDir, env_.configPath, this);
+  if (env_.skinDir.empty()) env_.skinDir = JoinPath(env_.programDir, "Skin");
+  if (env_.pluginDir.empty()) env_.pluginDir = JoinPath(env_.programDir, "Plugins");
+  skins_ = new Skins(*env_.fs, env_.skinDir, env_.configPath, this);
   skins_->ApplyConfigured();
   BuildControls();
 
@@ -205,7 +208,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
 
   // No sound device is not an error: the engine then plays on a silent output.
   env_.engine->Init(kDefaultDevice, 44100, 0, nullptr, nullptr);
-  transport_->SetSongFilter(LoadPlugins(*env_.engine, JoinPath(env_.programDir, "Plugins")));
+  transport_->SetSongFilter(LoadPlugins(*env_.engine, env_.pluginDir));
   transport_->UpdatePlayButton();
   transport_->OnVolumeChanged();
   setAcceptDrops(true);
@@ -217,10 +220,29 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   SetTooltips();
   refresh_timer_->start();
   editing_->editor().ResetHighlight();
+  if (!env_.recoveryDir.empty()) {
+    recovery_ = new Recovery(
+        env_.recoveryDir, this, *lyric_edit_, [this] { return transport_->SongPath(); }, this);
+    connect(lyric_files_, &LyricFiles::Saved, recovery_, &Recovery::Discard);
+  }
+}
+
+void MainWindow::StartUp(const QStringList& files) {
+  if (recovery_) {
+    recovery_->OfferLeftovers([this](const RecoveryRecord& record) {
+      if (!record.songPath.empty() && env_.fs->FileExists(record.songPath))
+        transport_->OpenSong(record.songPath);
+      lyric_edit_->SetWholeText(record.text);
+      editing_->editor().ResetHighlight();
+    });
+  }
+  if (!files.isEmpty()) OnFilesDropped(files);
 }
 
 MainWindow::~MainWindow() {
   refresh_timer_->stop();
+  // Closed on purpose: whatever was not saved was given up with the close question.
+  if (recovery_) recovery_->Discard();
   env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
   if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);

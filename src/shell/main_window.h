@@ -22,6 +22,7 @@ class Editing;
 class LyricFiles;
 class Shortcuts;
 class Skins;
+class Recovery;
 class SettingsWindow;
 class Transport;
 
@@ -31,6 +32,11 @@ class Transport;
 struct MainWindowEnv {
   std::string configPath;
   std::string programDir;
+  // Where skins and plug-ins are; empty: "Skin" and "Plugins" beside the program.
+  std::string skinDir;
+  std::string pluginDir;
+  // Where the recovery files are kept; empty: no recovery (tests that do not want it).
+  std::string recoveryDir;
   FileSystem* fs = nullptr;
   AudioEngine* engine = nullptr;
   Player* player = nullptr;
@@ -55,6 +61,11 @@ class MainWindow : public QWidget {
   Skins* skins() const { return skins_; }
   // The settings window once opened, else null.
   SettingsWindow* settingsWindow() const { return settings_window_; }
+
+  // Once the window shows: offers the text a crashed run left, then opens the files the
+  // program was started with (a song and a lyric file, as a drop of them would).
+  void StartUp(const QStringList& files);
+  Recovery* recovery() const { return recovery_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -91,6 +102,7 @@ class MainWindow : public QWidget {
   Shortcuts* shortcuts_ = nullptr;
   SettingsWindow* settings_window_ = nullptr;
   Skins* skins_ = nullptr;
+  Recovery* recovery_ = nullptr;
   RealFileSystem own_fs_;
 };
 

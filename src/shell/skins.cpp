@@ -8,13 +8,10 @@
 
 namespace lirotag {
 
-Skins::Skins(FileSystem& fs, std::string programDir, std::string configPath, QObject* parent)
-    : QObject(parent),
-      fs_(fs),
-      program_dir_(std::move(programDir)),
-      config_path_(std::move(configPath)) {
+Skins::Skins(FileSystem& fs, std::string skinDir, std::string configPath, QObject* parent)
+    : QObject(parent), fs_(fs), skin_dir_(std::move(skinDir)), config_path_(std::move(configPath)) {
   // Listed once: a skin added while the program runs appears at the next start.
-  names_ = fs_.ListFiles(SkinDir(), "", ".she");
+  names_ = fs_.ListFiles(skin_dir_, "", ".she");
   menu_ = new QMenu(QStringLiteral("更换皮肤"));
   menu_->setObjectName(QStringLiteral("菜单_更换皮肤"));
   connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
@@ -25,10 +22,6 @@ Skins::Skins(FileSystem& fs, std::string programDir, std::string configPath, QOb
     menu_->addAction(QString::fromStdString(names_[i]))->setData(static_cast<int>(i + 1));
   connect(menu_, &QMenu::triggered, this,
           [this](QAction* action) { Choose(action->data().toInt()); });
-}
-
-std::string Skins::SkinDir() const {
-  return JoinPath(program_dir_, "Skin");
 }
 
 void Skins::ApplyConfigured() {
@@ -53,7 +46,7 @@ void Skins::Attach(const std::string& name) {
   std::string sheet, err;
   // A skin that cannot be read (missing, a folder, too large) leaves the ordinary look;
   // one that Qt cannot parse is ignored by Qt the same way.
-  if (name.empty() || !fs_.ReadFile(JoinPath(SkinDir(), name), &sheet, &err, kMaxSkinBytes)) {
+  if (name.empty() || !fs_.ReadFile(JoinPath(skin_dir_, name), &sheet, &err, kMaxSkinBytes)) {
     Detach();
     return;
   }

@@ -35,12 +35,11 @@ class Skins : public QObject {
   const QString& Applied() const { return applied_; }
 
  private:
-  std::string SkinDir() const;
   void Attach(const std::string& name);
   void Detach();
 
   FileSystem& fs_;
-  std::string program_dir_;
+  std::string skin_dir_;
   std::string config_path_;
   std::vector<std::string> names_;
   QMenu* menu_ = nullptr;

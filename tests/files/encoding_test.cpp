@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/lyric_file.h"
+#include "files/recovery_file.h"
 
 namespace lirotag {
 namespace {
@@ -204,6 +205,29 @@ TEST(LyricFileTest, SavePathsStayBesideTheSong) {
       {"%Title%%Title%", "a.mp3", {"t", "", ""}, "tt"},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpandSavePath(c.pattern, c.song, c.tags), c.expected);
+}
+
+}  // namespace
+}  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+TEST(RecoveryFileTest, OnlyAWholeFileIsTakenBack) {
+  const RecoveryRecord record{"2026-12-09 06:30:12", "/m/a\nb.mp3", "x\r\ny 🎵"};
+  const std::string bytes = SerializeRecovery(record);
+  RecoveryRecord back;
+  std::string err;
+  ASSERT_TRUE(ParseRecovery(bytes, &back, &err));
+  EXPECT_EQ(back.text, record.text);
+  EXPECT_EQ(back.songPath, "/m/a b.mp3");  // a line break cannot split the header
+  for (const std::string& damaged :
+       {bytes.substr(0, bytes.size() - 1), bytes + "z", bytes.substr(1), std::string()}) {
+    EXPECT_FALSE(ParseRecovery(damaged, &back, &err));
+  }
+  EXPECT_EQ(RecoveryPreview("一二三四五\r\nb\nc", 2, 3), "一二三…\nb\n");
+  EXPECT_EQ(RecoveryDir("/s", "/h"), "/s/Lirotag");
+  EXPECT_EQ(RecoveryDir("rel", "/h"), "/h/.local/state/Lirotag");
 }
 
 }  // namespace

@@ -261,7 +261,11 @@ class TransportTest : public QObject {
     QFETCH(bool, onThumb);
     lirotag::FakeEngine engine;  // counts the seeks; its songs are 10 s long
     lirotag::Player player(engine);
-    MainWindow window({{}, dir_.path().toStdString(), nullptr, &engine, &player});
+    lirotag::MainWindowEnv env;
+    env.programDir = dir_.path().toStdString();
+    env.engine = &engine;
+    env.player = &player;
+    MainWindow window(env);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     engine.openable.insert("song.mp3");

@@ -19,6 +19,8 @@ struct WindowFixture {
   RealFileSystem fs;
   std::unique_ptr<AudioEngine> engine = CreateAudioEngine();
   Player player{*engine};
+  // Set to keep recovery files there.
+  std::string recoveryDir;
 
   QString IniPath() const { return dir.filePath(QStringLiteral("Lirotag4.ini")); }
 
@@ -29,6 +31,7 @@ struct WindowFixture {
     env.configPath = IniPath().toStdString();
     env.engine = engine.get();
     env.player = &player;
+    env.recoveryDir = recoveryDir;
     return std::make_unique<MainWindow>(std::move(env));
   }
 

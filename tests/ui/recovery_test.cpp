@@ -1,0 +1,131 @@
+#include "shell/recovery.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "files/recovery_file.h"
+#include "lyrics/lyric_box.h"
+#include "ui/dialogs.h"
+#include "ui/file_dialog.h"
+#include "ui/lyric_edit.h"
+#include "window_fixture.h"
+
+using lirotag::MainWindow;
+using lirotag::ui::MessageBox;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+}  // namespace
+
+class RecoveryTest : public QObject {
+  Q_OBJECT
+
+ private:
+  lirotag::testing::WindowFixture f_;
+  QString Dir() const { return f_.dir.filePath(QStringLiteral("state")); }
+  QStringList Files() const { return QDir(Dir()).entryList(QDir::Files, QDir::Name); }
+  std::string Kept(MainWindow& w) { return ReadAll(w.recovery()->FilePath()); }
+
+ private slots:
+  void init() {
+    QDir(Dir()).removeRecursively();
+    QDir().mkpath(Dir());
+    f_.recoveryDir = Dir().toStdString();
+  }
+  void cleanup() {
+    f_.player.Free();
+    MessageBox::ClearNextAnswer();
+  }
+
+  void keptAfterChangesGoneAfterSaveAndClose() {
+    auto window = f_.MakeActiveWindow();
+    window->lyricEdit()->insertPlainText(QStringLiteral("[00:01.00]床前明月光\n疑是地上霜"));
+    window->recovery()->Flush();
+    lirotag::RecoveryRecord kept;
+    std::string err;
+    QVERIFY(lirotag::ParseRecovery(Kept(*window), &kept, &err));
+    QCOMPARE(kept.text, std::string("[00:01.00]床前明月光\r\n疑是地上霜"));
+    lirotag::ui::SetNextFileDialogResult(
+        f_.dir.filePath(QStringLiteral("saved.lrc")).toStdString());
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_保存歌词")),
+                      Qt::LeftButton);
+    QVERIFY(!QFile::exists(QString::fromStdString(window->recovery()->FilePath())));
+    window->lyricEdit()->insertPlainText(QStringLiteral("!"));
+    window->recovery()->Flush();
+    QVERIFY(QFile::exists(QString::fromStdString(window->recovery()->FilePath())));
+    window.reset();  // a normal close
+    QCOMPARE(Files(), QStringList());
+  }
+
+  void aCrashedRunsTextIsOfferedBack() {
+    const std::string song = f_.MakeSong(2);
+    // Every character as it was: CR LF between lines, a no-break space, an emoji.
+    const std::string text =
+        "[ti:夜]\r\n[00:01.00]a\xC2\xA0"
+        "b 🎵\r\n\r\n한";
+    const struct {
+      QMessageBox::StandardButton answer;
+      bool restored;
+    } cases[] = {{QMessageBox::Yes, true}, {QMessageBox::No, false}};
+    for (const auto& c : cases) {
+      WriteAll(Dir().toStdString() + "/recovery-1-2.txt",
+               lirotag::SerializeRecovery({"2026-12-09 06:30:12", song, text}));
+      auto window = f_.MakeActiveWindow();
+      MessageBox::SetNextAnswer(c.answer);
+      window->StartUp({});
+      QVERIFY(MessageBox::LastText().contains(QStringLiteral("2026-12-09 06:30:12")));
+      QVERIFY(MessageBox::LastText().contains(QStringLiteral("[ti:夜]")));
+      QCOMPARE(lirotag::GetLyricText(*window->lyricEdit()) == text, c.restored);
+      QCOMPARE(window->SongPath() == song, c.restored);
+      QVERIFY(!Files().contains(QStringLiteral("recovery-1-2.txt")));
+    }
+  }
+
+  void damagedAndLiveFilesAreNotTaken() {
+    WriteAll(Dir().toStdString() + "/recovery-3-4.txt", "Lirotag recovery 1\nsaved: x\n");
+    auto owner = f_.MakeActiveWindow();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    owner->StartUp({});
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("已损坏")));
+    QVERIFY(Files().contains(QStringLiteral("recovery-3-4.txt.damaged")));
+    // A window still running keeps its file: another one neither offers nor removes it.
+    owner->lyricEdit()->insertPlainText(QStringLiteral("mine"));
+    owner->recovery()->Flush();
+    auto other = f_.MakeWindow();
+    const int shown = MessageBox::ShownCount();
+    other->StartUp({});
+    QCOMPARE(MessageBox::ShownCount(), shown);
+    QVERIFY(QFile::exists(QString::fromStdString(owner->recovery()->FilePath())));
+  }
+
+  void filesGivenAtStartAreOpened() {
+    const std::string song = f_.MakeSong(1);
+    const QString lyric = f_.dir.filePath(QStringLiteral("a.lrc"));
+    WriteAll(lyric.toStdString(), "[00:01.00]x");
+    auto window = f_.MakeActiveWindow();
+    window->StartUp({lyric, QString::fromStdString(song)});
+    QCOMPARE(window->SongPath(), song);
+    QCOMPARE(window->lyricEdit()->toPlainText(), QStringLiteral("[00:01.00]x"));
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    window->StartUp({f_.dir.filePath(QStringLiteral("missing.lrc"))});
+    QVERIFY(MessageBox::LastText().startsWith(QStringLiteral("打开文件")));
+    QVERIFY(window->isVisible());
+  }
+};
+
+QTEST_MAIN(RecoveryTest)
+#include "recovery_test.moc"
