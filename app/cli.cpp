@@ -1,6 +1,7 @@
 // lirotag-cli: the audio engine without a window, for scripts and checks.
 //   lirotag-cli probe [--json] SONG
 //   lirotag-cli render SONG --from T --seconds D [--speed S] --out X.wav
+//   lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]
 //   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
 // `render` writes what the output would play after SeekSeconds(T), at playback speed S
@@ -31,6 +32,7 @@ constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
 constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
     "       lirotag-cli render SONG --from T --seconds D [--speed S] --out X.wav\n"
+    "       lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]\n"
     "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
     "       lirotag-cli lrc convert --encoding N IN OUT\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
@@ -133,13 +135,14 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s", kUsage, kHelp, kLrcHelp, kExitHelp);
+    std::printf("%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
+  if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
   double from = 0, seconds = -1, speed = 1.0;
