@@ -28,7 +28,7 @@ class Stretcher {
 };
 
 // Rubber Band's R3 ("finer") engine in its real-time mode: the best quality for voices,
-// about 12 % of one core at half speed for 44.1 kHz stereo on a small machine. nullptr
+// about 10 % of one core at half speed for 44.1 kHz stereo on a small machine. nullptr
 // for a layout it cannot take.
 std::unique_ptr<Stretcher> CreateStretcher(int rate, int channels);
 
