@@ -8,7 +8,7 @@ CMAKE_FLAGS ?=
 PACKAGES := cmake g++ make pkg-config \
 	qt6-base-dev qt6-translations-l10n libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
-	libopenmpt-dev portaudio19-dev libicu-dev \
+	libopenmpt-dev portaudio19-dev librubberband-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	ffmpeg sox lame fonts-noto-cjk \
 	desktop-file-utils appstream \

@@ -1,10 +1,12 @@
 // lirotag-cli: the audio engine without a window, for scripts and checks.
 //   lirotag-cli probe [--json] SONG
-//   lirotag-cli render SONG --from T --seconds D --out X.wav
+//   lirotag-cli render SONG --from T --seconds D [--speed S] --out X.wav
+//   lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]
 //   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
-// `render` writes what the output would play after SeekSeconds(T), as 32-bit float WAV
-// at the song's own rate (mono songs as one channel, every other layout folded into
+// `render` writes what the output would play after SeekSeconds(T), at playback speed S
+// (D seconds of the song, so about D / S seconds of sound), as 32-bit float WAV at the
+// song's own rate (mono songs as one channel, every other layout folded into
 // stereo), as fast as it decodes. Exit status 0 on success, 2 on any failure, with one
 // line on standard error saying why.
 
@@ -29,7 +31,8 @@ constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
 
 constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
-    "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
+    "       lirotag-cli render SONG --from T --seconds D [--speed S] --out X.wav\n"
+    "       lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]\n"
     "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
     "       lirotag-cli lrc convert --encoding N IN OUT\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
@@ -41,7 +44,9 @@ constexpr char kHelp[] =
     "        sample rate, channel count as played and decoder; --json prints one JSON\n"
     "        object instead.\n"
     "render  seeks to T seconds, as the editor's player does, and writes the next D\n"
-    "        seconds (fewer at the end of the song) as a 32-bit float WAV file.\n"
+    "        seconds (fewer at the end of the song) as a 32-bit float WAV file; with\n"
+    "        --speed S (0.25 to 2) played S times as fast with the pitch kept, so the\n"
+    "        file lasts D / S seconds.\n"
     "tags    prints one JSON object per file: its eight song tags, or why they could\n"
     "        not be read; --picture writes the single file's embedded picture.\n";
 
@@ -130,16 +135,17 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s", kUsage, kHelp, kLrcHelp, kExitHelp);
+    std::printf("%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
+  if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
-  double from = 0, seconds = -1;
+  double from = 0, seconds = -1, speed = 1.0;
   bool json = false;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
@@ -150,6 +156,11 @@ int Run(int argc, char** argv) {
       if (cmd != "render") return Usage(a + " belongs to render");
       if (!has_value || !ParseSeconds(argv[++i], a == "--from" ? &from : &seconds))
         return Usage(a + " needs a number of seconds, 0 or more");
+    } else if (a == "--speed") {
+      if (cmd != "render") return Usage(a + " belongs to render");
+      if (!has_value || !ParseSeconds(argv[++i], &speed) || speed < kMinPlaybackSpeed ||
+          speed > kMaxPlaybackSpeed)
+        return Usage("--speed needs a number from 0.25 to 2");
     } else if (a == "--out") {
       if (cmd != "render") return Usage(a + " belongs to render");
       if (!has_value) return Usage("--out needs a file name");
@@ -201,14 +212,17 @@ int Run(int argc, char** argv) {
                     player.LengthSeconds(), info.freq, info.chans, decoder.c_str());
       }
     } else {
-      if (!player.SeekSeconds(from)) {
+      if (!player.SetPlaybackSpeed(speed)) {
+        rc = Fail("cannot play this song at another speed");
+      } else if (!player.SeekSeconds(from)) {
         char at[64];
         std::snprintf(at, sizeof at, "%.6f", from);
         rc = Fail(std::string("cannot seek to ") + at + " s (the song is " +
                   std::to_string(player.LengthSeconds()) + " s long)");
       } else {
         // Grown as the frames come, so a huge --seconds costs only what the song holds.
-        const int64_t want = std::llround(std::min(seconds, 1e9) * info.freq);
+        // D seconds of the song are D / S seconds of sound.
+        const int64_t want = std::llround(std::min(seconds, 1e9) * info.freq / speed);
         std::vector<float> data;
         int64_t got = 0;
         while (got < want) {

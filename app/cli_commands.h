@@ -12,4 +12,8 @@ int RunTagsCommand(int argc, char** argv);
 int RunLrcCommand(int argc, char** argv);
 extern const char kLrcHelp[];
 
+// peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
+int RunPeaksCommand(int argc, char** argv);
+extern const char kPeaksHelp[];
+
 }  // namespace lirotag

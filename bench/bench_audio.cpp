@@ -5,7 +5,10 @@
 //    exact seek with the first 100 ms decoded after it;
 //  - opening long songs whose containers hold no length or a wrong one, and the time
 //    until their length is exact;
-//  - the process's CPU share while a song plays on the silent output;
+//  - the process's CPU share while a song plays on the silent output, at full speed
+//    and slowed with the pitch kept;
+//  - the waveform peaks of a ten-minute MP3 against `ffmpeg -i SONG -f null -`, and the
+//    longest a painting thread waits for the columns meanwhile;
 //  - memory while a sixty-minute song plays and seeks.
 // Fixtures are made here with sox, lame and ffmpeg in a temporary folder that is
 // removed at exit.
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "audio/audio_engine.h"
+#include "audio/peaks.h"
 #include "audio/player.h"
 #include "audio_fixtures.h"
 
@@ -311,6 +315,68 @@ void BM_CpuShareWhilePlaying(benchmark::State& state) {
 }
 // MP3 and FLAC, with the ten equaliser bands and the reverb in place.
 BENCHMARK(BM_CpuShareWhilePlaying)->Arg(0)->Arg(5)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Decoding, stretching, mixing and the clock, as the editor plays (no effects): the
+// argument is the speed in percent.
+void BM_CpuShareWhilePlayingSlowed(benchmark::State& state) {
+  const double speed = static_cast<double>(state.range(0)) / 100;
+  std::string path = FormatFile(kFormats[0]);
+  if (path.empty()) return state.SkipWithError("fixture tools (sox, lame, ffmpeg) failed");
+  auto engine = lirotag::CreateAudioEngine();
+  engine->Init(lirotag::kNoSoundDevice, 44100, 0, nullptr, nullptr);
+  double share = 0;
+  for (auto _ : state) {
+    lirotag::Player p(*engine);
+    if (!p.Load(path, true, false, false)) return state.SkipWithError("load failed");
+    p.SetPlaybackSpeed(speed);
+    p.Play(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the first fill
+    double cpu = CpuSeconds(), wall = WallSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    share = (CpuSeconds() - cpu) / (WallSeconds() - wall);
+    p.Free();
+  }
+  engine->Free();
+  state.counters["cpu_percent"] = share * 100;
+}
+BENCHMARK(BM_CpuShareWhilePlayingSlowed)
+    ->Arg(100)
+    ->Arg(75)
+    ->Arg(50)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The peaks of a ten-minute MP3, to the last column, beside FFmpeg's own decode of it;
+// and the longest Columns() call of a painting thread that asks every 10 ms meanwhile.
+void BM_PeaksOfTenMinuteMp3(benchmark::State& state) {
+  std::string path = LongVbrMp3();
+  if (path.empty()) return state.SkipWithError("sox/lame missing");
+  double ffmpeg = 0, peaks = 0, longest = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    double t = WallSeconds();
+    if (!Shell("ffmpeg -v error -i '" + path + "' -f null -"))
+      return state.SkipWithError("ffmpeg failed");
+    ffmpeg = WallSeconds() - t;
+    t = WallSeconds();
+    auto table = lirotag::PeakTable::Start(path);
+    if (!table) return state.SkipWithError("cannot open");
+    while (!table->Done()) {
+      double c = WallSeconds();
+      benchmark::DoNotOptimize(table->Columns(0, 600, 800));
+      longest = std::max(longest, WallSeconds() - c);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    peaks = WallSeconds() - t;
+    bytes = table->MemoryBytes();
+  }
+  state.counters["ffmpeg_s"] = ffmpeg;
+  state.counters["peaks_s"] = peaks;
+  state.counters["peaks_vs_ffmpeg"] = peaks / ffmpeg;
+  state.counters["longest_columns_ms"] = longest * 1000;
+  state.counters["table_kib"] = static_cast<double>(bytes) / 1024;
+}
+BENCHMARK(BM_PeaksOfTenMinuteMp3)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 double StatusMiB(const char* key) {
   std::ifstream in("/proc/self/status");

@@ -27,6 +27,10 @@ inline constexpr int kActivePlaying = 1;
 inline constexpr int kActiveStalled = 2;
 inline constexpr int kActivePaused = 3;
 
+// ChannelSetSpeed's range.
+inline constexpr double kMinPlaybackSpeed = 0.25;
+inline constexpr double kMaxPlaybackSpeed = 2.0;
+
 // Position mode: bytes of the channel's float sample data (frames * channels * 4).
 inline constexpr uint32_t kPosByte = 0;
 
@@ -159,6 +163,20 @@ class AudioEngine {
   // applied, the channel's own rate and channel count), as fast as they decode, for a
   // channel that is not playing. Returns frames written (0 at the end) or -1.
   virtual int64_t ChannelRead(AudioHandle channel, float* out, int64_t frames) = 0;
+  // Plays the channel slower (or faster) with its pitch kept: `speed` song seconds per
+  // second heard, kMinPlaybackSpeed..kMaxPlaybackSpeed; 1 plays the samples untouched.
+  // Positions, lengths and seeks stay in song time: the position is the song time of
+  // the sample at the DAC at every speed. ChannelRead gives the slowed frames too.
+  // Takes effect at once, from the position heard. False for an unknown channel or a
+  // speed out of range.
+  virtual bool ChannelSetSpeed(AudioHandle channel, double speed) {
+    return channel != 0 && speed == 1.0;
+  }
+  // 1 for an unknown channel.
+  virtual double ChannelGetSpeed(AudioHandle channel) {
+    (void)channel;
+    return 1.0;
+  }
   // The decoder behind a channel ("ffmpeg:mp3float", "libopenmpt", "plugin:name"); empty if none.
   virtual std::string ChannelGetDecoder(AudioHandle channel) = 0;
   // The output in use: "silent", "PortAudio: ALSA: default", or, while the silent

@@ -26,15 +26,15 @@
 #include <thread>
 
 #include "audio/audio_engine.h"
+#include "audio/channel.h"
 #include "audio/dsp.h"
 #include "audio/output.h"
 #include "audio/source.h"
+#include "audio/stretch.h"
 
 namespace lirotag {
 namespace {
 
-constexpr int kChunk = 1024;         // frames decoded per step
-constexpr int kRecentFrames = 4096;  // kept for ChannelGetData while playing
 // A position may run ahead of the wall clock by this share at most: more than any
 // device's clock drift, far less than a device that takes frames without playing them.
 constexpr double kClockSlack = 1.001;
@@ -88,94 +88,6 @@ void CloseLibrary(void* lib) {
 }
 #endif
 
-struct FxSlot {
-  AudioHandle handle;
-  int priority;
-  std::unique_ptr<Effect> effect;
-};
-
-struct SyncSlot {
-  AudioHandle handle;
-  SyncProc proc;
-  void* user;
-};
-
-struct PendingSync {
-  SyncSlot sync;
-  AudioHandle channel;
-};
-
-struct Channel {
-  // The source's background count reports into m and cv: it goes before they do.
-  ~Channel() { source.reset(); }
-
-  AudioHandle handle = 0;
-  bool music = false;
-  uint32_t ctype = kCtypeStream;
-  AudioHandle plugin = 0;
-  std::unique_ptr<Source> source;  // the worker's alone once it runs
-  int rate = 0;
-  int chans = 0;
-  std::string decoder;
-  uint64_t file_start = 0;
-  uint64_t file_end = 0;
-  int origres = 0;
-
-  std::mutex m;
-  std::condition_variable cv;
-  std::thread worker;
-  std::atomic<bool> quit{false};
-
-  // Ring of frames: absolute frame gen_start + i lives at (i % cap). Frames below rd
-  // are kept for `hist` frames so a pause can step back to what was heard.
-  std::vector<float> ring;
-  int64_t cap = 0;
-  int64_t hist = 0;
-  std::atomic<uint64_t> gen{0};
-  uint64_t worker_gen = 0;
-  int64_t gen_start = 0;
-  int64_t wr = 0;
-  int64_t rd = 0;
-  bool eof = false;
-  std::atomic<int64_t> length{0};
-  bool length_exact = true;      // not an estimate
-  bool length_counting = false;  // a background count may yet make it exact
-
-  int state = kActiveStopped;
-  bool ended = false;
-  bool starved = false;
-  double starved_since = 0;  // when the output last found the ring empty mid-song
-  bool drained = false;
-  double end_time = 0;
-  float volume = 1.0f;
-  float freq = 0;
-
-  // DAC clock: frame pos_base sounds at time pos_ref; never before pos_min nor past pos_max.
-  int64_t pos_base = 0;
-  double pos_ref = 0;
-  int64_t pos_min = 0;
-  int64_t pos_max = 0;
-  int64_t last_reported = 0;
-  // Where the channel last started or jumped, on the wall clock: no output can have
-  // played more than the time since then.
-  int64_t anchor_frame = 0;
-  double anchor_time = 0;
-
-  // Output-stage resampling (only when the device runs at another rate).
-  double frac = 0;
-  std::vector<float> prev, next;
-  bool primed = false;
-
-  std::vector<FxSlot> fx;
-  std::vector<SyncSlot> syncs;
-  std::vector<float> recent;
-  int64_t recent_written = 0;
-
-  int64_t Space() const { return cap - (wr - std::max<int64_t>(0, rd - hist)); }
-  int64_t Available() const { return wr - rd; }
-  float* At(int64_t i) { return ring.data() + (i % cap) * chans; }
-};
-
 struct Plugin {
   void* dl = nullptr;
   const LirotagPlugin* desc = nullptr;
@@ -224,6 +136,8 @@ class Engine : public AudioEngine {
   bool ChannelGetInfo(AudioHandle h, ChannelInfo* info) override;
   uint64_t StreamGetFilePosition(AudioHandle h, uint32_t mode) override;
   int64_t ChannelRead(AudioHandle h, float* out, int64_t frames) override;
+  bool ChannelSetSpeed(AudioHandle h, double speed) override;
+  double ChannelGetSpeed(AudioHandle h) override;
   std::string ChannelGetDecoder(AudioHandle h) override;
   std::string OutputName() override;
 
@@ -241,7 +155,6 @@ class Engine : public AudioEngine {
   static double Now() { return OutputClock(); }
   int64_t PositionLocked(Channel& ch, double now);
   void Reposition(Channel& ch, int64_t frame, double now);
-  void Pop(Channel& ch, float* dst, int64_t n);
   void Render(Output* o, float* out, int frames, double dac);
   bool EnsureOutput(int rate, std::unique_ptr<Output>* dropped);
   std::unique_ptr<Output> SwitchOutput(std::unique_ptr<Output> next, bool silent,
@@ -780,7 +693,8 @@ void Engine::Worker(Channel* ch) {
 
 int64_t Engine::PositionLocked(Channel& ch, double now) {
   if (ch.state != kActivePlaying) return ch.pos_base;
-  double rate = ch.freq > 0 ? ch.freq : ch.rate;
+  // Song frames per second: the playback rate, slowed by the stretcher.
+  double rate = (ch.freq > 0 ? ch.freq : ch.rate) * ch.speed;
   int64_t p = ch.pos_base + static_cast<int64_t>(std::floor((now - ch.pos_ref) * rate));
   p = std::clamp(p, ch.pos_min, std::max(ch.pos_min, ch.pos_max));
   double since = std::max(0.0, now - ch.anchor_time);
@@ -809,25 +723,11 @@ void Engine::Reposition(Channel& ch, int64_t frame, double now) {
   ch.starved = false;
   ch.primed = false;
   ch.frac = 0;
+  ch.Restart();
   ch.pos_base = ch.pos_min = ch.pos_max = ch.last_reported = frame;
   ch.pos_ref = now;
   ch.anchor_frame = frame;
   ch.anchor_time = now;
-  ch.cv.notify_all();
-}
-
-void Engine::Pop(Channel& ch, float* dst, int64_t n) {
-  for (int64_t i = 0; i < n; ++i)
-    std::memcpy(dst + i * ch.chans, ch.At(ch.rd + i), sizeof(float) * ch.chans);
-  ch.rd += n;
-  for (auto& f : ch.fx) f.effect->Process(dst, static_cast<int>(n));
-  for (int64_t i = 0; i < n; ++i) {
-    std::memcpy(&ch.recent[((ch.recent_written + i) % kRecentFrames) * ch.chans],
-                dst + i * ch.chans, sizeof(float) * ch.chans);
-  }
-  ch.recent_written += n;
-  if (ch.volume != 1.0f)
-    for (int64_t i = 0; i < n * ch.chans; ++i) dst[i] *= ch.volume;
   ch.cv.notify_all();
 }
 
@@ -852,7 +752,7 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
     std::lock_guard<std::mutex> lk(ch.m);
     if (current_.load() != o) break;  // the output was replaced while mixing
     if (ch.state != kActivePlaying) continue;
-    int64_t first = ch.gen_start + ch.rd;
+    int64_t first = ch.NextFrame();
     int produced = 0;
     auto mix = [&](const float* f, int j) {
       float l = f[0], r = ch.chans > 1 ? f[1] : f[0];
@@ -860,9 +760,8 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
       out[j * 2 + 1] += r;
     };
     if (ch.freq == dev_rate) {
-      int64_t n = std::min<int64_t>(frames, ch.Available());
-      mix_tmp_.resize(static_cast<size_t>(n * ch.chans));
-      Pop(ch, mix_tmp_.data(), n);
+      mix_tmp_.resize(static_cast<size_t>(frames * ch.chans));
+      int64_t n = ch.Take(mix_tmp_.data(), frames);
       for (int j = 0; j < n; ++j) mix(mix_tmp_.data() + j * ch.chans, j);
       produced = static_cast<int>(n);
     } else {
@@ -870,18 +769,18 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
       double step = ch.freq / dev_rate;
       ch.prev.resize(ch.chans);
       ch.next.resize(ch.chans);
-      if (!ch.primed && ch.Available() >= 2) {
-        Pop(ch, ch.prev.data(), 1);
-        Pop(ch, ch.next.data(), 1);
+      if (!ch.primed && ch.Take(ch.prev.data(), 1) == 1) {
+        // The loop below steps onto the second frame before it plays the first.
+        ch.next = ch.prev;
+        ch.frac = 1.0;
         ch.primed = true;
-        first = ch.gen_start + ch.rd - 2;
       }
       std::vector<float> f(ch.chans);
       for (int j = 0; ch.primed && j < frames; ++j) {
         while (ch.frac >= 1.0) {
-          if (ch.Available() < 1) break;
+          if (ch.Take(f.data(), 1) < 1) break;
           ch.prev.swap(ch.next);
-          Pop(ch, ch.next.data(), 1);
+          ch.next.swap(f);
           ch.frac -= 1.0;
         }
         if (ch.frac >= 1.0) break;
@@ -892,7 +791,7 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
         produced = j + 1;
       }
     }
-    int64_t last = ch.gen_start + ch.rd;
+    int64_t last = ch.NextFrame();
     if (produced > 0) {
       ch.pos_base = first;
       ch.pos_ref = dac;
@@ -900,7 +799,7 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
       ch.starved = false;
     }
     if (produced < frames) {
-      if (ch.eof && ch.Available() == 0 && ch.gen == ch.worker_gen) {
+      if (ch.Drained()) {
         if (!ch.drained) {
           ch.drained = true;
           ch.end_time = dac + static_cast<double>(produced) / dev_rate;
@@ -1271,16 +1170,13 @@ int64_t Engine::ChannelRead(AudioHandle h, float* out, int64_t frames) {
     std::unique_lock<std::mutex> lk(ch->m);
     if (ch->state == kActivePlaying) return -1;
     while (done < frames) {
-      ch->cv.wait(lk, [&] {
-        return ch->quit || ch->Available() > 0 || (ch->eof && ch->gen == ch->worker_gen);
-      });
+      ch->cv.wait(lk, [&] { return ch->quit || ch->Available() > 0 || ch->RingEnded(); });
       if (ch->quit) break;
-      int64_t n = std::min(ch->Available(), frames - done);
-      if (n == 0) break;  // the end
-      Pop(*ch, out + done * ch->chans, n);
+      int64_t n = ch->Take(out + done * ch->chans, frames - done);
       done += n;
+      if (n == 0 && ch->Drained()) break;  // the end
     }
-    ch->pos_base = ch->pos_min = ch->pos_max = ch->last_reported = ch->gen_start + ch->rd;
+    ch->pos_base = ch->pos_min = ch->pos_max = ch->last_reported = ch->NextFrame();
     if (done < frames && ch->eof && !ch->ended) {
       ch->ended = true;
       for (auto& s : ch->syncs) fire.push_back(PendingSync{s, ch->handle});
@@ -1288,6 +1184,40 @@ int64_t Engine::ChannelRead(AudioHandle h, float* out, int64_t frames) {
   }
   QueueSyncs(fire);
   return done;
+}
+
+bool Engine::ChannelSetSpeed(AudioHandle h, double speed) {
+  auto ch = Find(h);
+  if (!ch || !std::isfinite(speed) || speed < kMinPlaybackSpeed || speed > kMaxPlaybackSpeed)
+    return false;
+  bool need;
+  {
+    std::lock_guard<std::mutex> lk(ch->m);
+    if (ch->speed == speed) return true;
+    need = speed != 1.0 && !ch->stretcher;
+  }
+  // Made here, not on the output's thread: setting a stretcher up allocates its tables.
+  std::unique_ptr<Stretcher> made;
+  if (need && !(made = CreateStretcher(ch->rate, ch->chans))) return false;
+  double now = Now();
+  std::lock_guard<std::mutex> lk(ch->m);
+  if (made && !ch->stretcher) {
+    ch->stretcher = std::move(made);
+    ch->stretch_in.assign(static_cast<size_t>(kChunk * ch->chans), 0.0f);
+  }
+  // From the sample heard now: what the device and the stretcher hold at the old speed
+  // is dropped, and the stretcher starts afresh there.
+  int64_t heard = ch->state == kActivePlaying ? PositionLocked(*ch, now) : ch->NextFrame();
+  ch->speed = speed;
+  Reposition(*ch, heard, now);
+  return true;
+}
+
+double Engine::ChannelGetSpeed(AudioHandle h) {
+  auto ch = Find(h);
+  if (!ch) return 1.0;
+  std::lock_guard<std::mutex> lk(ch->m);
+  return ch->speed;
 }
 
 std::string Engine::ChannelGetDecoder(AudioHandle h) {

@@ -40,6 +40,7 @@ bool Player::Load(const std::string& path, bool keepCurrent, bool autoPlay, bool
     return false;
   }
   if (keepCurrent) Release(previous);
+  if (playback_speed_ != 1.0) engine_.ChannelSetSpeed(channel_, playback_speed_);
   if (withEffects) SetupEffects();
   base_frequency_ = GetFrequency();
   if (autoPlay) engine_.ChannelPlay(channel_, false);
@@ -125,6 +126,13 @@ int Player::State() {
 bool Player::SetSpeed(float factor) {
   if (channel_ == 0) return false;
   return engine_.ChannelSlideAttribute(channel_, kAttribFreq, factor * base_frequency_, 0);
+}
+
+bool Player::SetPlaybackSpeed(double speed) {
+  if (!(speed >= kMinPlaybackSpeed && speed <= kMaxPlaybackSpeed)) return false;
+  if (channel_ != 0 && !engine_.ChannelSetSpeed(channel_, speed)) return false;
+  playback_speed_ = speed;
+  return true;
 }
 
 float Player::GetFrequency() {

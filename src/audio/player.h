@@ -37,7 +37,15 @@ class Player {
   float GetVolume();
   bool SetVolume(float volume);
   int State();
+  // The playback rate: `factor` × BaseFrequency, so the pitch moves with the tempo.
   bool SetSpeed(float factor);
+  // Slowed playback with the pitch kept (see AudioEngine::ChannelSetSpeed): song seconds
+  // per second heard. Kept across songs: applied to the open song and to every song
+  // loaded later. False, and nothing changes, for a speed out of range; with no song the
+  // speed is kept for the next one and the result is true. The position, the length and
+  // seeks stay in song time at every speed.
+  bool SetPlaybackSpeed(double speed);
+  double PlaybackSpeed() const { return playback_speed_; }
   float GetFrequency();
   bool SetEqualizerBand(int band, int center, int bandwidth, int gain);
   // {centre, bandwidth, gain}.
@@ -70,6 +78,7 @@ class Player {
   std::array<AudioHandle, 10> equalizer_fx_{};
   AudioHandle end_sync_ = 0;
   AudioHandle reverb_fx_ = 0;
+  double playback_speed_ = 1.0;
 };
 
 // Loads the plug-ins lirotag_*.so (.dll, .dylib) of `pluginDir` and returns the song

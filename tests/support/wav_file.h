@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace lirotag::testing {
 
@@ -36,6 +37,34 @@ inline bool WriteWav(const std::string& path, uint32_t rate, uint64_t frames) {
     const double v =
         3000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * static_cast<double>(i) / rate);
     put16(static_cast<uint16_t>(static_cast<int16_t>(v)));
+  }
+  return static_cast<bool>(out);
+}
+
+// Writes interleaved samples in -1..1 as a 16-bit PCM WAV; false when it cannot.
+inline bool WriteWavFrames(const std::string& path, uint32_t rate, uint16_t channels,
+                           const std::vector<float>& samples) {
+  std::ofstream out(path, std::ios::binary);
+  if (!out) return false;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  put(36 + dataBytes, 4);
+  out.write("WAVEfmt ", 8);
+  put(16, 4);
+  put(1, 2);  // PCM
+  put(channels, 2);
+  put(rate, 4);
+  put(rate * channels * 2, 4);
+  put(channels * 2u, 2);
+  put(16, 2);
+  out.write("data", 4);
+  put(dataBytes, 4);
+  for (float v : samples) {
+    const double c = std::fmax(-1.0, std::fmin(1.0, static_cast<double>(v)));
+    put(static_cast<uint16_t>(static_cast<int16_t>(std::lround(c * 32767))), 2);
   }
   return static_cast<bool>(out);
 }
