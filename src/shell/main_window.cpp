@@ -25,10 +25,12 @@
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
 #include "shell/skins.h"
+#include "shell/timing_aids.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
+#include "ui/waveform_strip.h"
 
 namespace lirotag {
 
@@ -43,7 +45,11 @@ constexpr char kShortcutHelp[] =
     "Alt +←　　　　　快退5秒\r\nAlt +→　　　　　快进5秒\r\n"
     "Ctrl+↑　　　　　文本向上滚动\r\nCtrl+↓　　　　　文本向下滚动\r\n"
     "Alt +Ｅ　　　　　在文本框和按钮间切换焦点\r\nAlt +Ｐ　　　　　播放/暂停\r\n\r\n"
-    "带(*)标志的仅在文本框失去焦点时生效";
+    "带(*)标志的仅在文本框失去焦点时生效"
+    // Keys and mouse actions of our own, after the established list.
+    "\r\n\r\nAlt +－　　　　　减慢播放（音调不变）\r\nAlt +＝　　　　　加快播放\r\n"
+    "Alt +０　　　　　恢复原速\r\nAlt +Ｖ　　　　　显示/隐藏波形\r\n"
+    "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -320,6 +326,12 @@ void MainWindow::BuildControls() {
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
   refresh_timer_->setInterval(100);
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
+  timing_aids_ = new TimingAids(
+      *env_.player, *env_.fs, env_.configPath,
+      {this, lyric_edit_, currentTime, transport_, &editing_->editor()}, [this] { LayOut(); },
+      this);
+  // After the transport's refresh, so that the speed follows the time it shows.
+  connect(refresh_timer_, &QTimer::timeout, timing_aids_, &TimingAids::Tick);
 
   connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
   connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
@@ -364,7 +376,10 @@ void MainWindow::LayOut() {
   const int h = height();
   play_group_->setGeometry(8, 4, w - 20, play_group_->height());
   progress_->setGeometry(progress_->x(), progress_->y(), w - 328, progress_->height());
-  lyric_edit_->setGeometry(lyric_edit_->x(), lyric_edit_->y(), w - 132, h - 80);
+  // The waveform, when shown, takes the top of the lyric box's place.
+  const int strip = timing_aids_ ? timing_aids_->StripHeight() : 0;
+  if (strip > 0) timing_aids_->Strip()->setGeometry(120, 70, w - 132, strip - 4);
+  lyric_edit_->setGeometry(120, 70 + strip, w - 132, h - 80 - strip);
 }
 
 bool MainWindow::NeedsExitConfirmation() const {
@@ -421,6 +436,8 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("菜单_窗口"));
     menu->addMenu(skins_->Menu());
+    menu->addMenu(timing_aids_->SpeedMenu());
+    menu->addAction(timing_aids_->StripAction());
   }
   menu->popup(event->globalPos());
   event->accept();

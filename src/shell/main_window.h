@@ -23,6 +23,7 @@ class LyricFiles;
 class Shortcuts;
 class Skins;
 class Recovery;
+class TimingAids;
 class SettingsWindow;
 class Transport;
 
@@ -66,6 +67,7 @@ class MainWindow : public QWidget {
   // program was started with (a song and a lyric file, as a drop of them would).
   void StartUp(const QStringList& files);
   Recovery* recovery() const { return recovery_; }
+  TimingAids* timingAids() const { return timing_aids_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -103,6 +105,7 @@ class MainWindow : public QWidget {
   SettingsWindow* settings_window_ = nullptr;
   Skins* skins_ = nullptr;
   Recovery* recovery_ = nullptr;
+  TimingAids* timing_aids_ = nullptr;
   RealFileSystem own_fs_;
 };
 

@@ -5,12 +5,16 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 
 namespace lirotag::ui {
 
 namespace {
+
+// Room at the left of the text for the mark of the line being sung.
+constexpr int kMarginWidth = 10;
 
 // Unicode's line and paragraph separators become plain line breaks: shown as breaks,
 // they must be lines of the box too, or the commands and the saved file disagree with
@@ -56,6 +60,42 @@ LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   SetColours(0xFFFFFF, 0, 0xFF);
   BuildContextMenu();
+  margin_ = new QWidget(this);
+  margin_->setObjectName(QStringLiteral("歌词_演唱标记"));
+  margin_->installEventFilter(this);
+  setViewportMargins(kMarginWidth, 0, 0, 0);
+  connect(this, &QPlainTextEdit::updateRequest, margin_, [this] { margin_->update(); });
+}
+
+void LyricEdit::SetSungLine(int line) {
+  if (line == sung_line_) return;
+  sung_line_ = line;
+  margin_->update();
+}
+
+void LyricEdit::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  const QRect area = contentsRect();
+  margin_->setGeometry(area.left(), area.top(), kMarginWidth, area.height());
+}
+
+bool LyricEdit::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != margin_ || event->type() != QEvent::Paint)
+    return QPlainTextEdit::eventFilter(watched, event);
+  QPainter painter(margin_);
+  painter.fillRect(margin_->rect(), palette().color(QPalette::Base));
+  const QTextBlock block = document()->findBlockByNumber(sung_line_);
+  if (sung_line_ < 0 || !block.isValid() || !block.isVisible()) return true;
+  const QRectF line = blockBoundingGeometry(block).translated(contentOffset());
+  if (line.bottom() < 0 || line.top() > viewport()->height()) return true;
+  // A small triangle pointing at the line, in the highlight colour.
+  const double mid = line.top() + std::min(line.height(), fontMetrics().height() * 1.0) / 2;
+  QPolygonF mark({QPointF(2, mid - 4), QPointF(kMarginWidth - 2, mid), QPointF(2, mid + 4)});
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0x4c, 0xd9, 0x64));
+  painter.drawPolygon(mark);
+  return true;
 }
 
 void LyricEdit::BuildContextMenu() {

@@ -28,6 +28,10 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // The lines shown in the highlight colour; first > last when none.
   int HighlightFirst() const { return highlight_first_; }
   int HighlightLast() const { return highlight_last_; }
+  // The line being sung, marked in the box's left margin (-1: none). Only drawn: the
+  // caret, the selection and the undo history stay as they are.
+  void SetSungLine(int line);
+  int SungLine() const { return sung_line_; }
   // The right-button menu: cut, copy, paste, delete, select all.
   QMenu* ContextMenu() const { return context_menu_; }
 
@@ -63,6 +67,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void RefreshHighlight();
@@ -72,6 +78,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   int highlight_first_ = 0;
   int highlight_last_ = -1;
   QMenu* context_menu_ = nullptr;
+  QWidget* margin_ = nullptr;
+  int sung_line_ = -1;
   QAction* cut_ = nullptr;
   QAction* copy_ = nullptr;
   QAction* paste_ = nullptr;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "audio/peaks.h"
+#include "audio/player.h"
+#include "files/file_io.h"
+#include "lyrics/tag_index.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QWidget;
+
+namespace lirotag {
+
+class LyricEditor;
+class Transport;
+namespace ui {
+class LyricEdit;
+class WaveformStrip;
+}  // namespace ui
+
+// The aids to timing: slowed playback with the pitch kept, the waveform strip, and the
+// mark of the line being sung. Every time they show or stamp is song time.
+class TimingAids : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMinSpeedPercent = 50;
+  static constexpr int kStepPercent = 5;
+  static constexpr int kStripHeight = 64;
+
+  struct Controls {
+    QWidget* window = nullptr;
+    ui::LyricEdit* box = nullptr;
+    QLabel* currentTime = nullptr;
+    Transport* transport = nullptr;
+    LyricEditor* editor = nullptr;
+  };
+
+  // `relayout` places the strip and the box again when the strip shows or hides.
+  TimingAids(Player& player, FileSystem& fs, std::string configPath, Controls controls,
+             std::function<void()> relayout, QObject* parent = nullptr);
+  ~TimingAids() override;
+
+  // The 100 ms tick, after the transport's.
+  void Tick();
+
+  int SpeedPercent() const { return speed_percent_; }
+  void SetSpeedPercent(int percent);
+  void SetStripVisible(bool visible);
+  bool StripVisible() const;
+  int StripHeight() const { return StripVisible() ? kStripHeight : 0; }
+  ui::WaveformStrip* Strip() const { return strip_; }
+  // "播放速度" and "显示波形", for the window's background menu.
+  QMenu* SpeedMenu() const { return speed_menu_; }
+  QAction* StripAction() const { return strip_action_; }
+  const TagIndex& Tags() const { return tags_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildActions();
+  void ShowSong();
+
+  Player& player_;
+  FileSystem& fs_;
+  std::string config_path_;
+  Controls c_;
+  std::function<void()> relayout_;
+  ui::WaveformStrip* strip_ = nullptr;
+  QMenu* speed_menu_ = nullptr;
+  QAction* strip_action_ = nullptr;
+  int speed_percent_ = 100;
+  TagIndex tags_;
+  bool tags_stale_ = true;
+  std::string peaks_song_;
+  std::unique_ptr<PeakTable> peaks_;
+};
+
+}  // namespace lirotag
