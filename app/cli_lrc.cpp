@@ -27,7 +27,10 @@ const char kLrcHelp[] =
     "        UTF-16 with byte-order mark, or GBK) and writes the resulting lines as\n"
     "        UTF-8 to standard output, each followed by LF (CR LF with --crlf).\n"
     "        COMMAND is fold, delete-blank, integrate-offset, split, sort,\n"
-    "        add-tag --time SECONDS, replace-tags --time SECONDS or delete-tag;\n"
+    "        add-tag --time SECONDS, replace-tags --time SECONDS, delete-tag,\n"
+    "        add-word-tag --time SECONDS (the next word of every line gets its\n"
+    "        \"<mm:ss.xx>\" word tag, a line without a line tag that too) or\n"
+    "        strip-words (every word tag removed: plain line timing);\n"
     "        --three-decimals writes tags in thousandths.\n"
     "lrc convert --encoding N IN OUT\n"
     "        writes IN's text to OUT as the editor saves it: N 0 is GBK, 1 UTF-16 LE\n"
@@ -119,6 +122,10 @@ int RunLrcCommand(int argc, char** argv) {
        {true,
         [](LyricEditor& e, double t, bool three) { e.ReplaceTags([t] { return t; }, three); }}},
       {"delete-tag", {false, [](LyricEditor& e, double, bool) { e.DeleteTag(); }}},
+      {"add-word-tag",
+       {true,
+        [](LyricEditor& e, double t, bool three) { e.AddWordTag([t] { return t; }, three); }}},
+      {"strip-words", {false, [](LyricEditor& e, double, bool) { e.StripRangeWordTags(); }}},
   };
   if (argc < 1) return Usage("lrc needs a command");
   const auto command = commands.find(argv[0]);
@@ -132,7 +139,7 @@ int RunLrcCommand(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--time") {
-      if (!takesTime) return Usage("--time belongs to add-tag and replace-tags");
+      if (!takesTime) return Usage("--time belongs to add-tag, replace-tags and add-word-tag");
       char* end = nullptr;
       if (i + 1 >= argc) return Usage("--time needs a number of seconds");
       time = std::strtod(argv[++i], &end);

@@ -5,6 +5,7 @@
 
 #include "lyrics/text.h"
 #include "lyrics/time_tags.h"
+#include "lyrics/words.h"
 
 namespace lirotag {
 
@@ -113,12 +114,15 @@ std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDeci
       if (TrimSpaces(line).empty()) continue;
     }
     const std::vector<std::string> tags = TagList(line);
-    if (IsInfoLine(line) || tags.empty()) {
+    // Word tags move with the line tags, or the words would drift from their line.
+    if (IsInfoLine(line)) {
       out += line;
+    } else if (tags.empty()) {
+      out += ShiftWordTags(line, offset, threeDecimals);
     } else {
       for (const std::string& tag : tags)
         out += Bracketed(FormatTime(ParseTime(tag) + offset, threeDecimals));
-      out += StripTags(line, 0);
+      out += ShiftWordTags(StripTags(line, 0), offset, threeDecimals);
     }
     out += kCrLf;
   }
@@ -208,9 +212,13 @@ void LyricEditor::MoveHighlightDown() {
   HighlightRange();
 }
 
+void LyricEditor::ScrollWithRange() {
+  if (first_ == last_ && box_.FirstVisibleLine() < last_ - kAutoScrollMargin) box_.ScrollLines(1);
+}
+
 void LyricEditor::Stamp(const Clock& now, bool threeDecimals, bool replace) {
   ClampRange();
-  if (first_ == last_ && box_.FirstVisibleLine() < last_ - kAutoScrollMargin) box_.ScrollLines(1);
+  ScrollWithRange();
   std::vector<std::string> lines;
   lines.reserve(static_cast<size_t>(last_ - first_ + 1));
   for (int n = first_; n <= last_; ++n) {
@@ -260,6 +268,69 @@ void LyricEditor::SortRangeByTime() {
   for (int n = first_; n <= last_; ++n) lines.push_back(box_.Line(n));
   box_.SelectLines(first_, last_);
   ReplaceRange(JoinTexts(SortByTime(std::move(lines)), kCrLf, false));
+  HighlightRange();
+}
+
+void LyricEditor::RewriteRange(
+    const std::function<std::optional<std::string>(const std::string&)>& rewrite) {
+  ClampRange();
+  std::vector<std::string> lines;
+  bool changed = false;
+  for (int n = first_; n <= last_; ++n) {
+    lines.push_back(box_.Line(n));
+    if (std::optional<std::string> line = rewrite(lines.back())) {
+      lines.back() = std::move(*line);
+      changed = true;
+    }
+  }
+  // Nothing rewritten, nothing replaced: no empty step in the undo history.
+  if (!changed) return;
+  box_.SelectLines(first_, last_);
+  ReplaceRange(JoinTexts(lines, kCrLf, false));
+}
+
+void LyricEditor::AddWordTag(const Clock& now, bool threeDecimals) {
+  RewriteRange([&](const std::string& line) {
+    return WordsDone(line) ? std::nullopt
+                           : StampNextWord(line, FormatTime(now ? now() : 0.0, threeDecimals));
+  });
+  bool done = true;
+  for (int n = first_; n <= last_ && done; ++n) done = WordsDone(box_.Line(n));
+  if (done) {
+    ScrollWithRange();
+    UnhighlightRange();
+    AdvanceRange();
+  }
+  HighlightRange();
+}
+
+void LyricEditor::StepBackToStartedLine() {
+  ClampRange();
+  if (first_ == last_ && first_ > 0 && !WordsStarted(box_.Line(first_)) &&
+      WordsStarted(box_.Line(first_ - 1))) {
+    UnhighlightRange();
+    MoveRangeUp();
+  }
+}
+
+void LyricEditor::DeleteWordTag() {
+  StepBackToStartedLine();
+  RewriteRange([](const std::string& line) { return TakeBackWordStamp(line); });
+  HighlightRange();
+}
+
+void LyricEditor::RestartWordTags() {
+  StepBackToStartedLine();
+  RewriteRange([](const std::string& line) { return RestartWordStamps(line); });
+  HighlightRange();
+}
+
+void LyricEditor::StripRangeWordTags() {
+  RewriteRange([](const std::string& line) -> std::optional<std::string> {
+    std::string plain = StripWordTags(line);
+    if (plain == line) return std::nullopt;
+    return plain;
+  });
   HighlightRange();
 }
 

@@ -21,9 +21,9 @@ namespace lirotag {
 std::string FoldSameText(std::string_view text);
 // Every line without its leading spaces (ASCII and ideographic); lines left empty go.
 std::string DeleteBlankLines(const std::vector<std::string>& lines);
-// Every time tag moved by the value of the first "[offset:…]" tag (milliseconds);
-// every offset tag removed, a line holding nothing else with it. Each line is followed
-// by a line break. Nothing (no text) when there is no offset line.
+// Every time tag, word tags included, moved by the value of the first "[offset:…]" tag
+// (milliseconds); every offset tag removed, a line holding nothing else with it. Each line is
+// followed by a line break. Nothing (no text) when there is no offset line.
 std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDecimals);
 
 // A line with several tags as one line per tag, each with the line's text.
@@ -69,6 +69,23 @@ class LyricEditor {
   void SplitRangeTags();
   void SortRangeByTime();
 
+  // Word mode (the word model is in words.h). The word stamp gives each line of the range
+  // its next word stamp (StampNextWord, the clock read for every line stamped); once no
+  // line of the range has anything left to stamp, the range moves on as after a line
+  // stamp, so stamping the last word of a line goes on to the next line, and a range with
+  // nothing left to stamp just moves on.
+  void AddWordTag(const Clock& now, bool threeDecimals);
+  // The last word stamp of each line of the range taken back (TakeBackWordStamp). When the
+  // range is a single line not started yet and the line above is started, the range moves
+  // up to that line first: the last word of a line, after which the range moved on, is
+  // redone at once.
+  void DeleteWordTag();
+  // The range's lines to be stamped again from their first word (RestartWordStamps), with
+  // the same move up as DeleteWordTag.
+  void RestartWordTags();
+  // Every word tag of the range removed: plain line timing.
+  void StripRangeWordTags();
+
   // The commands on the whole text; each puts the range back on line 0.
   void FoldText();
   void RemoveBlankLines();
@@ -84,6 +101,13 @@ class LyricEditor {
   // The box may have changed under the range (text loaded or typed): keep it inside.
   void ClampRange();
   void Stamp(const Clock& now, bool threeDecimals, bool replace);
+  // A single highlighted line moving down stays in view.
+  void ScrollWithRange();
+  // Each line of the range through `rewrite` (none: unchanged), as one replacement when
+  // any line changed.
+  void RewriteRange(const std::function<std::optional<std::string>(const std::string&)>& rewrite);
+  // The move up of DeleteWordTag and RestartWordTags.
+  void StepBackToStartedLine();
   void SetWholeTextAndReset(const std::string& text);
 
   LyricBox& box_;
