@@ -28,8 +28,11 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // The lines shown in the highlight colour; first > last when none.
   int HighlightFirst() const { return highlight_first_; }
   int HighlightLast() const { return highlight_last_; }
-  // The right-button menu: cut, copy, paste, delete, select all.
+  // The right-button menu: cut, copy, paste, delete, select all, "重新载入为".
   QMenu* ContextMenu() const { return context_menu_; }
+  // Its submenu for reading the loaded file again in another encoding: empty and
+  // disabled here; what loads files fills it and enables it.
+  QMenu* ReloadAsMenu() const { return reload_as_; }
 
   // LyricBox
   int LineCount() const override;
@@ -72,6 +75,7 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   int highlight_first_ = 0;
   int highlight_last_ = -1;
   QMenu* context_menu_ = nullptr;
+  QMenu* reload_as_ = nullptr;
   QAction* cut_ = nullptr;
   QAction* copy_ = nullptr;
   QAction* paste_ = nullptr;
