@@ -31,7 +31,8 @@ constexpr char kUsage[] =
     "usage: lirotag-cli probe [--json] SONG\n"
     "       lirotag-cli render SONG --from T --seconds D --out X.wav\n"
     "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
-    "       lirotag-cli lrc convert --encoding N IN OUT\n"
+    "       lirotag-cli lrc convert [--from ENCODING] --encoding N IN OUT\n"
+    "       lirotag-cli lrc detect FILE...\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
     "       lirotag-cli --help\n";
 

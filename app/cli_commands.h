@@ -3,6 +3,8 @@
 // Commands of lirotag-cli that live in files of their own. Each takes the arguments after
 // its name and returns the exit status.
 
+#include <string>
+
 namespace lirotag {
 
 // tags [--picture OUT] FILE…: one JSON object per file with its eight song tags.
@@ -11,5 +13,8 @@ int RunTagsCommand(int argc, char** argv);
 // lrc COMMAND [options] FILE: one of the editor's commands on a lyric file.
 int RunLrcCommand(int argc, char** argv);
 extern const char kLrcHelp[];
+
+// `text` as a JSON string (invalid UTF-8 repaired first).
+std::string Json(const std::string& text);
 
 }  // namespace lirotag

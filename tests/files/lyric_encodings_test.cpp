@@ -1,8 +1,11 @@
 #include "files/lyric_encodings.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -192,6 +195,67 @@ TEST(LyricEncodingsTest, RealFilesReadAsBefore) {
   }
   EXPECT_EQ(found, (std::map<std::string, int>{{"GBK", 10}, {"UTF-16LE", 1}, {"UTF-8", 66}}));
 }
+
+#ifdef LIROTAG_CLI
+int Shell(const std::string& command, std::string* out) {
+  FILE* f = popen((command + " 2>&1").c_str(), "r");
+  out->clear();
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out->append(buf, n);
+  const int status = pclose(f);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Scripts convert and detect as the window reads; --from overrides the guess.
+TEST(LyricEncodingsTest, CommandLineConvertsAndDetects) {
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "lrc_cli";
+  std::filesystem::create_directories(dir);
+  const auto path = [&](const char* name) { return (dir / name).string(); };
+  const auto write = [&](const char* name, const std::string& bytes) {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  };
+  const auto read = [&](const char* name) {
+    std::ifstream in(path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string cli = "'" LIROTAG_CLI "' lrc ";
+  write("big5.lrc", Encode(kTraditional, "Big5"));
+  write("sjis.lrc", Encode(kJapanese, "windows-31j"));
+  write("kr.lrc", Encode(kKorean, "windows-949"));
+  write("short.lrc", FirstLines(Encode(kTraditional, "Big5"), 2));
+  std::string out;
+  for (const auto& [file, text] : std::map<const char*, std::string>{
+           {"big5.lrc", kTraditional}, {"sjis.lrc", kJapanese}, {"kr.lrc", kKorean}}) {
+    ASSERT_EQ(Shell(cli + "convert --encoding 2 '" + path(file) + "' '" + path("out") + "'", &out),
+              0)
+        << out;
+    EXPECT_EQ(read("out"), EncodeLyricText(LyricTextFromBytes(text), 2)) << file;
+  }
+  EXPECT_EQ(Shell(cli + "convert --from big5 --encoding 0 '" + path("short.lrc") + "' '" +
+                      path("out") + "'",
+                  &out),
+            0);
+  EXPECT_EQ(read("out"), Utf8ToGbk(LyricTextFromBytes(FirstLines(kTraditional, 2))));
+
+  EXPECT_EQ(Shell(cli + "detect '" + path("big5.lrc") + "' '" + path("short.lrc") + "' '" +
+                      path("gone.lrc") + "' 2>/dev/null",
+                  &out),
+            2);
+  EXPECT_EQ(out, "{\"file\": \"" + path("big5.lrc") +
+                     "\", \"encoding\": \"Big5\", \"confidence\": 100}\n"
+                     "{\"file\": \"" +
+                     path("short.lrc") +
+                     "\", \"encoding\": \"GBK\", \"confidence\": 10}\n"
+                     "{\"file\": \"" +
+                     path("gone.lrc") + "\", \"error\": \"no such file\"}\n");
+  EXPECT_EQ(Shell(cli + "detect '" + path("sjis.lrc") + "'", &out), 0);
+  for (const std::string bad : {"detect", "detect -q a", "convert --from", "convert --from x a b",
+                                "convert --from gbk a b"}) {
+    EXPECT_EQ(Shell(cli + bad, &out), 2) << bad;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace lirotag
