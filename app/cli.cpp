@@ -34,7 +34,8 @@ constexpr char kUsage[] =
     "       lirotag-cli render SONG --from T --seconds D [--speed S] --out X.wav\n"
     "       lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]\n"
     "       lirotag-cli lrc COMMAND [--time SECONDS] [--three-decimals] [--crlf] FILE\n"
-    "       lirotag-cli lrc convert --encoding N IN OUT\n"
+    "       lirotag-cli lrc convert [--from ENCODING] --encoding N IN OUT\n"
+    "       lirotag-cli lrc detect FILE...\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
     "       lirotag-cli --help\n";
 

@@ -3,6 +3,8 @@
 // Commands of lirotag-cli that live in files of their own. Each takes the arguments after
 // its name and returns the exit status.
 
+#include <string>
+
 namespace lirotag {
 
 // tags [--picture OUT] FILE…: one JSON object per file with its eight song tags.
@@ -15,5 +17,7 @@ extern const char kLrcHelp[];
 // peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
 int RunPeaksCommand(int argc, char** argv);
 extern const char kPeaksHelp[];
+// `text` as a JSON string (invalid UTF-8 repaired first).
+std::string Json(const std::string& text);
 
 }  // namespace lirotag

@@ -16,6 +16,7 @@
 
 #include "app/cli_commands.h"
 #include "files/file_io.h"
+#include "files/lyric_encodings.h"
 #include "files/lyric_file.h"
 #include "lyrics/editing.h"
 #include "lyrics/text_box.h"
@@ -23,19 +24,26 @@
 namespace lirotag {
 
 const char kLrcHelp[] =
-    "lrc     runs one of the editor's commands on the whole text of a lyric file (UTF-8,\n"
-    "        UTF-16 with byte-order mark, or GBK) and writes the resulting lines as\n"
-    "        UTF-8 to standard output, each followed by LF (CR LF with --crlf).\n"
+    "lrc     runs one of the editor's commands on the whole text of a lyric file (read\n"
+    "        as the editor reads it: byte-order mark, UTF-8, else GBK unless the file is\n"
+    "        clearly in another encoding) and writes the resulting lines as UTF-8 to\n"
+    "        standard output, each followed by LF (CR LF with --crlf).\n"
     "        COMMAND is fold, delete-blank, integrate-offset, split, sort,\n"
     "        add-tag --time SECONDS, replace-tags --time SECONDS, delete-tag,\n"
     "        add-word-tag --time SECONDS (the next word of every line gets its\n"
     "        \"<mm:ss.xx>\" word tag, a line without a line tag that too) or\n"
     "        strip-words (every word tag removed: plain line timing);\n"
     "        --three-decimals writes tags in thousandths.\n"
-    "lrc convert --encoding N IN OUT\n"
+    "lrc convert [--from ENCODING] --encoding N IN OUT\n"
     "        writes IN's text to OUT as the editor saves it: N 0 is GBK, 1 UTF-16 LE\n"
     "        with byte-order mark, 2 UTF-8 with byte-order mark; OUT is replaced whole\n"
-    "        or not at all.\n";
+    "        or not at all. --from reads IN in ENCODING instead of detecting it: GBK,\n"
+    "        Big5, Big5-HKSCS, Shift_JIS, EUC-JP, ISO-2022-JP, EUC-KR, UTF-8, UTF-16LE,\n"
+    "        UTF-16BE, windows-1250 to 1254 and 1257, ISO-8859-1, -2, -5, -7, -9, -13,\n"
+    "        -15, KOI8-R, KOI8-U, or another name ICU has for one of them.\n"
+    "lrc detect FILE...\n"
+    "        prints one JSON object per file: the encoding the editor reads it in and\n"
+    "        the confidence (0 to 100) of that answer, or why the file cannot be read.\n";
 
 namespace {
 
@@ -79,9 +87,14 @@ namespace {
 int Convert(int argc, char** argv) {
   std::vector<std::string> files;
   long encoding = -1;
+  const LyricEncoding* from = nullptr;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--encoding") {
+    if (a == "--from") {
+      if (i + 1 >= argc) return Usage("--from needs an encoding");
+      from = FindLyricEncoding(argv[++i]);
+      if (!from) return Usage(std::string("unknown encoding '") + argv[i] + "'");
+    } else if (a == "--encoding") {
       char* end = nullptr;
       if (i + 1 >= argc) return Usage("--encoding needs 0, 1 or 2");
       encoding = std::strtol(argv[++i], &end, 10);
@@ -99,15 +112,45 @@ int Convert(int argc, char** argv) {
   if (!ReadFile(files[0], &bytes, &err)) return Fail(err);
   RealFileSystem fs;
   if (!fs.WriteFileAtomic(
-          files[1], EncodeLyricText(LyricTextFromBytes(bytes), static_cast<int>(encoding)), &err))
+          files[1], EncodeLyricText(LyricTextFromBytes(bytes, from), static_cast<int>(encoding)),
+          &err))
     return Fail("cannot write " + files[1] + ": " + err);
   return 0;
+}
+
+int Detect(int argc, char** argv) {
+  std::vector<std::string> files;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a.size() > 1 && a[0] == '-') return Usage("unknown option '" + a + "'");
+    files.push_back(a);
+  }
+  if (files.empty()) return Usage("detect needs at least one file");
+  int rc = 0;
+  for (const std::string& file : files) {
+    std::string bytes, err, line = "{\"file\": " + Json(file);
+    if (ReadFile(file, &bytes, &err)) {
+      const EncodingGuess guess = DetectLyricEncoding(bytes);
+      line += ", \"encoding\": " + Json(guess.encoding->name) +
+              ", \"confidence\": " + std::to_string(guess.confidence) + "}";
+    } else {
+      // The object names the file already.
+      const std::string prefix = "cannot read " + file + ": ";
+      if (err.starts_with(prefix)) err.erase(0, prefix.size());
+      line += ", \"error\": " + Json(err) + "}";
+      rc = 2;
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  if (std::fflush(stdout) != 0) return Fail("cannot write the result");
+  return rc;
 }
 
 }  // namespace
 
 int RunLrcCommand(int argc, char** argv) {
   if (argc >= 1 && std::string(argv[0]) == "convert") return Convert(argc - 1, argv + 1);
+  if (argc >= 1 && std::string(argv[0]) == "detect") return Detect(argc - 1, argv + 1);
   using Command = std::function<void(LyricEditor&, double, bool)>;
   const std::map<std::string, std::pair<bool, Command>> commands = {
       {"fold", {false, [](LyricEditor& e, double, bool) { e.FoldText(); }}},

@@ -22,23 +22,6 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-std::string Json(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : RepairUtf8(text)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 // The object for one file; false when it could not be read.
 bool TagsLine(const std::string& path, std::string* picture, std::string* line) {
   *line = "{\"file\": " + Json(path);
@@ -60,6 +43,23 @@ bool TagsLine(const std::string& path, std::string* picture, std::string* line) 
 }
 
 }  // namespace
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : RepairUtf8(text)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
 
 int RunTagsCommand(int argc, char** argv) {
   std::string picture_out;

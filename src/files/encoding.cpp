@@ -1,6 +1,7 @@
 #include "files/encoding.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
 #include <cstdint>
 #include <memory>
@@ -103,6 +104,21 @@ std::string AsciiOnly(std::string_view bytes) {
     }
   }
   return out;
+}
+
+// ICU's own substitute is U+001A for some tables; a lyric shows U+FFFD for every byte
+// sequence it cannot read, and the caller may want to know how many there were.
+void ReplaceAndCount(const void* context, UConverterToUnicodeArgs* args, const char*, int32_t,
+                     UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close or clone: nothing to replace
+  ++*static_cast<size_t*>(const_cast<void*>(context));
+  *err = U_ZERO_ERROR;
+  const UChar replacement = static_cast<UChar>(kReplacement);
+  ucnv_cbToUWriteUChars(args, &replacement, 1, 0, err);
+}
+
+bool IsNoTextCharacter(char16_t u) {
+  return (u >= 0x80 && u <= 0x9F) || (u >= 0xE000 && u <= 0xF8FF);
 }
 
 }  // namespace
@@ -214,6 +230,38 @@ std::string Utf8ToGbk(std::string_view utf8) {
     return out;
   }
   return {};
+}
+
+bool ConvertToUtf8(std::string_view bytes, const char* converter, std::string* out,
+                   size_t* unusable) {
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr conv(ucnv_open(converter, &status));
+  if (U_FAILURE(status) || bytes.size() > static_cast<size_t>(INT32_MAX / 4)) return false;
+  size_t invalid = 0;
+  ucnv_setToUCallBack(conv.get(), ReplaceAndCount, &invalid, nullptr, nullptr, &status);
+  if (U_FAILURE(status)) return false;
+  // Two units a byte is already more than any table gives; the retry is a safeguard.
+  std::u16string units(bytes.size() * 2 + 2, u'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    status = U_ZERO_ERROR;
+    invalid = 0;
+    const int32_t n = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(units.data()),
+                                    static_cast<int32_t>(units.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      units.assign(static_cast<size_t>(n) + 1, u'\0');
+      continue;
+    }
+    if (U_FAILURE(status)) return false;
+    units.resize(static_cast<size_t>(n));
+    if (unusable) {
+      *unusable = invalid;
+      for (char16_t u : units) *unusable += IsNoTextCharacter(u);
+    }
+    *out = Utf16ToUtf8(units);
+    return true;
+  }
+  return false;
 }
 
 bool IsValidUtf8(std::string_view bytes) {

@@ -28,6 +28,14 @@ std::string GbkToUtf8(std::string_view gbk);
 // UTF-8 → GB18030, which can carry every character. Invalid UTF-8 is repaired first.
 std::string Utf8ToGbk(std::string_view utf8);
 
+// Bytes in the encoding ICU calls `converter` → UTF-8. Each sequence invalid or
+// unassigned in it becomes U+FFFD. `*unusable`, when given, counts those and also the
+// characters no lyric holds (C1 controls, private use), which some tables hand out for
+// bytes they do not really define: a count above zero says the bytes are probably not in
+// this encoding. False, and nothing written, when ICU has no such converter.
+bool ConvertToUtf8(std::string_view bytes, const char* converter, std::string* out,
+                   size_t* unusable = nullptr);
+
 bool IsValidUtf8(std::string_view bytes);
 // Replaces each invalid sequence by U+FFFD, keeps everything else.
 std::string RepairUtf8(std::string_view bytes);

@@ -60,24 +60,44 @@ std::string SafeFileNamePart(std::string value) {
 
 }  // namespace
 
+EncodingGuess DetectLyricEncoding(std::string_view bytes) {
+  const auto named = [](const char* name) { return EncodingGuess{FindLyricEncoding(name), 100}; };
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return named("UTF-8");
+  if (bytes.substr(0, 2) == "\xFF\xFE") return named("UTF-16LE");
+  if (bytes.substr(0, 2) == "\xFE\xFF") return named("UTF-16BE");
+  const std::string text = WithoutNuls(bytes);
+  if (IsValidUtf8(text)) return named("UTF-8");
+  return GuessLegacyEncoding(text);
+}
+
 std::string DecodeLyricBytes(std::string_view bytes) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToText(WithoutNuls(bytes));
-  const bool little = bytes.substr(0, 2) == "\xFF\xFE";
-  if (little || bytes.substr(0, 2) == "\xFE\xFF") {
+  return DecodeLyricBytesAs(bytes, *DetectLyricEncoding(bytes).encoding);
+}
+
+std::string DecodeLyricBytesAs(std::string_view bytes, const LyricEncoding& encoding) {
+  const std::string_view name = encoding.name;
+  if (name == "UTF-8") {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    return RepairUtf8(WithoutNuls(bytes));
+  }
+  const bool little = name == "UTF-16LE";
+  if (little || name == "UTF-16BE") {
+    if (bytes.substr(0, 2) == (little ? "\xFF\xFE" : "\xFE\xFF")) bytes.remove_prefix(2);
     // An odd last byte is no character: it is dropped, not shown as U+FFFD.
-    std::string_view units = bytes.substr(2);
-    units = units.substr(0, units.size() & ~size_t{1});
-    std::u16string text = Utf16FromBytes(units, !little);
+    std::u16string text = Utf16FromBytes(bytes.substr(0, bytes.size() & ~size_t{1}), !little);
     text.erase(
         std::remove_if(text.begin(), text.end(), [](char16_t u) { return u == 0xFEFF || u == 0; }),
         text.end());
     return Utf16ToUtf8(text);
   }
-  return LegacyToUtf8(WithoutNuls(bytes));
+  const std::string text = WithoutNuls(bytes);
+  if (name == "GBK") return GbkToUtf8(text);
+  std::string out;
+  return ConvertToUtf8(text, encoding.converter, &out) ? out : GbkToUtf8(text);
 }
 
-std::string LyricTextFromBytes(std::string_view bytes) {
-  std::string text = DecodeLyricBytes(bytes);
+std::string LyricTextFromBytes(std::string_view bytes, const LyricEncoding* chosen) {
+  std::string text = chosen ? DecodeLyricBytesAs(bytes, *chosen) : DecodeLyricBytes(bytes);
   ReplaceAll(&text, "\xE2\x80\xA8", "\n");  // U+2028
   ReplaceAll(&text, "\xE2\x80\xA9", "\n");  // U+2029
   const bool crOnly = text.find('\n') == std::string::npos;

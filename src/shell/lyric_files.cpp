@@ -1,5 +1,7 @@
 #include "shell/lyric_files.h"
 
+#include <QActionGroup>
+#include <QMenu>
 #include <QPushButton>
 
 #include "audio/confirm_sound.h"
@@ -39,6 +41,23 @@ LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::Lyric
   connect(c_.load, &QPushButton::clicked, this, &LyricFiles::ChooseLyricFile);
   connect(c_.setInfo, &QPushButton::clicked, this, &LyricFiles::SetAdditionalInfo);
   connect(c_.save, &QPushButton::clicked, this, &LyricFiles::SaveLyrics);
+  BuildReloadMenu();
+}
+
+void LyricFiles::BuildReloadMenu() {
+  QMenu* menu = box_.ReloadAsMenu();
+  auto* group = new QActionGroup(menu);
+  const LyricEncoding* previous = nullptr;
+  for (const LyricEncoding& e : LyricEncodings()) {
+    if (previous && previous->kind != e.kind) menu->addSeparator();
+    previous = &e;
+    QAction* action = menu->addAction(QString::fromUtf8(e.menuText));
+    action->setData(QString::fromUtf8(e.name));
+    action->setCheckable(true);
+    group->addAction(action);
+    const std::string name = e.name;
+    connect(action, &QAction::triggered, this, [this, name] { ReloadLyricFileAs(name); });
+  }
 }
 
 LyricFiles::~LyricFiles() {
@@ -56,17 +75,41 @@ void LyricFiles::ChooseLyricFile() {
 }
 
 bool LyricFiles::LoadLyricFile(const std::string& path) {
+  return ReadLyricFile(path, nullptr);
+}
+
+bool LyricFiles::ReloadLyricFileAs(const std::string& encoding) {
+  const LyricEncoding* chosen = FindLyricEncoding(encoding);
+  if (last_loaded_path_.empty() || !chosen) return false;
+  return ReadLyricFile(last_loaded_path_, chosen);
+}
+
+bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* chosen) {
   std::string bytes, err;
   if (!s_.fs->ReadFile(path, &bytes, &err, kMaxLyricFileBytes)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
                          QStringLiteral("打开文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
                          QMessageBox::Ok);
+    ShowLoadedEncoding();  // a choice that failed is not the text's encoding
     return false;
   }
-  box_.SetWholeText(LyricTextFromBytes(bytes));
+  const LyricEncoding& encoding = chosen ? *chosen : *DetectLyricEncoding(bytes).encoding;
+  box_.SetWholeText(LyricTextFromBytes(bytes, &encoding));
   editor_.ResetHighlight();
   last_loaded_path_ = path;
+  last_loaded_encoding_ = encoding.name;
+  ShowLoadedEncoding();
   return true;
+}
+
+void LyricFiles::ShowLoadedEncoding() {
+  // The menu shows which encoding the text is in, so that a wrong guess is seen.
+  QMenu* menu = box_.ReloadAsMenu();
+  menu->setEnabled(!last_loaded_path_.empty());
+  for (QAction* action : menu->actions()) {
+    if (action->isCheckable())
+      action->setChecked(action->data().toString() == Q(last_loaded_encoding_));
+  }
 }
 
 bool LyricFiles::ReadOpenSongTags() {

@@ -5,6 +5,7 @@
 
 #include "audio/audio_engine.h"
 #include "files/file_io.h"
+#include "files/lyric_encodings.h"
 #include "lyrics/info_tags.h"
 #include "shell/settings.h"
 #include "tags/read_song_tags.h"
@@ -42,13 +43,20 @@ class LyricFiles : public QObject {
   ~LyricFiles() override;
 
   void ChooseLyricFile();
-  // Replaces the text with the file's; on failure says so and leaves the text alone.
+  // Replaces the text with the file's, in the encoding detected; on failure says so and
+  // leaves the text alone.
   bool LoadLyricFile(const std::string& path);
+  // The last loaded file read again from disk in `encoding` (a name of LyricEncodings()),
+  // as the lyric box's "重新载入为" menu does; false, and nothing changed, when there is
+  // no such file or encoding.
+  bool ReloadLyricFileAs(const std::string& encoding);
   void SetAdditionalInfo();
   void SaveLyrics();
 
   const AdditionalInfo& Info() const { return info_; }
   const std::string& LastLoadedPath() const { return last_loaded_path_; }
+  // The encoding the last loaded file was read in, detected or chosen.
+  const std::string& LastLoadedEncoding() const { return last_loaded_encoding_; }
 
  signals:
   // The lyric text is safe in a file now.
@@ -62,6 +70,9 @@ class LyricFiles : public QObject {
   // or the file is gone (then nothing is remembered).
   bool ReadOpenSongTags();
   void PlayConfirmation();
+  bool ReadLyricFile(const std::string& path, const LyricEncoding* chosen);
+  void BuildReloadMenu();
+  void ShowLoadedEncoding();
 
   const Settings& settings_;
   Transport& transport_;
@@ -73,6 +84,7 @@ class LyricFiles : public QObject {
   AdditionalInfo info_;
   SongTagsCache song_tags_;
   std::string last_loaded_path_;
+  std::string last_loaded_encoding_;
   AudioHandle chime_ = 0;
 };
 

@@ -112,6 +112,9 @@ void LyricEdit::BuildContextMenu() {
   });
   context_menu_->addSeparator();
   context_menu_->addAction(QStringLiteral("全选(&A)"), this, &QPlainTextEdit::selectAll);
+  context_menu_->addSeparator();
+  reload_as_ = context_menu_->addMenu(QStringLiteral("重新载入为"));
+  reload_as_->setEnabled(false);
 }
 
 void LyricEdit::contextMenuEvent(QContextMenuEvent* event) {

@@ -32,8 +32,11 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // caret, the selection and the undo history stay as they are.
   void SetSungLine(int line);
   int SungLine() const { return sung_line_; }
-  // The right-button menu: cut, copy, paste, delete, select all.
+  // The right-button menu: cut, copy, paste, delete, select all, "重新载入为".
   QMenu* ContextMenu() const { return context_menu_; }
+  // Its submenu for reading the loaded file again in another encoding: empty and
+  // disabled here; what loads files fills it and enables it.
+  QMenu* ReloadAsMenu() const { return reload_as_; }
 
   // LyricBox
   int LineCount() const override;
@@ -80,6 +83,7 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   QMenu* context_menu_ = nullptr;
   QWidget* margin_ = nullptr;
   int sung_line_ = -1;
+  QMenu* reload_as_ = nullptr;
   QAction* cut_ = nullptr;
   QAction* copy_ = nullptr;
   QAction* paste_ = nullptr;

@@ -1,8 +1,8 @@
-#include "files/lyric_file.h"
 #include "shell/lyric_files.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "files/encoding.h"
+#include "files/lyric_file.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
@@ -132,6 +134,66 @@ class LyricFilesTest : public QObject {
     QApplication::sendEvent(box, &drop);
     QCOMPARE(QString::fromStdString(window_->SongPath()), QString::fromStdString(Path("x.mp3")));
     QCOMPARE(Text(), QStringLiteral("from a"));
+  }
+
+  // "重新载入为" reads the last loaded file again, from disk, in the encoding chosen.
+  void reloadsTheFileFromDiskInAnotherEncoding() {
+    QMenu* menu = window_->lyricEdit()->ReloadAsMenu();
+    QVERIFY(window_->lyricEdit()->ContextMenu()->actions().contains(menu->menuAction()));
+    QCOMPARE(menu->title(), QStringLiteral("重新载入为"));
+    QVERIFY(!menu->isEnabled());  // nothing loaded yet
+    const auto choose = [&](const char* name) {
+      for (QAction* action : menu->actions()) {
+        if (action->data().toString() == QString::fromUtf8(name)) return action->trigger();
+      }
+      QFAIL(name);
+    };
+    const auto checked = [&] {
+      for (QAction* action : menu->actions()) {
+        if (action->isChecked()) return action->data().toString();
+      }
+      return QString();
+    };
+    int choices = 0;
+    for (QAction* action : menu->actions()) choices += !action->isSeparator();
+    QCOMPARE(choices, static_cast<int>(lirotag::LyricEncodings().size()));
+
+    // Big5, detected.
+    WriteAll(Path("in.lrc"),
+             "\xA7"
+             "A\xC1\xD9\xB0O\xB1o\xA8\xBA\xA4\xD1\xB6\xDC\n\xA7\xDA\xAD\xCC\xA6"
+             "b\xAB"
+             "B\xA4\xA4\xB5\xA5\xAB\xDD\xB5\xDB\xBE\xA4\xA9\xFA\n\xAB\xB0\xA5\xAB\xAA"
+             "\xBA\xBFO\xA5\xFA\xBA"
+             "C\xBA"
+             "C\xBA\xB6\xB7\xC0\n");
+    QVERIFY(window_->lyricFiles()->LoadLyricFile(Path("in.lrc")));
+    QCOMPARE(Text(), QStringLiteral("你還記得那天嗎\n我們在雨中等待著黎明\n城市的燈光慢慢熄滅\n"));
+    QVERIFY(menu->isEnabled());
+    QCOMPARE(checked(), QStringLiteral("Big5"));
+
+    // The file changes on disk: read again, in the encoding chosen.
+    WriteAll(Path("in.lrc"),
+             "\x97[\x8F\xC4\x82\xAF\x82\xCC\x90"
+             "F");
+    choose("Shift_JIS");
+    QCOMPARE(Text(), QStringLiteral("夕焼けの色"));
+    QCOMPARE(checked(), QStringLiteral("Shift_JIS"));
+    QCOMPARE(window_->lyricEdit()->HighlightFirst(), 0);
+
+    // Bytes the encoding cannot read show as replacement characters.
+    WriteAll(Path("in.lrc"), "\x82\xA0\x82");
+    choose("Shift_JIS");
+    QCOMPARE(Text(), QStringLiteral("あ\uFFFD"));
+
+    // The file is gone: said as for loading it, the text stays.
+    QFile::remove(QString::fromStdString(Path("in.lrc")));
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    choose("Big5");
+    QCOMPARE(MessageBox::LastText(),
+             "打开文件\n" + QString::fromStdString(Path("in.lrc")) + "\n时发生错误。");
+    QCOMPARE(Text(), QStringLiteral("あ\uFFFD"));
+    QCOMPARE(checked(), QStringLiteral("Shift_JIS"));
   }
 
   void additionalInformationByHandAndFromTheSong() {
