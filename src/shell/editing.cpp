@@ -1,6 +1,8 @@
 #include "shell/editing.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QPushButton>
 
 #include "ui/instant_mnemonic.h"
@@ -16,10 +18,27 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
     connect(button, &QPushButton::clicked, this,
             [this, button, command = std::move(command)] { Run(button, command); });
   };
-  connectCommand(c_.addTag, [this, now] { editor_.AddTag(now, settings_.ThreePointTime); });
-  connectCommand(c_.replaceTag,
-                 [this, now] { editor_.ReplaceTags(now, settings_.ThreePointTime); });
-  connectCommand(c_.deleteTag, [this] { editor_.DeleteTag(); });
+  connectCommand(c_.addTag, [this, now] {
+    if (word_mode_) {
+      editor_.AddWordTag(now, settings_.ThreePointTime);
+    } else {
+      editor_.AddTag(now, settings_.ThreePointTime);
+    }
+  });
+  connectCommand(c_.replaceTag, [this, now] {
+    if (word_mode_) {
+      editor_.RestartWordTags();
+    } else {
+      editor_.ReplaceTags(now, settings_.ThreePointTime);
+    }
+  });
+  connectCommand(c_.deleteTag, [this] {
+    if (word_mode_) {
+      editor_.DeleteWordTag();
+    } else {
+      editor_.DeleteTag();
+    }
+  });
   connectCommand(c_.splitTags, [this] { editor_.SplitRangeTags(); });
   connectCommand(c_.sortTags, [this] { editor_.SortRangeByTime(); });
   connectCommand(c_.jump, [this] { Jump(); });
@@ -30,9 +49,25 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connect(&box_, &ui::LyricEdit::FocusGained, this, [this] { editor_.OnFocusGained(); });
   connect(&box_, &ui::LyricEdit::FocusLost, this, [this] { editor_.OnFocusLost(); });
 
+  word_mode_action_ = new QAction(QStringLiteral("逐字模式(&W)"), this);
+  word_mode_action_->setCheckable(true);
+  word_mode_action_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_W));
+  word_mode_action_->setShortcutContext(Qt::WindowShortcut);
+  box_.window()->addAction(word_mode_action_);
+  box_.ContextMenu()->addSeparator();
+  box_.ContextMenu()->addAction(word_mode_action_);
+  connect(word_mode_action_, &QAction::toggled, this, &Editing::SetWordMode);
+
   // A stamp carries the time of the key press, not of the click a mnemonic makes later.
   for (QPushButton* button : {c_.addTag, c_.replaceTag, c_.deleteTag})
     ui::ClickOnMnemonicPress(button);
+}
+
+void Editing::SetWordMode(bool on) {
+  if (word_mode_action_->isChecked() != on) word_mode_action_->setChecked(on);
+  if (word_mode_ == on) return;
+  word_mode_ = on;
+  emit WordModeChanged(on);
 }
 
 void Editing::Run(QPushButton* own, const std::function<void()>& command) {

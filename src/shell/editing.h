@@ -7,6 +7,7 @@
 #include "lyrics/editing.h"
 #include "shell/settings.h"
 
+class QAction;
 class QPushButton;
 
 namespace lirotag {
@@ -39,6 +40,16 @@ class Editing : public QObject {
 
   LyricEditor& editor() { return editor_; }
 
+  // Word mode: Alt+A stamps the highlighted line's next word, Alt+D takes the last word
+  // stamp back, Alt+R starts the line again. The other buttons work as ever.
+  bool WordMode() const { return word_mode_; }
+  void SetWordMode(bool on);
+  // "逐字模式", checkable, Alt+W; in the lyric box's menu too.
+  QAction* WordModeAction() const { return word_mode_action_; }
+
+ signals:
+  void WordModeChanged(bool on);
+
  private:
   // The common start of every command, then the command.
   void Run(QPushButton* own, const std::function<void()>& command);
@@ -49,6 +60,8 @@ class Editing : public QObject {
   ui::LyricEdit& box_;
   Controls c_;
   LyricEditor editor_;
+  bool word_mode_ = false;
+  QAction* word_mode_action_ = nullptr;
 };
 
 }  // namespace lirotag

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
@@ -49,7 +50,9 @@ constexpr char kShortcutHelp[] =
     // Keys and mouse actions of our own, after the established list.
     "\r\n\r\nAlt +－　　　　　减慢播放（音调不变）\r\nAlt +＝　　　　　加快播放\r\n"
     "Alt +０　　　　　恢复原速\r\nAlt +Ｖ　　　　　显示/隐藏波形\r\n"
-    "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放";
+    "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
+    "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
+    "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -226,6 +229,11 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   SetTooltips();
   refresh_timer_->start();
   editing_->editor().ResetHighlight();
+  if (ReadConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", "0") == "1") {
+    const QSignalBlocker quiet(editing_);  // remembered already: nothing to write
+    editing_->SetWordMode(true);
+    findChild<QLabel*>(Q("标签_逐字模式"))->show();
+  }
   if (!env_.recoveryDir.empty()) {
     recovery_ = new Recovery(
         env_.recoveryDir, this, *lyric_edit_, [this] { return transport_->SongPath(); }, this);
@@ -319,6 +327,16 @@ void MainWindow::BuildControls() {
   editing_ = new Editing(
       *env_.player, settings_, *lyric_edit_,
       {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
+  // Shown while word mode is on; the choice is kept in our own section of the
+  // configuration file.
+  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 590, 80, 16});
+  wordMode->setText(Q("逐字模式：开"));
+  wordMode->setStyleSheet(QStringLiteral("color: #1a8f3a; font-weight: bold;"));
+  wordMode->hide();
+  connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
+    wordMode->setVisible(on);
+    WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
+  });
   lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                                 {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "lyrics/editing.h"
+#include "lyrics/words.h"
 #include "shell/settings.h"
 #include "shell/transport.h"
 #include "ui/lyric_edit.h"
@@ -134,6 +135,7 @@ void TimingAids::Tick() {
   const double position = open ? player_.PositionSeconds() : 0;
   const int sung = open ? tags_.SungLine(position) : -1;
   c_.box->SetSungLine(sung);
+  MarkSungWord(sung, position);
   if (open && !c_.transport->Dragging()) {
     // The speed beside the time, while it is not the song's own.
     QString text = c_.currentTime->text();
@@ -162,6 +164,26 @@ void TimingAids::Tick() {
   strip_->SetMarks(std::move(all), std::move(highlighted), std::move(sungTimes),
                    c_.box->HighlightColour());
   strip_->SetPlayhead(position, player_.State() == kActivePlaying);
+}
+
+void TimingAids::MarkSungWord(int line, double position) {
+  if (line < 0) {
+    c_.box->SetSungWord(-1, 0, 0);
+    return;
+  }
+  const std::string text = c_.box->Line(line);
+  const LineWords words = FindWords(text);
+  const int sung = words.tags.empty() ? -1 : SungWord(words, position);
+  if (sung < 0) {
+    c_.box->SetSungWord(-1, 0, 0);
+    return;
+  }
+  // Byte offsets in the UTF-8 line, characters in the box.
+  const Word& w = words.words[static_cast<size_t>(sung)];
+  const auto chars = [&text](size_t bytes) {
+    return static_cast<int>(QString::fromUtf8(text.data(), static_cast<qsizetype>(bytes)).size());
+  };
+  c_.box->SetSungWord(line, chars(w.begin), chars(w.end));
 }
 
 bool TimingAids::eventFilter(QObject* watched, QEvent* event) {

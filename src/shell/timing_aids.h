@@ -67,6 +67,7 @@ class TimingAids : public QObject {
  private:
   void BuildActions();
   void ShowSong();
+  void MarkSungWord(int line, double position);
 
   Player& player_;
   FileSystem& fs_;

@@ -67,6 +67,14 @@ LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
   connect(this, &QPlainTextEdit::updateRequest, margin_, [this] { margin_->update(); });
 }
 
+void LyricEdit::SetSungWord(int line, int begin, int end) {
+  if (line == sung_word_line_ && begin == sung_word_begin_ && end == sung_word_end_) return;
+  sung_word_line_ = line;
+  sung_word_begin_ = begin;
+  sung_word_end_ = end;
+  RefreshHighlight();
+}
+
 void LyricEdit::SetSungLine(int line) {
   if (line == sung_line_) return;
   sung_line_ = line;
@@ -215,6 +223,15 @@ void LyricEdit::RefreshHighlight() {
                                  QTextCursor::KeepAnchor);
     selection.format.setForeground(highlight_);
     selections.append(selection);
+  }
+  const QTextBlock sung = document()->findBlockByNumber(sung_word_line_);
+  if (sung_word_line_ >= 0 && sung.isValid() && sung_word_end_ <= sung.length() - 1) {
+    QTextEdit::ExtraSelection word;
+    word.cursor = QTextCursor(document());
+    word.cursor.setPosition(sung.position() + sung_word_begin_);
+    word.cursor.setPosition(sung.position() + sung_word_end_, QTextCursor::KeepAnchor);
+    word.format.setBackground(QColor(0x4c, 0xd9, 0x64, 110));
+    selections.append(word);
   }
   setExtraSelections(selections);
 }

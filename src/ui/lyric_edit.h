@@ -32,6 +32,9 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // caret, the selection and the undo history stay as they are.
   void SetSungLine(int line);
   int SungLine() const { return sung_line_; }
+  // The word being sung, characters [begin, end) of `line`, shown on a light green ground
+  // (line -1: none). Drawn like the highlight, never written into the text.
+  void SetSungWord(int line, int begin, int end);
   // The right-button menu: cut, copy, paste, delete, select all, "重新载入为".
   QMenu* ContextMenu() const { return context_menu_; }
   // Its submenu for reading the loaded file again in another encoding: empty and
@@ -83,6 +86,7 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   QMenu* context_menu_ = nullptr;
   QWidget* margin_ = nullptr;
   int sung_line_ = -1;
+  int sung_word_line_ = -1, sung_word_begin_ = 0, sung_word_end_ = 0;
   QMenu* reload_as_ = nullptr;
   QAction* cut_ = nullptr;
   QAction* copy_ = nullptr;

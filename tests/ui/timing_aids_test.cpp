@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QTextBlock>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
@@ -91,6 +93,42 @@ class TimingAidsTest : public QObject {
     }
     auto again = f_.MakeActiveWindow();  // the choice is kept for the next start
     QVERIFY(again->timingAids()->Strip()->isVisible());
+  }
+
+  void wordModeStampsWordByWordAndMarksTheSungWord() {
+    {
+      auto window = f_.MakeActiveWindow();
+      QVERIFY(window->transport()->OpenSong(f_.MakeSong(10)));
+      lirotag::ui::LyricEdit* box = window->lyricEdit();
+      box->setPlainText(QStringLiteral("床前 明月光\nnext"));
+      window->editing()->editor().ResetHighlight();
+      auto* indicator = window->findChild<QLabel*>(QStringLiteral("标签_逐字模式"));
+      QVERIFY(!indicator->isVisible());
+      QTest::keyClick(window.get(), Qt::Key_W, Qt::AltModifier);
+      QVERIFY(window->editing()->WordMode() && indicator->isVisible());
+      QVERIFY(box->ContextMenu()->actions().contains(window->editing()->WordModeAction()));
+      for (double t : {1.0, 1.5, 2.0}) {
+        QVERIFY(f_.player.SeekSeconds(t));
+        QTest::keyClick(window.get(), Qt::Key_A, Qt::AltModifier);
+      }
+      QCOMPARE(box->document()->firstBlock().text(),
+               QStringLiteral("[00:01.00]<00:01.00>床<00:01.50>前 <00:02.00>明月光"));
+      QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);  // the last word again
+      QCOMPARE(box->document()->firstBlock().text(),
+               QStringLiteral("[00:01.00]<00:01.00>床<00:01.50>前 明月光"));
+      // While the song is at 1.7 s, "前" is being sung: marked, the text untouched.
+      QVERIFY(f_.player.SeekSeconds(1.7));
+      window->timingAids()->Tick();
+      const auto marks = box->extraSelections();
+      QVERIFY(!marks.isEmpty());
+      QCOMPARE(marks.last().cursor.selectedText(), QStringLiteral("前"));
+      QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);  // the line from the start
+      QCOMPARE(box->document()->firstBlock().text(), QStringLiteral("床前 明月光"));
+    }
+    auto again = f_.MakeActiveWindow();  // remembered
+    QVERIFY(again->editing()->WordMode());
+    QTest::keyClick(again.get(), Qt::Key_W, Qt::AltModifier);
+    QVERIFY(!again->editing()->WordMode());
   }
 };
 
