@@ -56,32 +56,6 @@ constexpr char kExitHelp[] =
     "Exit status: 0 on success, 2 on bad usage or when a file cannot be opened,\n"
     "read, sought or written.\n";
 
-int Fail(const std::string& why) {
-  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
-  return 2;
-}
-
-int Usage(const std::string& why) {
-  return Fail(why + " (lirotag-cli --help tells how to use it)");
-}
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 void Put16(std::vector<uint8_t>* b, uint16_t v) {
   b->push_back(v & 0xFF);
   b->push_back(v >> 8);
@@ -207,7 +181,7 @@ int Run(int argc, char** argv) {
             "{\"length\": %.6f, \"length_exact\": %s, \"sample_rate\": %u, \"channels\": %u, "
             "\"decoder\": %s}\n",
             player.LengthSeconds(), exact ? "true" : "false", info.freq, info.chans,
-            JsonString(decoder).c_str());
+            Json(decoder).c_str());
       } else {
         std::printf("length: %.6f\nsample_rate: %u\nchannels: %u\ndecoder: %s\n",
                     player.LengthSeconds(), info.freq, info.chans, decoder.c_str());

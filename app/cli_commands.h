@@ -17,6 +17,10 @@ extern const char kLrcHelp[];
 // peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
 int RunPeaksCommand(int argc, char** argv);
 extern const char kPeaksHelp[];
+// What every command says on failure: one line on standard error; returns the exit
+// status 2. Usage adds where to find help.
+int Fail(const std::string& why);
+int Usage(const std::string& why);
 // `text` as a JSON string (invalid UTF-8 repaired first).
 std::string Json(const std::string& text);
 

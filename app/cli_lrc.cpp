@@ -47,15 +47,6 @@ const char kLrcHelp[] =
 
 namespace {
 
-int Fail(const std::string& why) {
-  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
-  return 2;
-}
-
-int Usage(const std::string& why) {
-  return Fail(why + " (lirotag-cli --help tells how to use it)");
-}
-
 bool ReadFile(const std::string& path, std::string* bytes, std::string* err) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);

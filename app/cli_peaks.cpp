@@ -19,15 +19,6 @@ namespace {
 
 constexpr long kMaxColumns = 1000000;
 
-int Fail(const std::string& why) {
-  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
-  return 2;
-}
-
-int Usage(const std::string& why) {
-  return Fail(why + " (lirotag-cli --help tells how to use it)");
-}
-
 bool ParseNumber(const char* s, double* out) {
   char* end = nullptr;
   double v = std::strtod(s, &end);

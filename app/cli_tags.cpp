@@ -17,11 +17,6 @@
 namespace lirotag {
 namespace {
 
-int Usage(const std::string& why) {
-  std::fprintf(stderr, "lirotag-cli: %s (lirotag-cli --help tells how to use it)\n", why.c_str());
-  return 2;
-}
-
 // The object for one file; false when it could not be read.
 bool TagsLine(const std::string& path, std::string* picture, std::string* line) {
   *line = "{\"file\": " + Json(path);
@@ -43,6 +38,15 @@ bool TagsLine(const std::string& path, std::string* picture, std::string* line) 
 }
 
 }  // namespace
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "lirotag-cli: %s\n", why.c_str());
+  return 2;
+}
+
+int Usage(const std::string& why) {
+  return Fail(why + " (lirotag-cli --help tells how to use it)");
+}
 
 std::string Json(const std::string& text) {
   std::string out = "\"";

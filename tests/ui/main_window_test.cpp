@@ -18,21 +18,11 @@
 #include "window_fixture.h"
 
 using lirotag::MainWindow;
+using lirotag::testing::ReadAll;
+using lirotag::testing::WriteAll;
 using lirotag::ui::MessageBox;
 
 namespace {
-
-std::string ReadAll(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteAll(const QString& path, const std::string& data) {
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out << data;
-}
 
 // Whole lines only: "Encoding=2.9" left unrewritten must not pass for "Encoding=2".
 bool HasLine(const std::string& ini, const std::string& line) {
@@ -300,7 +290,8 @@ class MainWindowTest : public QObject {
         "Ctrl+↓\u3000\u3000\u3000\u3000\u3000文本向下滚动\n"
         "Alt +\uFF25\u3000\u3000\u3000\u3000\u3000在文本框和按钮间切换焦点\n"
         "Alt "
-        "+\uFF30\u3000\u3000\u3000\u3000\u3000播放/暂停\n\n带(*)标志的仅在文本框失去焦点时生效\n\n");
+        "+\uFF30\u3000\u3000\u3000\u3000\u3000播放/"
+        "暂停\n\n带(*)标志的仅在文本框失去焦点时生效\n\n");
     // The established list unchanged, then the keys of our own.
     QCOMPARE(MessageBox::LastText().left(expected.size()), expected);
     QVERIFY(MessageBox::LastText().mid(expected.size()).startsWith(QStringLiteral("Alt +－")));

@@ -14,22 +14,9 @@
 #include "window_fixture.h"
 
 using lirotag::MainWindow;
+using lirotag::testing::ReadAll;
+using lirotag::testing::WriteAll;
 using lirotag::ui::MessageBox;
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteAll(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-}  // namespace
 
 class RecoveryTest : public QObject {
   Q_OBJECT

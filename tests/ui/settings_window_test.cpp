@@ -20,22 +20,9 @@
 #include "window_fixture.h"
 
 using lirotag::MainWindow;
+using lirotag::testing::ReadAll;
+using lirotag::testing::WriteAll;
 using lirotag::ui::MessageBox;
-
-namespace {
-
-void WriteAll(const QString& path, const std::string& data) {
-  std::ofstream(path.toStdString(), std::ios::binary) << data;
-}
-
-std::string ReadAll(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-}  // namespace
 
 class SettingsWindowTest : public QObject {
   Q_OBJECT

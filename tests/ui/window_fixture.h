@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 #include "audio/audio_engine.h"
@@ -11,6 +13,23 @@
 #include "wav_file.h"
 
 namespace lirotag::testing {
+
+inline std::string ReadAll(const std::string& path) {
+  // Empty for what cannot be read as a file (a folder, a missing file).
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+inline std::string ReadAll(const QString& path) {
+  return ReadAll(path.toStdString());
+}
+inline void WriteAll(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+inline void WriteAll(const QString& path, const std::string& data) {
+  WriteAll(path.toStdString(), data);
+}
 
 // A main window over a temporary program folder, with the real engine (which plays on
 // its silent output here).
