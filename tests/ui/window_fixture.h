@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
