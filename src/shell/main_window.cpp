@@ -179,12 +179,17 @@ QString LyricFontFamily() {
 
 // Screen readers announce a top-level window by its role and name. A QWidget window
 // is offered to them as a plain client area, which AT-SPI reads as a nameless filler;
-// as a window, its accessible name is the caption, song path included, whenever that
-// changes.
-QAccessibleInterface* AccessibleMainWindow(const QString& className, QObject* object) {
-  if (className != QLatin1String(MainWindow::staticMetaObject.className())) return nullptr;
-  auto* window = qobject_cast<MainWindow*>(object);
-  return window ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+// as a window, its accessible name is the caption (song path included, whenever that
+// changes). The waveform is a chart, not a filler either.
+QAccessibleInterface* AccessibleWindows(const QString& className, QObject* object) {
+  auto* widget = qobject_cast<QWidget*>(object);
+  if (!widget) return nullptr;
+  if (className == QLatin1String(MainWindow::staticMetaObject.className()) ||
+      className == QLatin1String(SettingsWindow::staticMetaObject.className()))
+    return new QAccessibleWidget(widget, QAccessible::Window);
+  if (className == QLatin1String(ui::WaveformStrip::staticMetaObject.className()))
+    return new QAccessibleWidget(widget, QAccessible::Chart);
+  return nullptr;
 }
 
 }  // namespace
@@ -192,7 +197,7 @@ QAccessibleInterface* AccessibleMainWindow(const QString& className, QObject* ob
 MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), env_(std::move(env)) {
   setObjectName(QStringLiteral("窗口_启动窗口"));
   static const bool accessible_as_window = [] {
-    QAccessible::installFactory(AccessibleMainWindow);
+    QAccessible::installFactory(AccessibleWindows);
     return true;
   }();
   (void)accessible_as_window;

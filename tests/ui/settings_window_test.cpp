@@ -1,5 +1,6 @@
 #include "shell/settings_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,6 +64,9 @@ class SettingsWindowTest : public QObject {
     QWidget* w = OpenSettings();
     QCOMPARE(OpenSettings(), w);  // one window, raised again
     QCOMPARE(w->windowTitle(), QStringLiteral("设置"));
+    // Screen readers are offered a window named by its caption, not a nameless filler.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
+    QCOMPARE(accessible ? accessible->role() : QAccessible::NoRole, QAccessible::Window);
     // Full mode: the maker's name and "add automatically" keep their values, greyed.
     QVERIFY(In<QRadioButton>(w, "单选框_修改信息_完全模式")->isChecked());
     QLineEdit* maker = In<QLineEdit>(w, "编辑框_歌词制作人");
