@@ -320,24 +320,4 @@ int SungWord(const LineWords& line, double seconds) {
   return sung ? sung->word : -1;
 }
 
-void SungLineIndex::Rebuild(const std::vector<std::string>& lines) {
-  entries_.clear();
-  for (size_t n = 0; n < lines.size(); ++n) {
-    if (lines[n].find('[') == std::string::npos || IsInfoLine(lines[n])) continue;
-    for (const std::string& tag : TagList(lines[n])) {
-      if (!tag.empty() && tag[0] >= '0' && tag[0] <= '9') {
-        entries_.push_back({ParseTime(tag), static_cast<int>(n)});
-      }
-    }
-  }
-  std::stable_sort(entries_.begin(), entries_.end(),
-                   [](const Entry& a, const Entry& b) { return a.time < b.time; });
-}
-
-int SungLineIndex::Line(double seconds) const {
-  const auto after = std::upper_bound(entries_.begin(), entries_.end(), seconds,
-                                      [](double t, const Entry& e) { return t < e.time; });
-  return after == entries_.begin() ? -1 : std::prev(after)->line;
-}
-
 }  // namespace lirotag

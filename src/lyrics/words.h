@@ -78,24 +78,4 @@ std::optional<std::string> RestartWordStamps(std::string_view line);
 // line without them, and after an end tag (a tag with no word after it).
 int SungWord(const LineWords& line, double seconds);
 
-// The line being sung over the whole text: the line of the latest line tag at or before
-// the time, in whatever order the lines and their tags are (ties: the later line). Built
-// once per change of the text; each query is a binary search.
-class SungLineIndex {
- public:
-  SungLineIndex() = default;
-  explicit SungLineIndex(const std::vector<std::string>& lines) { Rebuild(lines); }
-  // Every tag that starts with a digit, of every line that is not a header line.
-  void Rebuild(const std::vector<std::string>& lines);
-  // -1 before the first tag and for a text without tags.
-  int Line(double seconds) const;
-
- private:
-  struct Entry {
-    double time;
-    int line;
-  };
-  std::vector<Entry> entries_;
-};
-
 }  // namespace lirotag

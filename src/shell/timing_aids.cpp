@@ -131,6 +131,7 @@ void TimingAids::Tick() {
   if (tags_stale_) {
     tags_.Rebuild(*c_.box);
     tags_stale_ = false;
+    marked_ = {};  // the strip's marks are out of date, shown or not
   }
   const double position = open ? player_.PositionSeconds() : 0;
   const int sung = open ? tags_.SungLine(position) : -1;
@@ -154,15 +155,22 @@ void TimingAids::Tick() {
   } else if (open) {
     ShowSong();
   }
-  std::vector<double> all, highlighted, sungTimes;
-  all.reserve(tags_.Entries().size());
-  for (const TagIndex::Entry& e : tags_.Entries()) all.push_back(e.time);
-  for (int n = c_.editor->RangeFirst(); n <= c_.editor->RangeLast(); ++n) {
-    for (double t : tags_.TimesOfLine(*c_.box, n)) highlighted.push_back(t);
+  // The marks are handed over only when the text, the range, the sung line or the colour
+  // changed, not on every tick.
+  const MarkState state{c_.editor->RangeFirst(), c_.editor->RangeLast(), sung,
+                        c_.box->HighlightColour().rgb()};
+  if (!(state == marked_)) {
+    marked_ = state;
+    std::vector<double> all, highlighted, sungTimes;
+    all.reserve(tags_.Entries().size());
+    for (const TagIndex::Entry& e : tags_.Entries()) all.push_back(e.time);
+    for (int n = state.first; n <= state.last; ++n) {
+      for (double t : tags_.TimesOfLine(*c_.box, n)) highlighted.push_back(t);
+    }
+    if (sung >= 0) sungTimes = tags_.TimesOfLine(*c_.box, sung);
+    strip_->SetMarks(std::move(all), std::move(highlighted), std::move(sungTimes),
+                     c_.box->HighlightColour());
   }
-  if (sung >= 0) sungTimes = tags_.TimesOfLine(*c_.box, sung);
-  strip_->SetMarks(std::move(all), std::move(highlighted), std::move(sungTimes),
-                   c_.box->HighlightColour());
   strip_->SetPlayhead(position, player_.State() == kActivePlaying);
 }
 

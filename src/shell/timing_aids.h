@@ -79,6 +79,12 @@ class TimingAids : public QObject {
   QAction* strip_action_ = nullptr;
   int speed_percent_ = 100;
   TagIndex tags_;
+  struct MarkState {
+    int first = -2, last = -2, sung = -2;  // never a real state: nothing handed over yet
+    unsigned colour = 0;
+    bool operator==(const MarkState&) const = default;
+  };
+  MarkState marked_;
   bool tags_stale_ = true;
   std::string peaks_song_;
   std::unique_ptr<PeakTable> peaks_;

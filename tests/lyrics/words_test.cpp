@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lyrics/editing.h"
+#include "lyrics/tag_index.h"
 #include "lyrics/text_box.h"
 #include "lyrics/time_tags.h"
 
@@ -180,13 +181,14 @@ TEST(Sung, TheLatestTagAtOrBeforeTheTimeOverTheWholeText) {
                        "[00:15.00]d",
                        "[00:15.00]e",
                        "[la:en]"};
-  const SungLineIndex index(lines);
+  TagIndex index;
+  index.Rebuild(TextLyricBox(lines));
   // Asked in any order, as after seeks: ties go to the later line.
   const std::pair<double, int> at[] = {{0, -1},    {4.99, -1}, {5, 2},     {9.999, 2},
                                        {10, 1},    {20, 2},    {14.99, 1}, {15, 5},
                                        {19.99, 5}, {1e9, 2},   {-1, -1},   {10.5, 1}};
-  for (const auto& [t, line] : at) EXPECT_EQ(index.Line(t), line) << t;
-  EXPECT_EQ(SungLineIndex().Line(5), -1);
+  for (const auto& [t, line] : at) EXPECT_EQ(index.SungLine(t), line) << t;
+  EXPECT_EQ(TagIndex().SungLine(5), -1);
 
   const LineWords words = FindWords(lines[1]);
   const std::pair<double, int> word[] = {{9.99, -1}, {10, 0}, {10.49, 0}, {10.5, 1}, {11, -1}};
