@@ -20,6 +20,7 @@ class LyricEdit;
 }
 class Editing;
 class LyricFiles;
+class OnlineLyrics;
 class Shortcuts;
 class Skins;
 class Recovery;
@@ -68,6 +69,7 @@ class MainWindow : public QWidget {
   void StartUp(const QStringList& files);
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
+  OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -106,6 +108,7 @@ class MainWindow : public QWidget {
   Skins* skins_ = nullptr;
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
+  OnlineLyrics* online_lyrics_ = nullptr;
   RealFileSystem own_fs_;
 };
 
