@@ -4,7 +4,8 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 # Debian 12 / Ubuntu packages the build, the tests and the running editor need (clang
-# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only).
+# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only; ca-certificates
+# lets Qt Network check the online lyrics service's certificate).
 PACKAGES := cmake g++ make pkg-config \
 	qt6-base-dev qt6-translations-l10n libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
@@ -12,7 +13,8 @@ PACKAGES := cmake g++ make pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	ffmpeg sox lame fonts-noto-cjk \
 	desktop-file-utils appstream \
-	clang libtag1-dev
+	clang libtag1-dev \
+	ca-certificates
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

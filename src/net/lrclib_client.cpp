@@ -1,8 +1,10 @@
 #include "net/lrclib_client.h"
 
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -155,6 +157,11 @@ LrclibClient::LrclibClient(const QString& server, QObject* parent)
   QString base = server.trimmed();
   while (base.endsWith(QLatin1Char('/'))) base.chop(1);
   server_ = QUrl(base.isEmpty() ? QStringLiteral("https://lrclib.net") : base);
+  // The desktop's proxy for the service; never for a server on this machine.
+  QNetworkProxyFactory::setUseSystemConfiguration(true);
+  const QHostAddress host(server_.host());
+  if (server_.host() == QLatin1String("localhost") || host.isLoopback())
+    net_->setProxy(QNetworkProxy::NoProxy);
 }
 
 LrclibClient::~LrclibClient() {

@@ -130,20 +130,41 @@ void LyricSearchDialog::Search() {
   preview_->clear();
   load_->setEnabled(false);
   ShowInfo(status_, Tr("正在搜索……"));
-  client_->SearchFields(title, artist, QString(),
-                        [this](const LrclibOutcome& out) { ShowOutcome(out); });
+  search_outcome_ = {};
+  exact_.clear();
+  // The exact lookup (names, album and length) finds the song's own record even when
+  // the search lists twenty others first; it needs the song's length.
+  pending_ = 1;
+  if (song_.length > 0 && !artist.isEmpty()) {
+    ++pending_;
+    client_->Get({title, artist, song_.album, song_.length, {}, {}},
+                 [this](const LrclibOutcome& out) {
+                   exact_ = out.records;
+                   if (--pending_ == 0) ShowOutcome();
+                 });
+  }
+  client_->SearchFields(title, artist, QString(), [this](const LrclibOutcome& out) {
+    search_outcome_ = out;
+    if (--pending_ == 0) ShowOutcome();
+  });
 }
 
-void LyricSearchDialog::ShowOutcome(const LrclibOutcome& outcome) {
-  if (!outcome.ok()) {
+void LyricSearchDialog::ShowOutcome() {
+  const LrclibOutcome& outcome = search_outcome_;
+  if (!outcome.ok() && exact_.isEmpty()) {
     ShowError(status_, outcome.Message());
     return;
   }
-  records_ = outcome.records;
-  // Those of the song's length first (the service allows ±2 s), synced before plain,
-  // the song's album before others.
+  records_ = exact_;
+  for (const LrclibRecord& r : outcome.records) {
+    if (std::none_of(exact_.begin(), exact_.end(),
+                     [&](const LrclibRecord& e) { return e.id == r.id; }))
+      records_.append(r);
+  }
+  // The exact match first, then those of the song's length (the service allows ±2 s), synced before
+  // plain, the song's album before others.
   const auto rank = [this](const LrclibRecord& r) {
-    int score = 0;
+    int score = exact_.size() == 1 && exact_[0].id == r.id ? 8 : 0;
     if (song_.length > 0 && std::abs(r.duration - song_.length) <= 2) score += 4;
     if (r.HasSynced()) score += 2;
     if (!song_.album.isEmpty() && r.albumName.compare(song_.album, Qt::CaseInsensitive) == 0)

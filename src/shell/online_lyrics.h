@@ -48,7 +48,8 @@ class LyricSearchDialog : public QDialog {
   void chosen(const lirotag::LrclibRecord& record);
 
  private:
-  void ShowOutcome(const LrclibOutcome& outcome);
+  // Both answers are in: the search's and the exact lookup's.
+  void ShowOutcome();
   void ShowPreview();
   void Choose();
 
@@ -62,6 +63,9 @@ class LyricSearchDialog : public QDialog {
   QLabel* status_ = nullptr;
   QPushButton* load_ = nullptr;
   QList<LrclibRecord> records_;
+  int pending_ = 0;
+  LrclibOutcome search_outcome_;
+  QList<LrclibRecord> exact_;
 };
 
 // "发布歌词": what will be sent, for confirmation; then the work and the answer.

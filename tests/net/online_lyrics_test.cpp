@@ -78,7 +78,9 @@ class OnlineLyricsTest : public QObject {
     UseServer(server_.Url());
     auto window = f_.MakeActiveWindow();
     lirotag::ui::LyricEdit* box = window->lyricEdit();
-    // No song: the names come from the lyric's header.
+    // An untagged song of the record's length: the names come from the lyric's header,
+    // the exact lookup and the search find the same record, listed once.
+    QVERIFY(window->transport()->OpenSong(f_.MakeSong(213)));
     const QString before = QStringLiteral("[ti:月亮代表我的心]\n[ar:邓丽君]\n我自己打的字");
     box->setPlainText(before);
     box->document()->setModified(true);
