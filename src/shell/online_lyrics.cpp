@@ -75,7 +75,6 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
   artist_->setPlaceholderText(Tr("歌手"));
   search_ = new QPushButton(Tr("搜索(&S)"), this);
   search_->setObjectName(QStringLiteral("按钮_搜索"));
-  search_->setAutoDefault(false);
   words->addWidget(new QLabel(Tr("歌名"), this));
   words->addWidget(title_, 3);
   words->addWidget(new QLabel(Tr("歌手"), this));
@@ -106,6 +105,12 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
   load_->setEnabled(false);
   QPushButton* close = buttons->addButton(Tr("关闭"), QDialogButtonBox::RejectRole);
   close->setObjectName(QStringLiteral("按钮_关闭"));
+  // No default button: Enter in the search words searches, Enter on a match loads it,
+  // and neither may also press a button the user did not mean.
+  for (QPushButton* b : {search_, load_, close}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
   layout->addWidget(buttons);
   resize(620, 520);
 

@@ -117,11 +117,22 @@ class OnlineLyricsTest : public QObject {
     window->onlineLyrics()->Find();
     dialog = Dialog(window.get(), "对话框_在线查找歌词");
     QTRY_VERIFY(Status(dialog).contains(QStringLiteral("请填写歌名")));
-    In<QLineEdit>(dialog, "编辑框_歌名")->setText(QStringLiteral("plain song"));
+    auto* title = In<QLineEdit>(dialog, "编辑框_歌名");
+    auto* artist = In<QLineEdit>(dialog, "编辑框_歌手");
+    title->setText(QStringLiteral("Déjà Vu"));
+    artist->setText(QStringLiteral("BEYONCÉ"));
     In<QPushButton>(dialog, "按钮_搜索")->click();
     list = In<QTreeWidget>(dialog, "列表_搜索结果");
     QTRY_COMPARE(list->topLevelItemCount(), 1);
-    QCOMPARE(list->topLevelItem(0)->text(4), QStringLiteral("纯文本"));
+    QCOMPARE(list->currentItem()->text(0), QStringLiteral("Déjà Vu"));
+    // Enter in the search words searches again; it never loads the selected match.
+    title->setText(QStringLiteral("plain song"));
+    artist->clear();
+    QTest::keyClick(title, Qt::Key_Return);
+    QTRY_VERIFY(list->topLevelItemCount() == 1 &&
+                list->topLevelItem(0)->text(4) == QStringLiteral("纯文本"));
+    QVERIFY(box->toPlainText().isEmpty());
+    QVERIFY(Dialog(window.get(), "对话框_在线查找歌词"));
     const int asked = MessageBox::ShownCount();
     emit list->itemActivated(list->topLevelItem(0), 0);
     QCOMPARE(MessageBox::ShownCount(), asked);  // an empty box is not asked about
