@@ -124,6 +124,8 @@ TEST_F(CliLrclibTest, EveryFailureIsOneLineAndExitTwo) {
   ExpectFailure(Get("missing.flac"), "no such file");
   ExpectFailure(Get("moon.flac", url_ + QStringLiteral("/html")), "not the lyrics service's");
   ExpectFailure(Get("moon.flac", url_ + QStringLiteral("/fail500")), "HTTP 500");
+  ExpectFailure(Get("moon.flac", url_ + QStringLiteral("/busy")),
+                "the lyrics service refused: Slow down, please (HTTP 429)");
   // A port nothing listens on: the stand-in's own, from a server that has gone.
   QProcess gone;
   gone.start(QStringLiteral(LIROTAG_STANDIN), {});

@@ -114,6 +114,8 @@ LrclibStandIn::Answer LrclibStandIn::Route(const QByteArray& method, const QByte
   }
   if (target.startsWith("/html/")) return {200, "text/html", kHtml};
   if (target.startsWith("/fail500/")) return {500, "text/plain", "Internal Server Error"};
+  if (target.startsWith("/busy/"))
+    return {429, "application/json", Error(429, "TooManyRequests", "Slow down, please")};
   if (!agent.startsWith("Lirotag ")) return {400, "application/json", Error(400, "NoAgent", "")};
   const QUrl url(QString::fromLatin1(target));
   const QUrlQuery query(url);

@@ -4,7 +4,8 @@
 // /api/get (names compared after normalising, length within ±2 s), /api/get/ID,
 // /api/search, /api/request-challenge and /api/publish with the proof of work checked.
 // The first part of the path picks a fault instead: /html/… answers an HTML page,
-// /fail500/… HTTP 500, /hang/… never answers. Requests without Lirotag's User-Agent
+// /fail500/… HTTP 500, /busy/… a 429 with the service's own message, /hang/… never
+// answers. Requests without Lirotag's User-Agent
 // are refused with 400.
 
 #include <QByteArray>
