@@ -284,6 +284,61 @@ TEST(LyricEncodingsTest, CommandLineConvertsAndDetects) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
   }
 }
+
+// The commands on files as they end: a final line break ends the last line and the
+// output ends as the file did; what cannot be done well is said on standard error.
+TEST(LyricEncodingsTest, CommandLineKeepsTheFilesShape) {
+  const std::string dir = ::testing::TempDir(), cli = "'" LIROTAG_CLI "' lrc ";
+  const auto run = [&](const std::string& args, const std::string& bytes, std::string* err) {
+    std::ofstream(dir + "in.lrc", std::ios::binary) << bytes;
+    std::string out;
+    EXPECT_EQ(Shell("(" + cli + args + " '" + dir + "in.lrc' 2>'" + dir + "err.txt')", &out), 0)
+        << args;
+    std::ifstream in(dir + "err.txt", std::ios::binary);
+    *err = std::string(std::istreambuf_iterator<char>(in), {});
+    return out;
+  };
+  const struct {
+    const char *args, *in, *out;
+    bool warns;
+  } cases[] = {
+      {"add-tag --time 2", "[ti:T]\n[00:01.00]a\n", "[00:02.00][ti:T]\n[00:02.00][00:01.00]a\n",
+       false},
+      {"add-tag --time 2", "a\r\nb", "[00:02.00]a\n[00:02.00]b", false},
+      {"add-tag --time 2", "a\n\n", "[00:02.00]a\n[00:02.00]\n", false},
+      {"sort", "[00:02.00]b\n[00:01.00]a\n", "[00:01.00]a\n[00:02.00]b\n", false},
+      {"integrate-offset", "[offset:1000]\n[00:01.00]a\n", "[00:02.00]a\n", false},
+      {"integrate-offset", "[offset:1000]\r\n[00:01.00]a", "[00:02.00]a", false},
+      {"integrate-offset", "[offset:1000]\n[00:01.00]a\n\n", "[00:02.00]a\n\n", false},
+      {"integrate-offset", "[offset:1e400]\n[00:01.00]a\n", "[offset:1e400]\n[00:01.00]a\n", true},
+      {"integrate-offset", "[offset:nan]\n[00:01.00]a", "[offset:nan]\n[00:01.00]a", true},
+      {"split", "[00:01.00][00:02.00]a\n", "[00:01.00]a\n[00:02.00]a\n", false},
+      {"strip-words", "", "", false},
+      {"fold --crlf", "\xEF\xBB\xBF\xEF\xBB\xBF[ti:T]\n[00:01.00]a\r[00:02.00]a\n",
+       "[ti:T]\r\n[00:01.00][00:02.00]a\r\n", false},
+  };
+  std::string err;
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.args, c.in, &err), c.out) << c.args << " on " << c.in;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.warns ? 1 : 0) << err;
+  }
+  // Each pass over its own output with a new offset line: the text does not grow.
+  std::string text = "[00:01.00]a\n";
+  for (int pass = 0; pass < 3; ++pass)
+    text = run("integrate-offset", "[offset:1000]\n" + text, &err);
+  EXPECT_EQ(text, "[00:04.00]a\n");
+  // GBK that cannot hold everything is still written, with the characters named.
+  const std::string korean = "[ti:사랑]\n[00:01.00]å ♪ 你好\n";
+  EXPECT_EQ(run("convert --encoding 0 '" + dir + "in.lrc'", korean, &err), "");
+  EXPECT_NE(err.find("사 랑 å ♪;"), std::string::npos) << err;
+  std::ifstream saved(dir + "in.lrc", std::ios::binary);
+  EXPECT_EQ(DecodeLyricBytes(std::string(std::istreambuf_iterator<char>(saved), {})),
+            LyricTextFromBytes(korean));
+  run("convert --encoding 0 '" + dir + "in.lrc'", "[ti:夜曲]\n", &err);
+  EXPECT_EQ(err, "");
+  run("convert --from cp950 --encoding 2 '" + dir + "in.lrc'", Encode(kTraditional, "Big5"), &err);
+  EXPECT_EQ(err, "");
+}
 #endif
 
 }  // namespace
