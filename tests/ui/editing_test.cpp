@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "shell/transport.h"
+#include "ui/dialogs.h"
 #include "ui/lyric_edit.h"
 #include "window_fixture.h"
 
@@ -145,6 +146,13 @@ class EditingTest : public QObject {
     QTest::mouseClick(Button(window_.get(), "按钮_删除空行"), Qt::LeftButton);
     QTest::mouseClick(Button(window_.get(), "按钮_折叠相同文本"), Qt::LeftButton);
     QCOMPARE(Lines(box_), (QStringList{"plain", "[33:45.55][00:12.22]Content"}));
+    // An offset no song can have is refused, saying so, and nothing changes.
+    box_->setPlainText(QStringLiteral("[offset:1e400]\n[00:01.00]a"));
+    lirotag::ui::MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(Button(window_.get(), "按钮_整合偏移"), Qt::LeftButton);
+    QCOMPARE(Lines(box_), (QStringList{"[offset:1e400]", "[00:01.00]a"}));
+    QVERIFY(lirotag::ui::MessageBox::LastText().startsWith(QStringLiteral("“[offset:1e400]”")));
+    QCOMPARE(lirotag::ui::MessageBox::LastIcon(), QMessageBox::Warning);
   }
 
   void keysSeekAndScroll() {

@@ -293,6 +293,43 @@ class LyricFilesTest : public QObject {
     }
   }
 
+  // Saving GBK asks first when the text holds characters GBK lacks, naming them; the
+  // answer decides this save's encoding, or cancels it.
+  void asksBeforeGbkCannotHoldTheText() {
+    const std::string text = "[ti:사랑]\r\n[00:01.00]å ♪ 你好";
+    window_->lyricEdit()->setPlainText(QString::fromStdString(text));
+    window_->settings().Encoding = 0;
+    const struct {
+      QMessageBox::StandardButton answer;
+      std::string bytes;
+    } cases[] = {
+        {QMessageBox::Yes, lirotag::EncodeLyricText(text, 2)},
+        {QMessageBox::No, lirotag::EncodeLyricText(text, 1)},
+        {QMessageBox::Save, lirotag::EncodeLyricText(text, 0)},
+        {QMessageBox::Cancel, ""},
+    };
+    for (const auto& c : cases) {
+      QFile::remove(QString::fromStdString(Path("gbk.lrc")));
+      const int shown = MessageBox::ShownCount();
+      MessageBox::SetNextAnswer(c.answer);
+      lirotag::ui::SetNextFileDialogResult(Path("gbk.lrc"));
+      Click("按钮_保存歌词");
+      QCOMPARE(MessageBox::ShownCount(), shown + 1);
+      QCOMPARE(MessageBox::LastCaption(), QStringLiteral("保存歌词"));
+      QVERIFY2(MessageBox::LastText().contains(QStringLiteral("사 랑 å ♪")),
+               qPrintable(MessageBox::LastText()));
+      QCOMPARE(ReadAll(Path("gbk.lrc")), c.bytes);
+      QCOMPARE(window_->settings().Encoding, 0);
+    }
+    // Text GBK holds whole is saved without a question.
+    window_->lyricEdit()->setPlainText(QStringLiteral("[ti:夜曲]\n[00:01.00]“你好”…"));
+    const int shown = MessageBox::ShownCount();
+    lirotag::ui::SetNextFileDialogResult(Path("gbk.lrc"));
+    Click("按钮_保存歌词");
+    QCOMPARE(MessageBox::ShownCount(), shown);
+    QCOMPARE(ReadAll(Path("gbk.lrc")), lirotag::Utf8ToGbk("[ti:夜曲]\r\n[00:01.00]“你好”…"));
+  }
+
   void savesAutomaticallyBesideTheSong() {
     const QString mp3 = QString::fromStdString(Path("my song.mp3"));
     QVERIFY(MakeTaggedMp3(mp3, QStringLiteral("../AC/DC"), QStringLiteral("李白")));
