@@ -182,8 +182,8 @@ std::string DecodeId3Text(std::string_view data, int encoding) {
     case 2:
       if (data.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(data.substr(2), false);
       return Utf16BytesToUtf8(data, true);
-    case 3:  // declared UTF-8: bytes that are not become U+FFFD rather than a guess
-      return Utf8ToText(data);
+    case 3:  // declared UTF-8, but some writers put the system's code page there
+      return Utf8TagText(data);
     default:
       return LegacyTagText(data);
   }
