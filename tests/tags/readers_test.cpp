@@ -16,6 +16,13 @@ using namespace std::string_literals;
 const std::string kGbkTitle = Utf8ToGbk("中文歌名");
 const std::string kLong(300, 'x');  // a size of 128 or more differs when synchsafe
 
+// An APIC body of 383 bytes (01 7F, 255 when read as synchsafe) with a zero at 255.
+const std::string kCoverWithZero = [] {
+  std::string body = Apic("image/jpeg", 3, "", FakeJpeg(383 - 14));
+  body[255] = '\0';
+  return body;
+}();
+
 std::string Comm(std::string_view id, std::string_view desc, std::string_view text, int enc = 1) {
   const std::string term = enc == 1 ? std::string(2, '\0') : std::string(1, '\0');
   const std::string bom = enc == 1 ? "\xFF\xFE" : "";
@@ -66,6 +73,14 @@ const Case kCases[] = {
      TagFormat::kMp3,
      Id3Tag(Id3Frame("TIT2", Id3Text(3, kLong)) + Id3Frame("TPE1", Id3Text(3, "b")), 4),
      {kLong, "b"}},
+    // Plain sizes whose synchsafe reading ends on a zero inside the cover: only the plain
+    // reading walks the whole tag.
+    {"Id3v24PlainSizesPastACover",
+     TagFormat::kMp3,
+     Id3Tag(Id3Frame("TIT2", Id3Text(3, "before")) + Id3Frame("APIC", kCoverWithZero) +
+                Id3Frame("TPE1", Id3Text(3, "after")),
+            4),
+     {"before", "after"}},
     {"Id3v23ExtendedHeaderAndYearOverDate",
      TagFormat::kMp3,
      Id3Tag(BE32(6) + std::string(6, '\0') + Id3Frame("TDRC", Id3Text(0, "2001")) +
@@ -82,9 +97,20 @@ const Case kCases[] = {
      "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s + Id3Frame("TIT2", Id3Text(0, "kept")) + "TPE1" +
          BE32(0xFFFFFFFF) + "\0\0\0lost"s,
      {"kept"}},
-    {"Id3v22IsNotReadButId3v1Is",
+    {"Id3v22ThreeLetterFrames",
      TagFormat::kMp3,
-     "ID3\x02" + std::string(6, '\0') + Id3v1("v1", "", "", "", "", 0, 255),
+     Id3Tag(Id3Frame22("TT2", Id3Text(1, "\xFF\xFE" + U16("标题"))) +
+                Id3Frame22("TP1", Id3Text(0, kGbkTitle)) + Id3Frame22("TAL", Id3Text(0, "al")) +
+                Id3Frame22("TYE", Id3Text(0, "1999")) + Id3Frame22("TCO", Id3Text(0, "(13)")) +
+                Id3Frame22("COM", Id3Text(0, "engiTunNORM\0 00\0"s)) +
+                Id3Frame22("COM", Id3Text(0, "eng\0plain"s)) +
+                Id3Frame22("TRK", Id3Text(0, "4/9")) + Id3Frame22("TIT2", Id3Text(0, "v2.3 name")),
+            2) +
+         Id3v1("v1", "", "", "", "", 0, 255),
+     {"标题", "中文歌名", "al", "1999", "(13)", "plain", "4/9"}},
+    {"Id3v22CompressedIsSkipped",
+     TagFormat::kMp3,
+     Id3Tag(Id3Frame22("TT2", Id3Text(0, "packed")), 2, 0x40) + Id3v1("v1", "", "", "", "", 0, 255),
      {"v1"}},
     {"MergeId3v2ApeId3v1",
      TagFormat::kMp3,
@@ -213,6 +239,10 @@ TEST(ReaderTest, PicturesAreTheImageBytesExactly) {
        "BMxyz"},
       {TagFormat::kMp3, Id3Tag(Id3Frame("APIC", Apic("image/png", 0, "\x89PNG", png, 1))), png},
       {TagFormat::kMp3, Id3Tag(Id3Frame("APIC", "\0image/jpeg"s + jpeg)), jpeg},
+      {TagFormat::kMp3,
+       Id3Tag(Id3Frame22("PIC", "\0PNG\x04\0"s + png) + Id3Frame22("PIC", "\0JPG\x03JPG\0"s + jpeg),
+              2),
+       jpeg},
       {TagFormat::kFlac,
        FlacFile({{6, FlacPicture(3, "image/png", png)}, {6, FlacPicture(4, "image/jpeg", jpeg)}}),
        png},

@@ -54,6 +54,10 @@ inline std::string Id3Frame(std::string_view id, std::string_view body, int majo
   return std::string(id) + (major >= 4 ? Synchsafe(n) : BE32(n)) +
          std::string{static_cast<char>(flags >> 8), static_cast<char>(flags)} + std::string(body);
 }
+// Version 2.2: three-letter name, three-byte size, no flags.
+inline std::string Id3Frame22(std::string_view id, std::string_view body) {
+  return std::string(id) + BE32(static_cast<uint32_t>(body.size())).substr(1) + std::string(body);
+}
 inline std::string Id3Text(int encoding, std::string_view data) {
   return static_cast<char>(encoding) + std::string(data);
 }
