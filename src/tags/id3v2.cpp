@@ -258,6 +258,13 @@ std::string DecodeId3Text(std::string_view data, int encoding) {
   }
 }
 
+uint64_t Id3v2TagBytes(ByteSource& src, uint64_t at) {
+  std::string h;
+  if (!src.ReadAt(at, 10, &h) || !h.starts_with("ID3") || (ReadBE32(h, 6) & 0x80808080u)) return 0;
+  const uint64_t footer = (h[5] & 0x10) ? 10 : 0;
+  return 10 + Synchsafe(ReadBE32(h, 6)) + footer;
+}
+
 std::string PictureFromFrame(std::string_view data, int encoding) {
   int type;
   std::string_view image;

@@ -18,6 +18,10 @@ bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantP
 // The same for a file, read only when its name ends in ".mp3" (any case).
 bool ReadId3v2(const std::string& path, SongTags* tags, std::string* picture, bool wantPicture);
 
+// The bytes of the ID3v2 tag that starts at `at` (header, frames, padding and footer);
+// 0 when none starts there.
+uint64_t Id3v2TagBytes(ByteSource& src, uint64_t at);
+
 // Text of a frame by its encoding byte: 0 legacy text, 1 UTF-16 after its byte-order
 // mark, 2 UTF-16BE, 3 UTF-8, anything else as 0. The first value only (up to the NUL).
 std::string DecodeId3Text(std::string_view data, int encoding);

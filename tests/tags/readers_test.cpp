@@ -197,10 +197,12 @@ const Case kCases[] = {
      TagFormat::kFlac,
      FlacFile({{4, VorbisBody({"TITLE=a", "ARTIST=" + kLong})}}).substr(0, 42 + 40 + 30),
      {"a"}},
-    {"FlacAfterId3v2IsNotRead",
+    {"FlacAfterId3v2FillsWhatTheCommentsLack",
      TagFormat::kFlac,
-     Id3Tag(Id3Frame("TIT2", Id3Text(0, "x"))) + FlacFile({{4, VorbisBody({"TITLE=a"})}}),
-     {}},
+     Id3Tag(Id3Frame("TIT2", Id3Text(0, "x")) + Id3Frame("TPE1", Id3Text(0, "id3"))) +
+         Id3Tag(Id3Frame("TALB", Id3Text(0, "second tag")), 4) +
+         FlacFile({{4, VorbisBody({"TITLE=a"})}}),
+     {"a", "id3"}},
     {"OggYearAndTrackFirstThenStandardNames",
      TagFormat::kOgg,
      OggVorbis({"TITLE=a", "date=2001", "YEAR=1999", "tracknumber=4", "ALBUM=" + kLong, "COMMENT=c",
@@ -211,7 +213,28 @@ const Case kCases[] = {
      TagFormat::kOgg,
      OggVorbis({"ARTIST=" + std::string(3000, 'y'), "TITLE=歌"}, 3),
      {"歌", std::string(3000, 'y')}},
-    {"OggOtherCodec", TagFormat::kOgg, OggVorbis({"TITLE=a"}).replace(28, 7, "OpusHea"), {}},
+    {"OggOtherCodec", TagFormat::kOgg, OggVorbis({"TITLE=a"}).replace(28, 7, "Speex  "), {}},
+    {"OpusTags",
+     TagFormat::kOgg,
+     OggOpus({"title=歌", "ARTIST=" + kLong, "DATE=2020", "TRACKNUMBER=2"}),
+     {"歌", kLong, "", "2020", "", "", "2"}},
+    {"OpusWithoutItsTags", TagFormat::kOgg, OggOpus({"TITLE=a"}).replace(47, 8, "OpusTagz"), {}},
+    {"OggFlacCommentBlock",
+     TagFormat::kOgg,
+     OggFlac({{1, std::string(20, '\0')}, {4, VorbisBody({"TITLE=a", "ALBUM=b"})}}),
+     {"a", "", "b"}},
+    // An old libFLAC's comment block length was too short; the comments run on past it.
+    {"FlacCommentBlockTooShort",
+     TagFormat::kFlac,
+     FlacFile({{4, VorbisBody({"TITLE=Mother's Daughter", "ARTIST=Tunng", "DATE=2004"})}})
+             .replace(42, 4, BE32(0x84000000u | 30)) +
+         "\xFF\xF8\x59\xA8" + std::string(40, '\x10'),
+     {"Mother's Daughter", "Tunng", "", "2004"}},
+    // A count beyond what the block holds, followed by what is no comment.
+    {"FlacCountBeyondTheBlock",
+     TagFormat::kFlac,
+     FlacFile({{4, VorbisBody({"TITLE=a"}, 3)}, {4, "\x05\0\0\0x yyy"s}}),
+     {"a"}},
 };
 
 class ReaderTest : public ::testing::TestWithParam<Case> {};
@@ -247,6 +270,23 @@ TEST(ReaderTest, PicturesAreTheImageBytesExactly) {
        FlacFile({{6, FlacPicture(3, "image/png", png)}, {6, FlacPicture(4, "image/jpeg", jpeg)}}),
        png},
       {TagFormat::kFlac, FlacFile({{6, FlacPicture(3, "-->", "http://x")}}), ""},
+      // A cover in an ID3v2 tag before "fLaC" serves when the FLAC blocks have none.
+      {TagFormat::kFlac,
+       Id3Tag(Id3Frame("APIC", Apic("image/png", 3, "", png))) +
+           FlacFile({{6, FlacPicture(3, "image/jpeg", jpeg)}}),
+       jpeg},
+      {TagFormat::kFlac,
+       Id3Tag(Id3Frame("APIC", Apic("image/png", 3, "", png))) + FlacFile({{1, ""}}), png},
+      {TagFormat::kOgg,
+       OggOpus({"METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(4, "image/jpeg", jpeg)),
+                "metadata_block_picture=" + Base64(FlacPicture(3, "image/png", png + "x")),
+                "METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(0, "image/jpeg", jpeg))}),
+       png + "x"},
+      {TagFormat::kOgg,
+       OggVorbis({"METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(0, "image/png", png + "xy"))}),
+       png + "xy"},
+      {TagFormat::kOgg,
+       OggFlac({{4, VorbisBody({"TITLE=a"})}, {6, FlacPicture(3, "image/jpeg", jpeg)}}), jpeg},
       {TagFormat::kAsf,
        AsfFile({"", "", "", "", ""},
                {{"WM/Picture", 1,
