@@ -132,7 +132,7 @@ void ReadFlacBlocks(OggPackets* packets, const std::string& first, std::vector<T
 bool ReadOggComments(ByteSource& src, SongTags* tags, std::vector<TagItem>* items,
                      std::string* picture) {
   OggPackets packets(src);
-  std::string first, second;
+  std::string first, second, found;
   std::vector<TagItem> list;
   bool front = false;
   if (!packets.Next(&first)) return false;
@@ -145,16 +145,23 @@ bool ReadOggComments(ByteSource& src, SongTags* tags, std::vector<TagItem>* item
   } else if (first.starts_with("\x7F"
                                "FLAC") &&
              first.size() >= 13 && first.compare(9, 4, "fLaC") == 0) {
-    ReadFlacBlocks(&packets, first, &list, &front, picture);
+    ReadFlacBlocks(&packets, first, &list, &front, picture ? &found : nullptr);
   } else {
     return false;
   }
-  // Vorbis and Opus keep their pictures as comments: a FLAC PICTURE block in base64.
+  // Vorbis and Opus keep their pictures as comments: a FLAC PICTURE block in base64, or
+  // in older files (COVERART) the image itself.
   if (picture) {
+    std::string cover_art;
     for (const TagItem& item : list) {
-      if (EqualsIgnoreAsciiCase(item.name, "METADATA_BLOCK_PICTURE"))
-        OfferFlacPicture(Base64Decode(item.value), &front, picture);
+      if (EqualsIgnoreAsciiCase(item.name, "METADATA_BLOCK_PICTURE")) {
+        OfferFlacPicture(Base64Decode(item.value), &front, &found);
+      } else if (EqualsIgnoreAsciiCase(item.name, "COVERART") && cover_art.empty()) {
+        cover_art = Base64Decode(item.value);
+      }
     }
+    if (found.empty()) found = std::move(cover_art);
+    if (!found.empty()) *picture = std::move(found);
   }
   SongTags t;
   MapTagItems(list, AllFields(&t));

@@ -15,7 +15,8 @@ namespace lirotag {
 // comments Title, Artist, Album, Year, Genre, Comment, Track and Lyrics (any case), with
 // the standard names where those are missing (FillFromStandardNames). With `picture`, the
 // image of a front cover, else of the last picture (METADATA_BLOCK_PICTURE comments, or
-// Ogg FLAC's PICTURE blocks) goes there when there is one.
+// Ogg FLAC's PICTURE blocks), else of the first COVERART comment goes there when there
+// is one.
 bool ReadOggComments(ByteSource& src, SongTags* tags, std::vector<TagItem>* items = nullptr,
                      std::string* picture = nullptr);
 bool ReadOggComments(const std::string& path, SongTags* tags, std::vector<TagItem>* items = nullptr,

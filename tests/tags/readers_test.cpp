@@ -285,6 +285,7 @@ TEST(ReaderTest, PicturesAreTheImageBytesExactly) {
       {TagFormat::kOgg,
        OggVorbis({"METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(0, "image/png", png + "xy"))}),
        png + "xy"},
+      {TagFormat::kOgg, OggVorbis({"COVERART=" + Base64(png), "COVERART=" + Base64(jpeg)}), png},
       {TagFormat::kOgg,
        OggFlac({{4, VorbisBody({"TITLE=a"})}, {6, FlacPicture(3, "image/jpeg", jpeg)}}), jpeg},
       {TagFormat::kAsf,
