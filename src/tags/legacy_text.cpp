@@ -1,5 +1,6 @@
 #include "tags/legacy_text.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "files/encoding.h"
@@ -173,11 +174,32 @@ bool IsChineseSpelledAsUtf8(std::string_view b) {
 
 }  // namespace
 
+// How many bytes at the end of `b` are an unfinished UTF-8 sequence: a lead byte with
+// fewer continuation bytes after it than it announces.
+size_t UnfinishedUtf8Tail(std::string_view b) {
+  for (size_t n = 1; n <= 3 && n <= b.size(); ++n) {
+    const unsigned char c = At(b, b.size() - n);
+    if ((c & 0xC0) == 0x80) continue;
+    const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    return need > n ? n : 0;
+  }
+  return 0;
+}
+
+bool IsUtf8Text(std::string_view b) {
+  return IsValidUtf8(b) && !IsChineseSpelledAsUtf8(b);
+}
+
 std::string LegacyTagText(std::string_view bytes, bool mayBeCut) {
   bytes = bytes.substr(0, bytes.find('\0'));
-  if (IsValidUtf8(bytes)) {
-    if (!IsChineseSpelledAsUtf8(bytes)) return std::string(bytes);
-    return GbkToUtf8(bytes);
+  if (IsValidUtf8(bytes)) return IsUtf8Text(bytes) ? std::string(bytes) : GbkToUtf8(bytes);
+  // UTF-8 cut inside its last character where the field ended.
+  if (const size_t tail = mayBeCut ? UnfinishedUtf8Tail(bytes) : 0) {
+    const std::string_view whole = bytes.substr(0, bytes.size() - tail);
+    // Without a whole UTF-8 character before it, the lone byte says nothing for UTF-8.
+    const bool any_multibyte =
+        std::any_of(whole.begin(), whole.end(), [](char c) { return c & 0x80; });
+    if (any_multibyte && IsUtf8Text(whole)) return std::string(whole);
   }
   const std::optional<GbkReading> gbk = ReadGbk(bytes, mayBeCut);
   if (gbk && gbk->cost <= Cp1252Cost(bytes)) return gbk->text;

@@ -20,9 +20,9 @@ namespace lirotag {
 //   accented letter or typographic quote between ASCII letters ("Céline", "Don’t") and
 //   GBK pairs whose second byte is an ASCII letter speak for Windows-1252.
 // `mayBeCut` says the field filled its fixed size with no NUL (ID3v1): a lone GBK lead
-// byte at its end is then half a character cut off by the writer, and is dropped.
-// Nothing but that half character is lost: bytes no reading defines keep their
-// ISO-8859-1 value.
+// byte, or an unfinished UTF-8 sequence after UTF-8 text, at its end is then part of a
+// character the writer cut off, and is dropped. Nothing but that part is lost: bytes no
+// reading defines keep their ISO-8859-1 value.
 std::string LegacyTagText(std::string_view bytes, bool mayBeCut = false);
 
 // Text that should be UTF-8 (APE, Vorbis comments, MP4, ID3v2 encoding 3): a leading

@@ -221,6 +221,10 @@ std::string Gbk(std::string_view ch) {
   return Utf8ToGbk(ch);
 }
 
+std::string Utf8(std::string_view ch) {
+  return std::string(ch);
+}
+
 std::string Cp1252(std::string_view ch) {
   const std::u16string u = Utf8ToUtf16(ch);
   if (u.size() == 1 && (u[0] < 0x80 || (u[0] >= 0xA0 && u[0] <= 0xFF)))
@@ -272,8 +276,10 @@ TEST(LegacyTextTest, CommonChineseTitlesAndNames) {
     // Long enough to be cut at 30 bytes, once on a character's edge and once inside one.
     for (const std::string& longer : {name + " " + name + " " + name + " " + name + name,
                                       "A" + name + " " + name + " " + name + " " + name + name}) {
-      const auto [field, shown] = CutAt30(longer, Gbk);
-      EXPECT_EQ(Id3v1Title(field), shown) << longer;
+      for (auto* encode : {Gbk, Utf8}) {
+        const auto [field, shown] = CutAt30(longer, encode);
+        EXPECT_EQ(Id3v1Title(field), shown) << longer;
+      }
     }
   }
 }
