@@ -104,10 +104,11 @@ bool ReadTagsOfFormat(TagFormat format, ByteSource& src, SongTags* tags, std::st
     case TagFormat::kFlac: {
       // An ID3v2 tag some taggers put in front fills what the comments leave empty.
       // Its cover serves when the FLAC blocks give none.
+      const bool want = wantPicture && picture;
       std::string flac_picture = picture ? *picture : std::string(), id3_picture;
       SongTags id3;
-      ReadFlacTags(src, &t, &flac_picture, wantPicture);
-      if (ReadId3v2(src, &id3, &id3_picture, wantPicture)) t = MergeSongTags({t, id3});
+      ReadFlacTags(src, &t, &flac_picture, want);
+      if (ReadId3v2(src, &id3, &id3_picture, want)) t = MergeSongTags({t, id3});
       if (!picture) break;
       const bool none = flac_picture.empty() || flac_picture == *picture;
       *picture = none && !id3_picture.empty() ? std::move(id3_picture) : std::move(flac_picture);
