@@ -1,5 +1,7 @@
 #include "tags/flac_tags.h"
 
+#include <algorithm>
+
 #include "tags/id3v2.h"
 #include "tags/vorbis_comments.h"
 
@@ -20,6 +22,29 @@ bool SplitPicture(std::string_view b, uint32_t* type, std::string_view* image) {
   }
   *image = b.substr(r.Pos(), length);
   return true;
+}
+
+// The length a PICTURE block's own fields give it, read at `at`; 0 when they do not fit
+// the file.
+uint64_t PictureLengthByFields(ByteSource& src, uint64_t at) {
+  ByteReader r(src, at, src.Size());
+  uint32_t type, mime, desc, length;
+  if (!r.U32BE(&type) || !r.U32BE(&mime) || mime > 256 || !r.Skip(mime) || !r.U32BE(&desc) ||
+      !r.Skip(desc) || !r.Skip(16) || !r.U32BE(&length) || length > r.Remaining()) {
+    return 0;
+  }
+  return r.Pos() + length - at;
+}
+
+// Whether what follows metadata at `at` looks like it: the file's end, another block
+// whose length fits the file, or the first audio frame's sync code.
+bool BlockOrAudioAt(ByteSource& src, uint64_t at) {
+  std::string h;
+  if (at == src.Size()) return true;
+  if (!src.ReadAt(at, std::min<uint64_t>(4, src.Size() - at), &h) || h.size() < 2) return false;
+  if (h[0] == '\xFF' && (static_cast<unsigned char>(h[1]) & 0xFE) == 0xF8) return true;
+  return h.size() == 4 && (h[0] & 0x7F) <= kPictureBlock &&
+         (ReadBE32(h, 0) & 0xFFFFFF) <= src.Size() - at - 4;
 }
 
 }  // namespace
@@ -76,10 +101,20 @@ bool ReadFlacTags(ByteSource& src, SongTags* tags, std::string* picture, bool wa
         }
       }
       list.insert(list.end(), found.begin(), found.end());
-    } else if (type == kPictureBlock && wantPicture && picture && !front) {
+    } else if (type == kPictureBlock) {
+      // Some writers declared a picture block shorter than the picture in it; the
+      // picture's own lengths say where it really ends.
+      uint64_t by_fields = PictureLengthByFields(src, body_at);
+      if (by_fields <= block.Remaining() || !BlockOrAudioAt(src, body_at + by_fields))
+        by_fields = 0;
+      const uint64_t length = std::max(by_fields, block.Remaining());
+      if (by_fields > 0) r.Seek(body_at + by_fields);
+      ByteReader whole(src, body_at, body_at + length);
       std::string body;
-      block.Read(block.Remaining(), &body);
-      OfferFlacPicture(body, &front, picture);
+      if (wantPicture && picture && !front && whole.Remaining() <= kMaxValueBytes &&
+          whole.Read(whole.Remaining(), &body)) {
+        OfferFlacPicture(body, &front, picture);
+      }
     }
     if (header & 0x80000000u) break;  // the last metadata block
   }

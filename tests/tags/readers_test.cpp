@@ -230,6 +230,13 @@ const Case kCases[] = {
              .replace(42, 4, BE32(0x84000000u | 30)) +
          "\xFF\xF8\x59\xA8" + std::string(40, '\x10'),
      {"Mother's Daughter", "Tunng", "", "2004"}},
+    // A picture block declared empty (mutagen's issue 106 file): the walk goes on after
+    // the picture its own lengths describe.
+    {"FlacPictureBlockDeclaredEmpty",
+     TagFormat::kFlac,
+     FlacFile({{6, FlacPicture(3, "image/png", FakePng())}, {4, VorbisBody({"TITLE=a"})}})
+         .replace(42, 4, BE32(0x06000000u)),
+     {"a"}},
     // A count beyond what the block holds, followed by what is no comment.
     {"FlacCountBeyondTheBlock",
      TagFormat::kFlac,
@@ -270,6 +277,11 @@ TEST(ReaderTest, PicturesAreTheImageBytesExactly) {
        FlacFile({{6, FlacPicture(3, "image/png", png)}, {6, FlacPicture(4, "image/jpeg", jpeg)}}),
        png},
       {TagFormat::kFlac, FlacFile({{6, FlacPicture(3, "-->", "http://x")}}), ""},
+      // A picture block declared empty; the picture's own lengths tell where it ends.
+      {TagFormat::kFlac,
+       FlacFile({{6, FlacPicture(3, "image/png", png)}, {4, VorbisBody({"TITLE=a"})}})
+           .replace(42, 4, BE32(0x06000000u)),
+       png},
       // A cover in an ID3v2 tag before "fLaC" serves when the FLAC blocks have none.
       {TagFormat::kFlac,
        Id3Tag(Id3Frame("APIC", Apic("image/png", 3, "", png))) +
