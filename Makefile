@@ -11,7 +11,7 @@ PACKAGES := cmake g++ make pkg-config \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
 	libopenmpt-dev portaudio19-dev librubberband-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	ffmpeg sox lame fonts-noto-cjk \
+	ffmpeg sox lame opus-tools flac fonts-noto-cjk \
 	desktop-file-utils appstream \
 	clang libtag1-dev \
 	ca-certificates

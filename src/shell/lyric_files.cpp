@@ -127,9 +127,8 @@ bool LyricFiles::ReadOpenSongTags() {
 bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
   if (settings_.FastMode && !transport_.SongPath().empty()) {
     if (!ReadOpenSongTags()) return false;
-    info->InfoTi = song_tags_.tags.Title;
-    info->InfoAr = song_tags_.tags.Artist;
-    info->InfoAl = song_tags_.tags.Album;
+    const SongTags& tags = song_tags_.tags;
+    TakeSongTagValues(info, tags.Title, tags.Artist, tags.Album);
     info->InfoBy = settings_.EditBy;
     return true;
   }

@@ -237,6 +237,21 @@ class LyricFilesTest : public QObject {
     QVERIFY(window_->transport()->OpenSong(Path("song.aif")));
     Click("按钮_设置附加信息");  // no reader for the type: the text stays
     QCOMPARE(Text().left(8), QStringLiteral("[ti:静夜思]"));
+    // A song with only some tags replaces only those values, in fast mode and by the button.
+    QVERIFY(MakeTaggedMp3(mp3, QString(), QStringLiteral("杜甫")));
+    QVERIFY(window_->transport()->OpenSong(mp3.toStdString()));
+    Click("按钮_设置附加信息");
+    QCOMPARE(Text(),
+             QStringLiteral("[ti:静夜思]\n[ar:杜甫]\n[by:小明]\n[00:01.00]a\n[offset:500]"));
+    window_->settings().FastMode = false;
+    WithInfoWindow([](QDialog* d) {
+      SetField(d, "编辑框_AL", QStringLiteral("唐诗"));
+      Press(d, "按钮_读取");
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_TI"))->text(),
+               QStringLiteral("静夜思"));
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_AL"))->text(),
+               QStringLiteral("唐诗"));
+    });
   }
 
   void savesInEveryEncodingAndNeverDamagesAFile() {
