@@ -2,10 +2,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +13,7 @@
 #include "files/recovery_file.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
+#include "ui/translation.h"
 
 namespace {
 
@@ -35,14 +34,6 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QStringLiteral("4.1"));
   // Desktops match the window to its desktop entry (name, icon) by this.
   QGuiApplication::setDesktopFileName(QStringLiteral("lirotag"));
-  // The program speaks Chinese whatever the system's language; Qt's own dialogs and
-  // buttons (file dialog, OK/Cancel) should too. Without the translation they stay English.
-  QTranslator qtTranslator;
-  if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTranslator);
-  }
-
   // The engine and the one Player outlive the main window: the window frees the engine
   // when it goes, and the Player lets go of its song after that.
   std::unique_ptr<lirotag::AudioEngine> engine = lirotag::CreateAudioEngine();
@@ -70,6 +61,14 @@ int main(int argc, char* argv[]) {
     env.configPath = installed && !fs.FileExists(beside)
                          ? lirotag::JoinPath(userConfigDir, lirotag::kConfigFileName)
                          : lirotag::ConfigFilePath(fs, env.programDir, userConfigDir);
+
+    // The interface language is settled before any window exists: the setting first,
+    // then the system's locale (Chinese unless it says English).
+    const std::string language = lirotag::ChooseUiLanguage(
+        lirotag::ReadConfigValue(fs, env.configPath, "Lirotag", lirotag::kLanguageKey, ""),
+        std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+        std::getenv("LANG"));
+    lirotag::ui::InstallTranslations(&app, language);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Lirotag: an editor for timed lyrics."));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <string_view>
 
 #include "files/file_io.h"
 #include "lyrics/text.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr char kModifyInfo[] = "ModifyInfo";
 constexpr char kSaveTo[] = "SaveTo";
 constexpr char kOther[] = "Other";
+constexpr char kLirotag[] = "Lirotag";
 
 bool ReadTruth(const IniFile& ini, const char* section, const char* key, bool fallback) {
   return ini.Get(section, key, fallback ? "1" : "0") == "1";
@@ -50,6 +52,7 @@ void LoadSettings(const IniFile& ini, Settings* s) {
   s->HighLightTextColor = ReadInt(ini, kOther, "HighLightTextColor", 0xFF);
   s->AskOnExit = ReadTruth(ini, kOther, "AskOnExit", true);
   s->ThreePointTime = ReadTruth(ini, kOther, "ThreePointTime", false);
+  s->Language = ini.Get(kLirotag, kLanguageKey, "");
 }
 
 void SaveSettings(const Settings& s, IniFile* ini) {
@@ -64,6 +67,22 @@ void SaveSettings(const Settings& s, IniFile* ini) {
   WriteInt(ini, kOther, "HighLightTextColor", s.HighLightTextColor);
   WriteTruth(ini, kOther, "AskOnExit", s.AskOnExit);
   WriteTruth(ini, kOther, "ThreePointTime", s.ThreePointTime);
+  // Written once chosen: a file that never had a choice keeps its eleven keys only.
+  if (!s.Language.empty() || ini->Has(kLirotag, kLanguageKey))
+    ini->Set(kLirotag, kLanguageKey, s.Language);
+}
+
+std::string ChooseUiLanguage(const std::string& setting, const char* language, const char* lcAll,
+                             const char* lcMessages, const char* lang) {
+  if (setting == "en" || setting == "zh_CN") return setting;
+  // LANGUAGE is a list ("en_GB:de"); its first entry leads like a locale name.
+  const char* chosen = language && *language ? language : nullptr;
+  for (const char* v : {lcAll, lcMessages, lang}) {
+    if (chosen) break;
+    if (v && *v) chosen = v;
+  }
+  const std::string_view name = chosen ? chosen : "";
+  return name.starts_with("en") ? "en" : "zh_CN";
 }
 
 bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s) {

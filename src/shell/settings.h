@@ -22,6 +22,9 @@ struct Settings {
   int32_t BackGroundColor = 0, NormalTextColor = 0, HighLightTextColor = 0;  // 0x00BBGGRR
   bool AskOnExit = false;
   bool ThreePointTime = false;
+  // The interface language, [Lirotag] Language: empty follows the system, else "zh_CN"
+  // or "en". Read at start only: a change takes effect at the next start.
+  std::string Language;
 };
 
 inline constexpr char kConfigFileName[] = "Lirotag4.ini";
@@ -66,6 +69,14 @@ bool WriteConfigValue(FileSystem& fs, const std::string& path, const std::string
 inline constexpr char kLrclibServerKey[] = "LrclibServer";
 inline constexpr char kDefaultLrclibServer[] = "https://lrclib.net";
 std::string ConfiguredLrclibServer(FileSystem& fs, const std::string& configPath);
+
+// The interface language the program starts in, "en" or "zh_CN": the setting when it names
+// one of them, otherwise the system's: English where the first of LANGUAGE (when set and
+// not empty), LC_ALL, LC_MESSAGES and LANG that is set says English, Chinese otherwise
+// (C, POSIX and no locale at all included). Null pointers stand for unset variables.
+inline constexpr char kLanguageKey[] = "Language";
+std::string ChooseUiLanguage(const std::string& setting, const char* language, const char* lcAll,
+                             const char* lcMessages, const char* lang);
 
 // Where the configuration file lives: beside the program when the file is already there
 // or the program's folder is writable, otherwise in the user's configuration folder.

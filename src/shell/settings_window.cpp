@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolTip>
+#include <algorithm>
 
 #include "lyrics/editing.h"
 #include "ui/dialogs.h"
@@ -26,19 +27,19 @@ QString Q(const char* utf8) {
 }
 
 template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry, const char* caption = nullptr) {
+T* Make(QWidget* parent, const char* name, QRect geometry, const QString& caption = QString()) {
   auto* widget = new T(parent);
   widget->setObjectName(Q(name));
   widget->setGeometry(geometry);
   if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>) {
-    if (caption) widget->setText(Q(caption));
+    if (!caption.isNull()) widget->setText(caption);
   }
   return widget;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
   auto* group = Make<QGroupBox>(parent, name, geometry);
-  group->setTitle(Q(caption));
+  group->setTitle(caption);
   ui::PutTitleOnFrame(group);
   return group;
 }
@@ -48,28 +49,30 @@ constexpr const char* kPatterns[] = {"%LocalDir%\\%FileName%.Lrc", "%LocalDir%\\
                                      "%LocalDir%\\%Artist% - %Title%.Lrc"};
 
 constexpr char kHelp[] =
-    "以下字段不分大小写\r\n%LocalDir%：歌曲所在目录，不包含末尾“\\”\r\n%FileName%"
-    "：歌曲文件名，不包含扩展名"
-    "\r\n%FullName%：含扩展名的歌曲文件名\r\n%Ext%：扩展名\r\n\r\n%Title%"
-    "：歌曲标签内的『标题』\r\n%"
-    "Artist%：歌曲标签内的『艺术家』\r\n%Album%：歌曲标签内的『专辑』";
+    QT_TRANSLATE_NOOP("lirotag::SettingsWindow",
+                      "以下字段不分大小写\r\n%LocalDir%：歌曲所在目录，不包含末尾“\\”\r\n%FileName%"
+                      "：歌曲文件名，不包含扩展名"
+                      "\r\n%FullName%：含扩展名的歌曲文件名\r\n%Ext%：扩展名\r\n\r\n%Title%"
+                      "：歌曲标签内的『标题』\r\n%"
+                      "Artist%：歌曲标签内的『艺术家』\r\n%Album%：歌曲标签内的『专辑』");
 
-constexpr char kThreeDecimalsWarning[] =
+constexpr char kThreeDecimalsWarning[] = QT_TRANSLATE_NOOP(
+    "lirotag::SettingsWindow",
     "请注意，不是所有播放器都支持带3位小数的歌词文件。\r\n而且，以1/"
     "1000秒为分度值并不比1/"
-    "100秒精确很多。\r\n选择此项，很有可能导致生成的.LRC文件不可用！\r\n是否要继续？";
+    "100秒精确很多。\r\n选择此项，很有可能导致生成的.LRC文件不可用！\r\n是否要继续？");
 
 }  // namespace
 
 QString SettingsWindow::PlaceholderHelp() {
-  return ui::DisplayText(kHelp);
+  return ui::DisplayText(tr(kHelp));
 }
 
 SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box,
                                LyricEditor& editor)
     : QWidget(owner, Qt::Window), settings_(settings), box_(box), editor_(editor) {
   setObjectName(QStringLiteral("窗口_设置"));
-  setWindowTitle(QStringLiteral("设置"));
+  setWindowTitle(tr("设置"));
   // The designed outer size 380 × 455, less a standard frame and caption.
   setFixedSize(374, 427);
   BuildControls();
@@ -77,24 +80,24 @@ SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit
 }
 
 void SettingsWindow::BuildControls() {
-  QGroupBox* info = MakeGroup(this, "分组框1", "设置附加信息", {16, 8, 336, 112});
+  QGroupBox* info = MakeGroup(this, "分组框1", tr("设置附加信息"), {16, 8, 336, 112});
   full_ = Make<QRadioButton>(info, "单选框_修改信息_完全模式", {16, 16, 192, 16},
-                             "完全模式（输入全部4个字段）");
+                             tr("完全模式（输入全部4个字段）"));
   fast_ = Make<QRadioButton>(info, "单选框_修改信息_快速模式", {16, 40, 304, 16},
-                             "快速模式（输入歌词制作人，其他从音乐文件读取）");
+                             tr("快速模式（输入歌词制作人，其他从音乐文件读取）"));
   // Wide enough for the colon at the designed font size; the field starts right after.
-  maker_label_ = Make<QLabel>(info, "标签1", {32, 64, 72, 16}, "歌词制作人：");
+  maker_label_ = Make<QLabel>(info, "标签1", {32, 64, 72, 16}, tr("歌词制作人："));
   maker_ = Make<QLineEdit>(info, "编辑框_歌词制作人", {104, 64, 184, 17});
   maker_label_->setBuddy(maker_);
-  auto_add_ =
-      Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16}, "写出歌词时自动添加");
+  auto_add_ = Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16},
+                              tr("写出歌词时自动添加"));
 
-  QGroupBox* save = MakeGroup(this, "分组框2", "保存歌词", {16, 128, 336, 136});
+  QGroupBox* save = MakeGroup(this, "分组框2", tr("保存歌词"), {16, 128, 336, 136});
   ask_ = Make<QRadioButton>(save, "单选框_保存歌词_每次选择", {16, 24, 184, 16},
-                            "每次都弹出对话框选择位置");
-  automatic_ =
-      Make<QRadioButton>(save, "单选框_保存歌词_自动保存", {16, 48, 184, 16}, "自动保存在以下位置");
-  help_ = Make<QLabel>(save, "标签_保存歌词_提示", {216, 48, 80, 16}, "哪些字段可用？");
+                            tr("每次都弹出对话框选择位置"));
+  automatic_ = Make<QRadioButton>(save, "单选框_保存歌词_自动保存", {16, 48, 184, 16},
+                                  tr("自动保存在以下位置"));
+  help_ = Make<QLabel>(save, "标签_保存歌词_提示", {216, 48, 80, 16}, tr("哪些字段可用？"));
   // Blue like a link; a skin may give it a colour of its own that suits its background.
   QPalette linkColour = help_->palette();
   linkColour.setColor(QPalette::WindowText, QColor(0, 0, 255));
@@ -103,42 +106,57 @@ void SettingsWindow::BuildControls() {
   help_->installEventFilter(this);
   path_ = Make<QComboBox>(save, "组合框_保存歌词_位置", {16, 72, 288, 21});
   path_->setEditable(true);
-  path_->setAccessibleName(QStringLiteral("保存位置"));
+  path_->setAccessibleName(tr("保存位置"));
   for (const char* pattern : kPatterns) path_->addItem(Q(pattern));
-  auto* encodingLabel = Make<QLabel>(save, "标签2", {16, 104, 48, 16}, "文本编码");
+  auto* encodingLabel = Make<QLabel>(save, "标签2", {16, 104, 48, 16}, tr("文本编码"));
   encoding_ = Make<QComboBox>(save, "组合框_保存歌词_文本编码", {76, 102, 116, 20});
   encoding_->addItems({QStringLiteral("ANSI"), QStringLiteral("UTF16"), QStringLiteral("UTF8")});
   encodingLabel->setBuddy(encoding_);
 
-  QGroupBox* other = MakeGroup(this, "分组框3", "其他", {16, 272, 336, 136});
+  QGroupBox* other = MakeGroup(this, "分组框3", tr("其他"), {16, 272, 336, 136});
   const struct {
-    const char *label, *labelName, *pickerName;
+    QString label;
+    const char *labelName, *pickerName;
     int top;
     QPushButton** picker;
     int32_t* setting;
   } colours[] = {
-      {"歌词区背景颜色", "标签3", "颜色选择器_背景", 20, &background_, &settings_.BackGroundColor},
-      {"普通文本颜色", "标签4", "颜色选择器_普通文本", 48, &normal_, &settings_.NormalTextColor},
-      {"高亮文本颜色", "标签5", "颜色选择器_高亮文本", 76, &highlight_,
+      {tr("歌词区背景颜色"), "标签3", "颜色选择器_背景", 20, &background_,
+       &settings_.BackGroundColor},
+      {tr("普通文本颜色"), "标签4", "颜色选择器_普通文本", 48, &normal_,
+       &settings_.NormalTextColor},
+      {tr("高亮文本颜色"), "标签5", "颜色选择器_高亮文本", 76, &highlight_,
        &settings_.HighLightTextColor},
   };
   for (const auto& c : colours) {
     auto* label = Make<QLabel>(other, c.labelName, {16, c.top + 4, 88, 16}, c.label);
     QPushButton* picker = Make<QPushButton>(other, c.pickerName, {112, c.top, 104, 24});
-    picker->setAccessibleName(Q(c.label));
+    picker->setAccessibleName(c.label);
     label->setBuddy(picker);
     *c.picker = picker;
     int32_t* setting = c.setting;
     connect(picker, &QPushButton::clicked, this,
             [this, picker, setting] { ChooseColour(picker, setting); });
   }
-  ask_on_exit_ = Make<QCheckBox>(other, "选择框_其他_退出时询问", {16, 108, 104, 16}, "退出时询问");
+  ask_on_exit_ =
+      Make<QCheckBox>(other, "选择框_其他_退出时询问", {16, 108, 104, 16}, tr("退出时询问"));
   three_ = Make<QCheckBox>(other, "选择框_其他_三位小数点", {136, 108, 160, 16},
-                           "时间标签精确到1/1000秒");
+                           tr("时间标签精确到1/1000秒"));
 
-  const QList<QWidget*> order = {full_,      fast_,        maker_,    auto_add_,   ask_,
-                                 automatic_, path_,        encoding_, background_, normal_,
-                                 highlight_, ask_on_exit_, three_};
+  // Beside the colours: the interface language, taken at the next start. The languages
+  // are named in their own words, so that either reader finds theirs.
+  auto* languageLabel = Make<QLabel>(other, "标签_界面语言", {232, 24, 88, 16}, tr("界面语言"));
+  language_ = Make<QComboBox>(other, "组合框_界面语言", {232, 48, 88, 22});
+  language_->addItem(tr("自动"), QString());
+  language_->addItem(QStringLiteral("简体中文"), QStringLiteral("zh_CN"));
+  language_->addItem(QStringLiteral("English"), QStringLiteral("en"));
+  language_->setToolTip(
+      tr("界面语言，下次启动时生效\r\n自动：随系统的语言（英语系统为英文，其他为中文）"));
+  languageLabel->setBuddy(language_);
+
+  const QList<QWidget*> order = {full_,      fast_,     maker_,       auto_add_,   ask_,
+                                 automatic_, path_,     encoding_,    background_, normal_,
+                                 highlight_, language_, ask_on_exit_, three_};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(full_, &QRadioButton::clicked, this, [this] { SetFastMode(false); });
@@ -152,6 +170,9 @@ void SettingsWindow::BuildControls() {
           [this](const QString& text) { settings_.Path = text.toStdString(); });
   connect(encoding_, &QComboBox::activated, this,
           [this](int index) { settings_.Encoding = index; });
+  connect(language_, &QComboBox::activated, this, [this](int index) {
+    settings_.Language = language_->itemData(index).toString().toStdString();
+  });
   connect(ask_on_exit_, &QCheckBox::clicked, this, [this](bool on) { settings_.AskOnExit = on; });
   connect(three_, &QCheckBox::clicked, this, &SettingsWindow::OnThreeDecimalsClicked);
 }
@@ -170,23 +191,26 @@ void SettingsWindow::Fill() {
   ShowColour(background_, settings_.BackGroundColor);
   ShowColour(normal_, settings_.NormalTextColor);
   ShowColour(highlight_, settings_.HighLightTextColor);
+  // An unknown stored value is shown (and works) as automatic.
+  language_->setCurrentIndex(
+      std::max(0, language_->findData(QString::fromStdString(settings_.Language))));
   ask_on_exit_->setChecked(settings_.AskOnExit);
   three_->setChecked(settings_.ThreePointTime);
 
   const struct {
     QWidget* control;
-    const char* text;
+    QString text;
   } tips[] = {
-      {full_, "完全模式：单击『设置附加信息』按钮后，将弹出对话框，来设置歌词的4个附加信息"},
+      {full_, tr("完全模式：单击『设置附加信息』按钮后，将弹出对话框，来设置歌词的4个附加信息")},
       {fast_,
-       "快速模式：单击『设置附加信息』按钮后，自动读取歌曲文件的Title、Artist、Album，并根据设置"
-       "的『歌词制作人』来填充"},
-      {auto_add_, "写出.LRC文件前自动设置附加信息，仅限快速模式"},
+       tr("快速模式：单击『设置附加信息』按钮后，自动读取歌曲文件的Title、Artist、Album，并根据设置"
+          "的『歌词制作人』来填充")},
+      {auto_add_, tr("写出.LRC文件前自动设置附加信息，仅限快速模式")},
       {encoding_,
-       "选择写出的.LRC歌词所采用的编码方式\r\n建议选择UTF16以便在不同语言的机器上正常显示"},
-      {three_,
-       "生成的时间标签精确到1/1000秒（3位小数），否则为1/100秒（2位）\r\n注意，有些播放器不支持含3"
-       "位小数的歌词文件"},
+       tr("选择写出的.LRC歌词所采用的编码方式\r\n建议选择UTF16以便在不同语言的机器上正常显示")},
+      {three_, tr("生成的时间标签精确到1/1000秒（3位小数），否则为1/"
+                  "100秒（2位）\r\n注意，有些播放器不支持含3"
+                  "位小数的歌词文件")},
   };
   for (const auto& tip : tips) tip.control->setToolTip(ui::DisplayText(tip.text));
 }
@@ -207,8 +231,8 @@ void SettingsWindow::SetAutomatic(bool automatic) {
 }
 
 void SettingsWindow::OnThreeDecimalsClicked(bool checked) {
-  if (checked && ui::MessageBox::Show(this, QMessageBox::Warning, QStringLiteral("警告"),
-                                      ui::DisplayText(kThreeDecimalsWarning),
+  if (checked && ui::MessageBox::Show(this, QMessageBox::Warning, tr("警告"),
+                                      ui::DisplayText(tr(kThreeDecimalsWarning)),
                                       QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
     three_->setChecked(false);
     return;

@@ -57,6 +57,7 @@ class SettingsWindow : public QWidget {
   QPushButton* background_ = nullptr;
   QPushButton* normal_ = nullptr;
   QPushButton* highlight_ = nullptr;
+  QComboBox* language_ = nullptr;
   QCheckBox* ask_on_exit_ = nullptr;
   QCheckBox* three_ = nullptr;
 };

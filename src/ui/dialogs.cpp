@@ -73,7 +73,10 @@ void SetNextColour(std::optional<QColor> colour) {
 }
 
 QString DisplayText(const char* utf8) {
-  QString text = QString::fromUtf8(utf8);
+  return DisplayText(QString::fromUtf8(utf8));
+}
+
+QString DisplayText(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
 }

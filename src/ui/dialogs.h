@@ -44,5 +44,6 @@ void SetNextColour(std::optional<QColor> colour);
 
 // The program's texts are written with Windows line breaks; Qt wants "\n".
 QString DisplayText(const char* utf8);
+QString DisplayText(QString text);
 
 }  // namespace lirotag::ui

@@ -266,5 +266,54 @@ TEST(SettingsTest, FirstSaveCreatesTheUserFolder) {
   fs::remove_all(root, ec);
 }
 
+TEST(SettingsTest, InterfaceLanguageFollowsTheSettingThenTheSystem) {
+  const char* const unset = nullptr;
+  const struct {
+    const char *setting, *language, *lcAll, *lcMessages, *lang, *expected;
+  } cases[] = {
+      {"", unset, unset, unset, unset, "zh_CN"},
+      {"", unset, unset, unset, "C", "zh_CN"},
+      {"", unset, unset, unset, "POSIX", "zh_CN"},
+      {"", unset, unset, unset, "en_US.UTF-8", "en"},
+      {"", unset, unset, unset, "zh_CN.UTF-8", "zh_CN"},
+      {"", unset, unset, unset, "de_DE.UTF-8", "zh_CN"},
+      {"", unset, unset, "en_GB.UTF-8", "zh_CN.UTF-8", "en"},
+      {"", unset, "zh_TW.UTF-8", "en_GB.UTF-8", "en_US.UTF-8", "zh_CN"},
+      {"", unset, "en_US.UTF-8", "zh_CN.UTF-8", "C", "en"},
+      {"", "en_GB:zh_CN", "zh_CN.UTF-8", unset, unset, "en"},
+      {"", "zh_CN:en", "en_US.UTF-8", unset, "en_US.UTF-8", "zh_CN"},
+      {"", "", unset, unset, "en_US.UTF-8", "en"},  // an empty LANGUAGE counts as unset
+      {"", unset, "", "", "en", "en"},
+      {"zh_CN", unset, unset, unset, "en_US.UTF-8", "zh_CN"},
+      {"en", unset, unset, unset, "zh_CN.UTF-8", "en"},
+      {"en", unset, unset, unset, unset, "en"},
+      {"fr", unset, unset, unset, "en_US.UTF-8", "en"},  // unknown choice: automatic
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.setting) + "|" + (c.language ? c.language : "-") + "|" +
+                 (c.lcAll ? c.lcAll : "-") + "|" + (c.lang ? c.lang : "-"));
+    EXPECT_EQ(ChooseUiLanguage(c.setting, c.language, c.lcAll, c.lcMessages, c.lang), c.expected);
+  }
+}
+
+TEST(SettingsTest, LanguageIsWrittenOnceChosenAndKeptWhenSetBackToAutomatic) {
+  IniFile ini;
+  Settings s;
+  LoadSettings(ini, &s);
+  EXPECT_EQ(s.Language, "");
+  SaveSettings(s, &ini);
+  EXPECT_FALSE(ini.Has("Lirotag", "Language"));
+  s.Language = "en";
+  SaveSettings(s, &ini);
+  Settings read;
+  LoadSettings(ini, &read);
+  EXPECT_EQ(read.Language, "en");
+  s.Language = "";
+  SaveSettings(s, &ini);
+  EXPECT_TRUE(ini.Has("Lirotag", "Language"));
+  LoadSettings(ini, &read);
+  EXPECT_EQ(read.Language, "");
+}
+
 }  // namespace
 }  // namespace lirotag
