@@ -37,6 +37,8 @@ constexpr char kUsage[] =
     "       lirotag-cli lrc convert [--from ENCODING] --encoding N IN OUT\n"
     "       lirotag-cli lrc detect FILE...\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
+    "       lirotag-cli export --format srt|vtt|ass|ttml [--song SONG | --length S] LYRICS OUT\n"
+    "       lirotag-cli import [--three-decimals] [--encoding N] SUBTITLES OUT.lrc\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -110,7 +112,7 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kExitHelp);
+    std::printf("%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kSubtitlesHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
@@ -118,6 +120,8 @@ int Run(int argc, char** argv) {
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
   if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
+  if (cmd == "export") return RunExportCommand(argc - 2, argv + 2);
+  if (cmd == "import") return RunImportCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
   double from = 0, seconds = -1, speed = 1.0;

@@ -17,6 +17,11 @@ extern const char kLrcHelp[];
 // peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
 int RunPeaksCommand(int argc, char** argv);
 extern const char kPeaksHelp[];
+// export --format F [--song SONG | --length S] LYRICS OUT, import SUBTITLES OUT.lrc.
+int RunExportCommand(int argc, char** argv);
+int RunImportCommand(int argc, char** argv);
+extern const char kSubtitlesHelp[];
+
 // What every command says on failure: one line on standard error; returns the exit
 // status 2. Usage adds where to find help.
 int Fail(const std::string& why);
