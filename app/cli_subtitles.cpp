@@ -135,8 +135,7 @@ int RunImportCommand(int argc, char** argv) {
   }
   if (files.size() != 2) return Usage("import needs a subtitle file and an output file");
   const std::optional<SubtitleFormat> format = SubtitleFormatOfPath(files[0]);
-  if (!format)
-    return Fail(files[0] + " is not a subtitle file (.srt, .vtt, .ass, .ssa or .ttml)");
+  if (!format) return Fail(files[0] + " is not a subtitle file (.srt, .vtt, .ass, .ssa or .ttml)");
   RealFileSystem fs;
   std::string text, err;
   if (!ReadText(fs, files[0], &text, &err)) return Fail(err);

@@ -61,8 +61,8 @@ std::string Trimmed(std::string_view s) {
 
 // A lyric line as it is sung: its time tags, and its text cut at its word tags.
 struct TimedLine {
-  std::vector<int64_t> times;  // the line's time tags, in line order
-  std::string text;            // trimmed, without tags
+  std::vector<int64_t> times;       // the line's time tags, in line order
+  std::string text;                 // trimmed, without tags
   std::vector<Syllable> syllables;  // word times as written, for the earliest time tag
 };
 
@@ -209,17 +209,16 @@ std::string LyricsFromCues(const SubtitleTrack& track, bool threeDecimals) {
   const auto unit = [threeDecimals](int64_t ms) { return threeDecimals ? ms : ms / 10; };
 
   std::vector<std::string> out;
-  for (const auto& [key, value] : {std::pair{"[ti:", &track.title},
-                                   std::pair{"[ar:", &track.artist},
-                                   std::pair{"[al:", &track.album}}) {
+  for (const auto& [key, value] :
+       {std::pair{"[ti:", &track.title}, std::pair{"[ar:", &track.artist},
+        std::pair{"[al:", &track.album}}) {
     if (!value->empty()) out.push_back(key + *value + "]");
   }
 
   std::vector<const SubtitleCue*> cues;
   for (const SubtitleCue& cue : track.cues) cues.push_back(&cue);
-  std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue* a, const SubtitleCue* b) {
-    return a->start < b->start;
-  });
+  std::stable_sort(cues.begin(), cues.end(),
+                   [](const SubtitleCue* a, const SubtitleCue* b) { return a->start < b->start; });
 
   int64_t shownUntil = 0;
   for (size_t i = 0; i < cues.size(); ++i) {

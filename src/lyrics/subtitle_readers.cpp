@@ -18,8 +18,10 @@ bool IsDigit(char c) {
 }
 
 std::string_view TrimAscii(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -108,7 +110,8 @@ void ReadMarkedText(std::string_view text, bool webvtt, SubtitleCue* cue) {
     if (webvtt) {
       // Character references decoded once the tags are gone; the direction marks go.
       for (std::string_view mark : {"&lrm;", "&rlm;"}) {
-        for (size_t at; (at = current.find(mark)) != std::string::npos;) current.erase(at, mark.size());
+        for (size_t at; (at = current.find(mark)) != std::string::npos;)
+          current.erase(at, mark.size());
       }
       current = DecodeXmlReferences(current);
     }
@@ -123,9 +126,9 @@ void ReadMarkedText(std::string_view text, bool webvtt, SubtitleCue* cue) {
       const size_t gt = text.find('>', i);
       const std::string_view inner =
           gt == std::string_view::npos ? std::string_view() : text.substr(i + 1, gt - i - 1);
-      const bool isTag =
-          !inner.empty() && (inner[0] == '/' || std::isalpha(static_cast<unsigned char>(inner[0])) ||
-                             (webvtt && IsDigit(inner[0])));
+      const bool isTag = !inner.empty() &&
+                         (inner[0] == '/' || std::isalpha(static_cast<unsigned char>(inner[0])) ||
+                          (webvtt && IsDigit(inner[0])));
       if (!isTag) {
         current += c;
         ++i;
@@ -235,7 +238,8 @@ void ReadAssText(std::string_view text, SubtitleCue* cue) {
         if (!tag.empty() && (tag[0] == 'f' || tag[0] == 'o')) tag.remove_prefix(1);
         if (tag.empty() || !IsDigit(tag[0])) continue;
         int64_t cs = 0;
-        for (size_t d = 0; d < tag.size() && IsDigit(tag[d]) && d < 9; ++d) cs = cs * 10 + (tag[d] - '0');
+        for (size_t d = 0; d < tag.size() && IsDigit(tag[d]) && d < 9; ++d)
+          cs = cs * 10 + (tag[d] - '0');
         flush();
         currentStart = next;
         next += cs * 10;
@@ -257,8 +261,7 @@ void ReadAssText(std::string_view text, SubtitleCue* cue) {
     return;
   }
   // The singing stops before the cue ends: the lyric's end word tag.
-  if (!cue->syllables.back().text.empty() && next < cue->end)
-    cue->syllables.push_back({next, ""});
+  if (!cue->syllables.back().text.empty() && next < cue->end) cue->syllables.push_back({next, ""});
 }
 
 std::vector<std::string_view> SplitFields(std::string_view line, size_t count) {
@@ -276,7 +279,7 @@ std::vector<std::string_view> SplitFields(std::string_view line, size_t count) {
 std::vector<SubtitleCue> ReadAss(std::string_view text, SubtitleTrack* track) {
   std::vector<SubtitleCue> cues;
   std::string section;
-  std::vector<std::string> format = {"layer", "start", "end",     "style", "name",
+  std::vector<std::string> format = {"layer",   "start",   "end",     "style",  "name",
                                      "marginl", "marginr", "marginv", "effect", "text"};
   for (std::string_view line : SplitLines(text)) {
     line = TrimAscii(line);

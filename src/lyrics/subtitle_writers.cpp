@@ -87,9 +87,9 @@ std::string WriteVtt(const SubtitleTrack& track) {
   std::string out = "WEBVTT\n\n";
   // The header lines as the lyric has them; a note may not hold "-->".
   std::string note;
-  for (const auto& [key, value] : {std::pair{"[ti:", &track.title},
-                                   std::pair{"[ar:", &track.artist},
-                                   std::pair{"[al:", &track.album}}) {
+  for (const auto& [key, value] :
+       {std::pair{"[ti:", &track.title}, std::pair{"[ar:", &track.artist},
+        std::pair{"[al:", &track.album}}) {
     std::string v = *value;
     for (size_t at; (at = v.find("-->")) != std::string::npos;) v.replace(at, 3, "->");
     if (!v.empty()) note += key + v + "]\n";
@@ -188,8 +188,8 @@ std::string WriteAss(const SubtitleTrack& track) {
         fill(next, cue.syllables[i].text);
       }
     }
-    out += "Dialogue: 0," + AssTime(start) + "," + AssTime(end) + ",Karaoke,,0,0,0,," + text +
-           "\r\n";
+    out +=
+        "Dialogue: 0," + AssTime(start) + "," + AssTime(end) + ",Karaoke,,0,0,0,," + text + "\r\n";
   }
   return out;
 }

@@ -46,8 +46,8 @@ std::string DecodeXmlReferences(std::string_view raw) {
     }
     const std::string_view name = raw.substr(i + 1, semi - i - 1);
     static constexpr std::pair<std::string_view, std::string_view> kNamed[] = {
-        {"lt", "<"}, {"gt", ">"}, {"amp", "&"}, {"quot", "\""}, {"apos", "'"},
-        {"nbsp", "\xC2\xA0"}};
+        {"lt", "<"},    {"gt", ">"},   {"amp", "&"},
+        {"quot", "\""}, {"apos", "'"}, {"nbsp", "\xC2\xA0"}};
     bool done = false;
     for (const auto& [n, v] : kNamed) {
       if (name == n) {
@@ -60,10 +60,10 @@ std::string DecodeXmlReferences(std::string_view raw) {
       uint32_t value = 0;
       bool digits = name.size() > (hex ? 2u : 1u);
       for (char c : name.substr(hex ? 2 : 1)) {
-        int d = c >= '0' && c <= '9'                 ? c - '0'
-                : hex && c >= 'a' && c <= 'f'        ? c - 'a' + 10
-                : hex && c >= 'A' && c <= 'F'        ? c - 'A' + 10
-                                                     : -1;
+        int d = c >= '0' && c <= '9'          ? c - '0'
+                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : -1;
         if (d < 0 || value > 0x10FFFF) digits = false;
         if (!digits) break;
         value = value * (hex ? 16 : 10) + static_cast<uint32_t>(d);

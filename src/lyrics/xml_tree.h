@@ -14,8 +14,8 @@
 namespace lirotag {
 
 struct XmlNode {
-  std::string name;  // local name; empty for a text node
-  std::string text;  // a text node's characters
+  std::string name;                                             // local name; empty for a text node
+  std::string text;                                             // a text node's characters
   std::vector<std::pair<std::string, std::string>> attributes;  // local names
   std::vector<XmlNode> children;
 
