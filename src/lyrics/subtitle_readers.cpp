@@ -402,13 +402,16 @@ struct PieceWalk {
   bool timed = false;
   int64_t latest = 0;
 
+  char last = '\n';  // the last character kept; a line's start keeps no space
+
   void Text(std::string_view text) {
-    std::string& current = pieces.back().text;
     for (char c : text) {
       if (!IsXmlSpace(c)) {
-        current += c;
-      } else if (!current.empty() && current.back() != ' ') {
-        current += ' ';  // a run of XML white space is one space
+        pieces.back().text += c;
+        last = c;
+      } else if (last != ' ' && last != '\n') {
+        pieces.back().text += ' ';  // a run of XML white space is one space
+        last = ' ';
       }
     }
   }
@@ -420,6 +423,7 @@ struct PieceWalk {
       }
       if (child.name == "br") {
         pieces.back().text += '\n';
+        last = '\n';
         continue;
       }
       // Translations and romanisations that some files put beside the words.
