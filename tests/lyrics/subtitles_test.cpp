@@ -192,6 +192,37 @@ TEST(SubtitlesTest, AssKaraokeTimesEveryWord) {
   for (const auto& [start, expected] : kWords) EXPECT_EQ(words[start], expected) << start;
 }
 
+// libass (ffmpeg's ass filter) shows the karaoke line filling word by word: the sung part
+// in the first colour (gold), the rest in the second (white).
+TEST(SubtitlesTest, LibassFillsWordByWord) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
+  const std::string path = Temp("fill.ass");
+  Write(path, "\xEF\xBB\xBF" + WriteSubtitles(CuesFromLyrics(kLyric, 80000), SubtitleFormat::kAss));
+  const auto pixels = [&path](double at) {
+    std::string rgb;
+    EXPECT_EQ(Shell("ffmpeg -v error -f lavfi -i color=c=black:s=640x360:d=5 -vf \"ass='" + path +
+                        "'\" -ss " + std::to_string(at) +
+                        " -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null",
+                    &rgb),
+              0);
+    std::pair<int, int> goldWhite{0, 0};
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+      const auto r = static_cast<uint8_t>(rgb[i]), g = static_cast<uint8_t>(rgb[i + 1]),
+                 b = static_cast<uint8_t>(rgb[i + 2]);
+      if (r > 200 && g > 150 && g < 230 && b < 90) ++goldWhite.first;
+      if (r > 200 && g > 200 && b > 200) ++goldWhite.second;
+    }
+    return goldWhite;
+  };
+  EXPECT_EQ(pixels(0.5), std::make_pair(0, 0));  // before the first cue
+  const auto first = pixels(1.3), third = pixels(2.3), last = pixels(3.95);
+  EXPECT_GT(first.first, 0);
+  EXPECT_GT(first.second, 2 * first.first);  // one word of five sung
+  EXPECT_GT(third.first, first.first);
+  EXPECT_LT(third.second, first.second);
+  EXPECT_GT(last.first, 4 * last.second);  // nearly all sung
+}
+
 // Qt's XML reader finds the header, the cues and one span per word, from its tag to the
 // next (the last one to the end tag or the cue's end).
 TEST(SubtitlesTest, TtmlCarriesCuesAndWordSpans) {
