@@ -74,8 +74,11 @@ std::optional<TimedLine> ReadLine(std::string_view line) {
   if (tags.empty() || !IsTimeTag(tags.front())) return std::nullopt;
   TimedLine out;
   for (const std::string& tag : tags) {
-    if (IsTimeTag(tag)) out.times.push_back(Ms(ParseTime(tag)));
+    // A tag that only starts like a time ("[00:01.2.3]") times nothing.
+    const double t = IsTimeTag(tag) ? ParseTime(tag) : -1;
+    if (t >= 0) out.times.push_back(Ms(t));
   }
+  if (out.times.empty()) return std::nullopt;
   const LineWords words = FindWords(line);
   // The text between word tags, bracketed parts dropped as StripTags drops them; no word
   // tag stands inside brackets, so each piece can be stripped on its own.

@@ -137,7 +137,7 @@ TEST(SubtitlesTest, CuesFollowTheRules) {
       {"[offset:500]\n[00:01.00]a\n[00:02.00]b", {{1500, 2500, "a"}, {2500, 90000, "b"}}},
       // A header line by its first tag; bracketed text is no lyric; spaces are trimmed.
       {"[Chorus][00:01.00]x\n[00:01.00] [x]y　\n[00:02.00]  ", {{1000, 2000, "y"}}},
-      {"no times\n[ti:only a title]", {}},
+      {"no times\n[ti:only a title]\n[00:01.2.3]not a time", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(Plain(CuesFromLyrics(c.lyric, 90000)), c.cues) << c.lyric;
 }
