@@ -100,9 +100,14 @@ bool FileDialog(const FileDialogOptions& options, std::string* path, std::string
     dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
   if (options.showHidden) dialog.setFilter(dialog.filter() | QDir::Hidden);
   const QStringList qtFilters = dialog.nameFilters();
+  // The dialog names an entry by its Qt filter or, with the details hidden, by its name.
+  const auto entryOf = [&](const QString& chosen) {
+    const qsizetype i = qtFilters.indexOf(chosen);
+    return i >= 0 ? i : names.indexOf(chosen);
+  };
   // A name typed without extension gets the chosen type's.
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
-    const QString ext = PatternExtension(options.filter, qtFilters.indexOf(chosen));
+    const QString ext = PatternExtension(options.filter, entryOf(chosen));
     dialog.setDefaultSuffix(ext.isEmpty() ? QString::fromStdString(options.defaultExtension) : ext);
   });
 
@@ -110,7 +115,7 @@ bool FileDialog(const FileDialogOptions& options, std::string* path, std::string
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return false;
   *path = files.first().toStdString();
-  const qsizetype chosen = qtFilters.indexOf(dialog.selectedNameFilter());
+  const qsizetype chosen = entryOf(dialog.selectedNameFilter());
   if (type && chosen >= 0 && chosen < names.size()) *type = names[chosen].toStdString();
   return true;
 }
