@@ -426,7 +426,9 @@ struct PieceWalk {
         last = '\n';
         continue;
       }
-      // Translations and romanisations that some files put beside the words.
+      // Metadata and animation are not shown; translations and romanisations that some
+      // files put beside the words are no part of the sung line.
+      if (child.name == "metadata" || child.name == "set" || child.name == "animate") continue;
       if (const std::string* role = child.Attribute("role");
           role && (*role == "x-translation" || *role == "x-roman")) {
         continue;

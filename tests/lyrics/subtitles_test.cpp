@@ -331,7 +331,8 @@ TEST(SubtitlesTest, ImportsHandWrittenFiles) {
        "<span begin=\"00:12.000\" end=\"00:12.480\">Hello</span> <span begin=\"12.48\" "
        "end=\"13.2\"><span tts:fontStyle=\"italic\">wor</span>ld</span>"
        "<span ttm:role=\"x-translation\">你好</span></p>\n"
-       "<p begin=\"16s\" end=\"18s\">Line one<br/>line\n   two</p>\n</div></body></tt>",
+       "<p begin=\"16s\" end=\"18s\"><metadata><ttm:desc>not sung</ttm:desc></metadata>"
+       "Line one<br/>line\n   two</p>\n</div></body></tt>",
        "[ti:T & T]\r\n[00:12.00]<00:12.00>Hello <00:12.48>world<00:13.20>\r\n[00:15.00]\r\n"
        "[00:16.00]Line one\r\n[00:16.00]line two\r\n[00:18.00]"},
       {SubtitleFormat::kTtml,  // the standard's relative times, ticks and durations
