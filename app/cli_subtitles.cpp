@@ -23,10 +23,11 @@ const char kSubtitlesHelp[] =
     "        Word tags become ASS karaoke (\\kf), WebVTT timestamps and TTML word spans.\n"
     "        SRT and ASS are written with a UTF-8 byte-order mark.\n"
     "import [--three-decimals] [--encoding N] SUBTITLES OUT.lrc\n"
-    "        reads SRT, WebVTT, ASS/SSA or TTML (by the file's extension) into a lyric:\n"
-    "        one line per text line of a cue at its time, word tags from the word timing,\n"
-    "        an empty timed line where the screen clears; written as the editor saves\n"
-    "        (N 0 GBK, 1 UTF-16, 2 UTF-8 with byte-order mark, the default).\n";
+    "        reads SRT, WebVTT, ASS/SSA or TTML (by the file's extension, else by its\n"
+    "        text) into a lyric: one line per text line of a cue at its time, word tags\n"
+    "        from the word timing, an empty timed line where the screen clears; written\n"
+    "        as the editor saves (N 0 GBK, 1 UTF-16, 2 UTF-8 with byte-order mark, the\n"
+    "        default).\n";
 
 namespace {
 
@@ -134,11 +135,13 @@ int RunImportCommand(int argc, char** argv) {
     }
   }
   if (files.size() != 2) return Usage("import needs a subtitle file and an output file");
-  const std::optional<SubtitleFormat> format = SubtitleFormatOfPath(files[0]);
-  if (!format) return Fail(files[0] + " is not a subtitle file (.srt, .vtt, .ass, .ssa or .ttml)");
   RealFileSystem fs;
   std::string text, err;
   if (!ReadText(fs, files[0], &text, &err)) return Fail(err);
+  // The extension says which format; a file named otherwise (TTML as .xml) by its text.
+  std::optional<SubtitleFormat> format = SubtitleFormatOfPath(files[0]);
+  if (!format) format = GuessSubtitleFormat(text);
+  if (!format) return Fail(files[0] + " is not SRT, WebVTT, ASS/SSA or TTML");
   const std::optional<SubtitleTrack> track = ReadSubtitles(text, *format, &err);
   if (!track) return Fail("cannot read " + files[0] + " as subtitles: " + err);
   const std::string body =

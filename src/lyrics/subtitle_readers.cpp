@@ -559,6 +559,22 @@ std::vector<SubtitleCue> ReadTtml(std::string_view text, SubtitleTrack* track, s
 
 }  // namespace
 
+std::optional<SubtitleFormat> GuessSubtitleFormat(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return std::nullopt;
+  text.remove_prefix(start);
+  if (text.substr(0, 6) == "WEBVTT") return SubtitleFormat::kWebVtt;
+  if (StartsWithNoCase(text, "[Script Info]")) return SubtitleFormat::kAss;
+  if (text[0] == '<' && text.find("<tt") != std::string_view::npos) return SubtitleFormat::kTtml;
+  // An SRT file opens with its first cue: a number, then a timing line.
+  for (std::string_view line : SplitLines(text.substr(0, 200))) {
+    SubtitleCue cue;
+    if (ParseTiming(line, &cue)) return SubtitleFormat::kSrt;
+  }
+  return std::nullopt;
+}
+
 std::optional<SubtitleTrack> ReadSubtitles(std::string_view text, SubtitleFormat format,
                                            std::string* error) {
   SubtitleTrack track;

@@ -27,6 +27,9 @@ enum class SubtitleFormat { kSrt, kWebVtt, kAss, kTtml };
 std::optional<SubtitleFormat> SubtitleFormatFromName(std::string_view name);
 // By the file name's extension (any case): .srt, .vtt, .ass and .ssa, .ttml.
 std::optional<SubtitleFormat> SubtitleFormatOfPath(std::string_view path);
+// By the text: a WebVTT header, an ASS/SSA section, a TTML root element, an SRT timing
+// line; none when it looks like none of them.
+std::optional<SubtitleFormat> GuessSubtitleFormat(std::string_view text);
 // The usual extension, without the dot.
 const char* SubtitleExtension(SubtitleFormat format);
 

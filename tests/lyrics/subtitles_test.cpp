@@ -344,6 +344,9 @@ TEST(SubtitlesTest, ImportsHandWrittenFiles) {
        "[00:10.00]A\r\n[00:12.00]\r\n[00:12.50]<00:12.50>B<00:13.00>C\r\n[00:13.50]"},
   };
   for (const auto& c : cases) EXPECT_EQ(Imported(c.file, c.format), c.lyric) << c.file;
+  // The format from the text, for files named otherwise.
+  for (const auto& c : cases) EXPECT_EQ(GuessSubtitleFormat(c.file), c.format) << c.file;
+  EXPECT_EQ(GuessSubtitleFormat("[ti:x]\n[00:01.00]a"), std::nullopt);
   // Thousandths when the setting asks for them.
   EXPECT_EQ(Imported("1\n00:00:01,234 --> 00:00:02,000\nx\n", SubtitleFormat::kSrt, true),
             "[00:01.234]x\r\n[00:02.000]");
@@ -424,6 +427,14 @@ TEST(SubtitlesTest, CommandLineExportsAndImports) {
             0)
       << out;
   EXPECT_EQ(Read(Temp("back.lrc")).substr(0, 19), "\xEF\xBB\xBF[ti:静夜思]\r\n");
+  // TTML named .xml, as downloads often are: known by its text.
+  Write(Temp("lyrics.xml"), Read(Temp("cli.ttml")));
+  EXPECT_EQ(Shell(cli + "import --three-decimals '" + Temp("lyrics.xml") + "' '" + Temp("xml.lrc") +
+                      "' 2>&1",
+                  &out),
+            0)
+      << out;
+  EXPECT_NE(Read(Temp("xml.lrc")).find("[01:05.123]低头思故乡\r\n[01:20.001]"), std::string::npos);
 
   Write(Temp("untimed.lrc"), "[ti:x]\nno time here\n");
   Write(Temp("junk.srt"), "not a subtitle\n");
