@@ -151,7 +151,10 @@ bool SubtitleNeedsBom(SubtitleFormat format) {
 SubtitleTrack CuesFromLyrics(std::string_view text, std::optional<int64_t> songLengthMs) {
   std::string crlf = NormaliseLineBreaks(text);
   // Players apply the offset; so does the track, through the editor's own command.
-  if (std::optional<std::string> moved = IntegrateOffset(crlf, true)) crlf = std::move(*moved);
+  // An unusable offset (not a number, beyond a day) moves nothing, as in the editor.
+  if (OffsetIntegration moved = IntegrateOffset(crlf, true);
+      moved.outcome == OffsetIntegration::Outcome::kDone)
+    crlf = std::move(moved.text);
   std::vector<std::string> lines = SplitText(crlf, "\r\n");
 
   SubtitleTrack track;
