@@ -4,8 +4,859 @@
 <context>
     <name>lirotag::Core</name>
     <message>
-        <source>ANSI</source>
-        <translation>ANSI</translation>
+        <source>所有支持的类型</source>
+        <translation>All supported types</translation>
+    </message>
+    <message>
+        <source>基本</source>
+        <translation>Basic</translation>
+    </message>
+    <message>
+        <source>MOD音乐</source>
+        <translation>Module music</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>LRC歌词</source>
+        <translation>LRC lyrics</translation>
+    </message>
+    <message>
+        <source>SRT 字幕</source>
+        <translation>SRT subtitles</translation>
+    </message>
+    <message>
+        <source>WebVTT 字幕</source>
+        <translation>WebVTT subtitles</translation>
+    </message>
+    <message>
+        <source>ASS 卡拉OK字幕</source>
+        <translation>ASS karaoke subtitles</translation>
+    </message>
+    <message>
+        <source>TTML 歌词</source>
+        <translation>TTML lyrics</translation>
+    </message>
+    <message>
+        <source>歌词或文本文件（LRC/TXT）</source>
+        <translation>Lyrics or text files (LRC/TXT)</translation>
+    </message>
+    <message>
+        <source>字幕文件（SRT/VTT/ASS/TTML）</source>
+        <translation>Subtitle files (SRT/VTT/ASS/TTML)</translation>
+    </message>
+    <message>
+        <source>GBK（简体中文）</source>
+        <translation>GBK (Simplified Chinese)</translation>
+    </message>
+    <message>
+        <source>Big5（繁体中文）</source>
+        <translation>Big5 (Traditional Chinese)</translation>
+    </message>
+    <message>
+        <source>Big5-HKSCS（繁体中文，香港）</source>
+        <translation>Big5-HKSCS (Traditional Chinese, Hong Kong)</translation>
+    </message>
+    <message>
+        <source>Shift_JIS（日文）</source>
+        <translation>Shift_JIS (Japanese)</translation>
+    </message>
+    <message>
+        <source>EUC-JP（日文）</source>
+        <translation>EUC-JP (Japanese)</translation>
+    </message>
+    <message>
+        <source>ISO-2022-JP（日文）</source>
+        <translation>ISO-2022-JP (Japanese)</translation>
+    </message>
+    <message>
+        <source>EUC-KR（韩文）</source>
+        <translation>EUC-KR (Korean)</translation>
+    </message>
+    <message>
+        <source>windows-1252（西欧）</source>
+        <translation>windows-1252 (Western European)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-1（西欧）</source>
+        <translation>ISO-8859-1 (Western European)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-15（西欧）</source>
+        <translation>ISO-8859-15 (Western European)</translation>
+    </message>
+    <message>
+        <source>windows-1250（中欧）</source>
+        <translation>windows-1250 (Central European)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-2（中欧）</source>
+        <translation>ISO-8859-2 (Central European)</translation>
+    </message>
+    <message>
+        <source>windows-1251（西里尔文）</source>
+        <translation>windows-1251 (Cyrillic)</translation>
+    </message>
+    <message>
+        <source>KOI8-R（俄文）</source>
+        <translation>KOI8-R (Russian)</translation>
+    </message>
+    <message>
+        <source>KOI8-U（乌克兰文）</source>
+        <translation>KOI8-U (Ukrainian)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-5（西里尔文）</source>
+        <translation>ISO-8859-5 (Cyrillic)</translation>
+    </message>
+    <message>
+        <source>windows-1253（希腊文）</source>
+        <translation>windows-1253 (Greek)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-7（希腊文）</source>
+        <translation>ISO-8859-7 (Greek)</translation>
+    </message>
+    <message>
+        <source>windows-1254（土耳其文）</source>
+        <translation>windows-1254 (Turkish)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-9（土耳其文）</source>
+        <translation>ISO-8859-9 (Turkish)</translation>
+    </message>
+    <message>
+        <source>windows-1257（波罗的海）</source>
+        <translation>windows-1257 (Baltic)</translation>
+    </message>
+    <message>
+        <source>ISO-8859-13（波罗的海）</source>
+        <translation>ISO-8859-13 (Baltic)</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::Editing</name>
+    <message>
+        <source>整合偏移值</source>
+        <translation>Apply offset</translation>
+    </message>
+    <message>
+        <source>“%1”不是可用的偏移值：偏移值是毫秒数，且在正负 24 小时以内。歌词没有改动。</source>
+        <translation>&quot;%1&quot; is not a usable offset: an offset is a number of milliseconds within 24 hours either way. The lyrics were not changed.</translation>
+    </message>
+    <message>
+        <source>逐字模式(&amp;W)</source>
+        <translation>&amp;Word by word</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::InfoWindow</name>
+    <message>
+        <source>附加信息</source>
+        <translation>Tags</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>Tags</translation>
+    </message>
+    <message>
+        <source>读取歌曲TAG</source>
+        <translation>Read song tags</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>出错</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>你没有打开音乐文件</source>
+        <translation>No song is open.</translation>
+    </message>
+    <message>
+        <source>文件%1不存在</source>
+        <translation>The file %1 does not exist.</translation>
+    </message>
+    <message>
+        <source>读取失败</source>
+        <translation>Cannot read tags</translation>
+    </message>
+    <message>
+        <source>还不支持读取(.%1)类型文件的标签</source>
+        <translation>Reading tags from .%1 files is not supported yet.</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::LrclibOutcome</name>
+    <message>
+        <source>歌词库里没有这首歌的歌词。</source>
+        <translation>The lyrics library has no lyrics for this song.</translation>
+    </message>
+    <message>
+        <source>无法连接歌词服务器，请检查网络连接和设置中的服务器地址。
+（%1）</source>
+        <translation>Cannot reach the lyrics server. Please check the network connection and the server address in the settings.
+(%1)</translation>
+    </message>
+    <message>
+        <source>歌词服务器在 10 秒内没有回应，请稍后再试。</source>
+        <translation>The lyrics server did not answer within 10 seconds. Please try again later.</translation>
+    </message>
+    <message>
+        <source>歌词服务器出错（HTTP %1），请稍后再试。</source>
+        <translation>The lyrics server reported an error (HTTP %1). Please try again later.</translation>
+    </message>
+    <message>
+        <source>歌词服务器拒绝了请求：%1</source>
+        <translation>The lyrics server refused the request: %1</translation>
+    </message>
+    <message>
+        <source>收到的回应不是歌词服务器的数据（可能是网页或网络登录页面），请检查网络和服务器地址。</source>
+        <translation>The answer did not come from a lyrics server (perhaps a web page or a network login page). Please check the network and the server address.</translation>
+    </message>
+    <message>
+        <source>歌词服务器发来的验证题无法识别，无法发布。</source>
+        <translation>The lyrics server sent a challenge that cannot be understood; the lyrics cannot be published.</translation>
+    </message>
+    <message>
+        <source>已取消。</source>
+        <translation>Cancelled.</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::LyricFiles</name>
+    <message>
+        <source>载入歌词文本</source>
+        <translation>Load lyrics</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>打开文件
+%1
+时发生错误。</source>
+        <translation>An error occurred while opening the file
+%1</translation>
+    </message>
+    <message>
+        <source>写出文件
+%1
+时发生错误。</source>
+        <translation>An error occurred while writing the file
+%1</translation>
+    </message>
+    <message>
+        <source> 等 %1 个字符</source>
+        <translation> and more, %1 characters in all</translation>
+    </message>
+    <message>
+        <source>歌词中有 GBK 编码容纳不下的字符：
+
+%1
+
+按 GBK 保存，它们会写成 GB18030 的四字节编码，只认 GBK 的播放器读不出来。
+改用 UTF-8 或 UTF-16 保存吗？</source>
+        <translation>The lyrics contain characters that GBK cannot hold:
+
+%1
+
+Saved as GBK, they are written as four-byte GB18030 codes, which players that only know GBK cannot read.
+Save as UTF-8 or UTF-16 instead?</translation>
+    </message>
+    <message>
+        <source>保存歌词</source>
+        <translation>Save lyrics</translation>
+    </message>
+    <message>
+        <source>改存 UTF-8</source>
+        <translation>Save as UTF-8</translation>
+    </message>
+    <message>
+        <source>改存 UTF-16</source>
+        <translation>Save as UTF-16</translation>
+    </message>
+    <message>
+        <source>仍存 GBK</source>
+        <translation>Keep GBK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::LyricSearchDialog</name>
+    <message>
+        <source>在线查找歌词</source>
+        <translation>Find lyrics online</translation>
+    </message>
+    <message>
+        <source>歌名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌手</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>搜索(&amp;S)</source>
+        <translation>&amp;Search</translation>
+    </message>
+    <message>
+        <source>专辑</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>歌词</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>选中一项，在这里预览歌词</source>
+        <translation>Select a result to preview its lyrics here</translation>
+    </message>
+    <message>
+        <source>载入到歌词框(&amp;L)</source>
+        <translation>&amp;Load into the lyrics box</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>请填写歌名再搜索。</source>
+        <translation>Please enter a title to search for.</translation>
+    </message>
+    <message>
+        <source>正在搜索……</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>同步</source>
+        <translation>Synced</translation>
+    </message>
+    <message>
+        <source>纯文本</source>
+        <translation>Plain text</translation>
+    </message>
+    <message>
+        <source>纯音乐</source>
+        <translation>Instrumental</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>与打开的歌曲长度（%1）不同</source>
+        <translation>Differs from the length of the open song (%1)</translation>
+    </message>
+    <message>
+        <source>没有找到歌词。可以改一改歌名或歌手再搜索。</source>
+        <translation>No lyrics found. Try changing the title or the artist and search again.</translation>
+    </message>
+    <message>
+        <source>找到 %1 项。选中一项预览，双击或按“载入到歌词框”载入。</source>
+        <translation>Found %1. Select one to preview it; double-click it or press &quot;Load into the lyrics box&quot; to load it.</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::MainWindow</name>
+    <message>
+        <source>Alt +Ｄ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;删除标签<byte value="xd"/>
+Alt +Ａ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加入标签<byte value="xd"/>
+Alt +Ｒ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;替换标签<byte value="xd"/>
+Alt +↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行上移(*)<byte value="xd"/>
+Alt +↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行下移(*)<byte value="xd"/>
+Alt +←&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快退5秒<byte value="xd"/>
+Alt +→&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快进5秒<byte value="xd"/>
+Ctrl+↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向上滚动<byte value="xd"/>
+Ctrl+↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向下滚动<byte value="xd"/>
+Alt +Ｅ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在文本框和按钮间切换焦点<byte value="xd"/>
+Alt +Ｐ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;播放/暂停<byte value="xd"/>
+<byte value="xd"/>
+带(*)标志的仅在文本框失去焦点时生效<byte value="xd"/>
+<byte value="xd"/>
+Alt +－&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;减慢播放（音调不变）<byte value="xd"/>
+Alt +＝&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加快播放<byte value="xd"/>
+Alt +０&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;恢复原速<byte value="xd"/>
+Alt +Ｖ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;显示/隐藏波形<byte value="xd"/>
+在当前时间上滚动鼠标滚轮可调节播放速度；<byte value="xd"/>
+在波形上单击跳转，滚动滚轮缩放<byte value="xd"/>
+Alt +Ｗ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;逐字模式：Alt+A 为下一个字加时间，<byte value="xd"/>
+&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;Alt+D 撤回最后一个字，Alt+R 本行重来<byte value="xd"/>
+Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="xd"/>
+Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词</source>
+        <translation>Alt+D		Delete tag
+Alt+A		Add tag
+Alt+R		Replace tags
+Alt+Up		Move the highlight up (*)
+Alt+Down	Move the highlight down (*)
+Alt+Left		Back 5 seconds
+Alt+Right	Forward 5 seconds
+Ctrl+Up		Scroll the text up
+Ctrl+Down	Scroll the text down
+Alt+E		Switch the focus between the text box and the buttons
+Alt+P		Play/Pause
+
+(*) only while the text box does not have the focus
+
+Alt+-		Slower (same pitch)
+Alt+=		Faster
+Alt+0		Normal speed
+Alt+V		Show/hide the waveform
+Turn the mouse wheel over the current time to change the speed;
+click the waveform to jump, turn the wheel over it to zoom
+Alt+W		Word by word: Alt+A times the next word,
+		Alt+D takes back the last word, Alt+R restarts the line
+Alt+O		Find lyrics online
+Alt+U		Publish lyrics</translation>
+    </message>
+    <message>
+        <source>是否要退出？<byte value="xd"/>
+请确认单击过“保存歌词”按钮，并成功保存了文件。<byte value="xd"/>
+（可以在设置中关闭此提示）</source>
+        <translation>Quit?
+Make sure you clicked &quot;Save lyrics&quot; and the file was saved.
+(This question can be turned off in the settings.)</translation>
+    </message>
+    <message>
+        <source>选择一个音乐文件</source>
+        <translation>Choose a song file</translation>
+    </message>
+    <message>
+        <source>关闭打开的文件</source>
+        <translation>Close the open song</translation>
+    </message>
+    <message>
+        <source>控制播放进度</source>
+        <translation>Playing position</translation>
+    </message>
+    <message>
+        <source>从TXT文本或LRC歌词文件读入</source>
+        <translation>Read from a TXT text or LRC lyrics file</translation>
+    </message>
+    <message>
+        <source>设置LRC歌词的附加信息<byte value="xd"/>
+[ti:] [ar:] [al:] [by:]</source>
+        <translation>Set the tags of the LRC lyrics
+[ti:] [ar:] [al:] [by:]</translation>
+    </message>
+    <message>
+        <source>保存到.LRC文件</source>
+        <translation>Save to an .LRC file</translation>
+    </message>
+    <message>
+        <source>去除选中文本前，最左边的时间标签<byte value="xd"/>
+例如：<byte value="xd"/>
+“[33:44.55][00:11.22]Content”<byte value="xd"/>
+处理后变成<byte value="xd"/>
+“[00:11.22]Content”</source>
+        <translation>Remove the leftmost time tag in front of the selected text
+For example:
+&quot;[33:44.55][00:11.22]Content&quot;
+becomes
+&quot;[00:11.22]Content&quot;</translation>
+    </message>
+    <message>
+        <source>用当前时间替换选中文本前的所有时间标签<byte value="xd"/>
+例如，当前播放到第1分05秒，那么<byte value="xd"/>
+“[33:44.55][00:11.22]Content”<byte value="xd"/>
+处理后变成<byte value="xd"/>
+“[01:05.00]Content”</source>
+        <translation>Replace all time tags in front of the selected text with the current time
+For example, playing at 1:05,
+&quot;[33:44.55][00:11.22]Content&quot;
+becomes
+&quot;[01:05.00]Content&quot;</translation>
+    </message>
+    <message>
+        <source>把当前时间标签插入到选中文本前<byte value="xd"/>
+例如，当前播放到第1分05秒，那么<byte value="xd"/>
+“[33:44.55][00:11.22]Content”<byte value="xd"/>
+处理后变成<byte value="xd"/>
+“[01:05.00][33:44.55][00:11.22]Content”</source>
+        <translation>Insert the current time as a tag in front of the selected text
+For example, playing at 1:05,
+&quot;[33:44.55][00:11.22]Content&quot;
+becomes
+&quot;[01:05.00][33:44.55][00:11.22]Content&quot;</translation>
+    </message>
+    <message>
+        <source>若选中的文本含有多个时间标签，则把它们拆分开<byte value="xd"/>
+例如：<byte value="xd"/>
+“[33:44.55][00:11.22]Content”<byte value="xd"/>
+处理后变成：<byte value="xd"/>
+“[33:44.55]Content<byte value="xd"/>
+[00:11.22]Content”</source>
+        <translation>Split lines of the selected text that carry several time tags
+For example:
+&quot;[33:44.55][00:11.22]Content&quot;
+becomes:
+&quot;[33:44.55]Content
+[00:11.22]Content&quot;</translation>
+    </message>
+    <message>
+        <source>对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）</source>
+        <translation>Sort the time-tagged lines of the selected text (without splitting them)</translation>
+    </message>
+    <message>
+        <source>如果选中的歌词带有时间标签，则令播放器跳转到此处<byte value="xd"/>
+若选中多行，只考虑第一行<byte value="xd"/>
+若此行有多个时间标签，则轮流在多处循环跳转<byte value="xd"/>
+例如，选中<byte value="xd"/>
+“[33:44.55][00:11.22]Content”<byte value="xd"/>
+第一次按下时，跳转到33分44秒处，第二次按下时，跳转到11秒处</source>
+        <translation>Jump to the time tag of the selected line
+With several lines selected, the first one counts
+A line with several time tags jumps to each in turn
+For example, with
+&quot;[33:44.55][00:11.22]Content&quot;
+selected, the first click jumps to 33:44, the second to 0:11</translation>
+    </message>
+    <message>
+        <source>处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签<byte value="xd"/>
+例如：<byte value="xd"/>
+“[offset:1000]<byte value="xd"/>
+[33:44.55][00:11.22]Content”<byte value="xd"/>
+处理后变成<byte value="xd"/>
+“[33:45.55][00:12.22]Content”</source>
+        <translation>Apply the lyrics&apos; &quot;[offset:]&quot; tag, adding its value to every time tag
+For example:
+&quot;[offset:1000]
+[33:44.55][00:11.22]Content&quot;
+becomes
+&quot;[33:45.55][00:12.22]Content&quot;</translation>
+    </message>
+    <message>
+        <source>删除全部空行</source>
+        <translation>Delete all blank lines</translation>
+    </message>
+    <message>
+        <source>与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸<byte value="xd"/>
+例如：<byte value="xd"/>
+“[33:44.55]Content<byte value="xd"/>
+[00:11.22]Content”<byte value="xd"/>
+处理后变成<byte value="xd"/>
+“[33:44.55][00:11.22]Content”</source>
+        <translation>The opposite of &quot;Split tags&quot;: merging lines of the same text makes the saved lyrics smaller
+For example:
+&quot;[33:44.55]Content
+[00:11.22]Content&quot;
+becomes
+&quot;[33:44.55][00:11.22]Content&quot;</translation>
+    </message>
+    <message>
+        <source>歌曲控制</source>
+        <translation>Song</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>( 播放暂停)</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>歌词</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>从文件载入</source>
+        <translation>Load file</translation>
+    </message>
+    <message>
+        <source>设置附加信息</source>
+        <translation>Edit tags</translation>
+    </message>
+    <message>
+        <source>保存歌词</source>
+        <translation>Save lyrics</translation>
+    </message>
+    <message>
+        <source>对选中部分</source>
+        <translation>Selection</translation>
+    </message>
+    <message>
+        <source>删除标签(&amp;D)</source>
+        <translation>Delete tag (&amp;D)</translation>
+    </message>
+    <message>
+        <source>替换标签(&amp;R)</source>
+        <translation>Replace tags (&amp;R)</translation>
+    </message>
+    <message>
+        <source>加入标签(&amp;A)</source>
+        <translation>Add tag (&amp;A)</translation>
+    </message>
+    <message>
+        <source>拆分标签</source>
+        <translation>Split tags</translation>
+    </message>
+    <message>
+        <source>按时间排序</source>
+        <translation>Sort by time</translation>
+    </message>
+    <message>
+        <source>跳到进度</source>
+        <translation>Jump to tag</translation>
+    </message>
+    <message>
+        <source>对全部</source>
+        <translation>All lines</translation>
+    </message>
+    <message>
+        <source>整合偏移值</source>
+        <translation>Apply offset</translation>
+    </message>
+    <message>
+        <source>删除空行</source>
+        <translation>Delete blanks</translation>
+    </message>
+    <message>
+        <source>折叠相同文本</source>
+        <translation>Merge repeats</translation>
+    </message>
+    <message>
+        <source>当前时间</source>
+        <translation>Current time</translation>
+    </message>
+    <message>
+        <source>总时间</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcuts</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>逐字模式</source>
+        <translation>Word by word</translation>
+    </message>
+    <message>
+        <source>逐字模式：开</source>
+        <translation>Word by word: on</translation>
+    </message>
+    <message>
+        <source>确认退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>关于 %1</source>
+        <translation>About %1</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::OnlineLyrics</name>
+    <message>
+        <source>在线查找歌词(&amp;O)</source>
+        <translation>Find lyrics &amp;online</translation>
+    </message>
+    <message>
+        <source>按歌曲的歌名、歌手和长度在网上歌词库（LRCLIB）里查找已有的歌词，预览后载入 (Alt+O)</source>
+        <translation>Look up lyrics in the online lyrics library (LRCLIB) by the song&apos;s title, artist and length; preview and load them (Alt+O)</translation>
+    </message>
+    <message>
+        <source>发布歌词(&amp;U)</source>
+        <translation>P&amp;ublish lyrics</translation>
+    </message>
+    <message>
+        <source>把歌词框里的歌词发布到网上歌词库（LRCLIB），让大家都能用上；需要打开这首歌 (Alt+U)</source>
+        <translation>Publish the lyrics in the lyrics box to the online lyrics library (LRCLIB) for everyone to use; the song must be open (Alt+U)</translation>
+    </message>
+    <message>
+        <source>载入歌词</source>
+        <translation>Load lyrics</translation>
+    </message>
+    <message>
+        <source>歌词框里的文字还没有保存，载入找到的歌词会替换它们（之后可以用“撤销”找回）。
+要载入吗？</source>
+        <translation>The text in the lyrics box has not been saved. Loading the lyrics found replaces it (Undo brings it back).
+Load them?</translation>
+    </message>
+    <message>
+        <source>发布歌词</source>
+        <translation>Publish lyrics</translation>
+    </message>
+    <message>
+        <source>请先打开这首歌再发布：歌词库按歌曲的准确长度收录歌词。</source>
+        <translation>Please open the song before publishing: the library files lyrics by the song&apos;s exact length.</translation>
+    </message>
+    <message>
+        <source>不知道这首歌的歌名和歌手：歌曲的标签里没有，歌词的 [ti:] [ar:] 里也没有。
+请先用“设置附加信息”填上歌名和歌手。</source>
+        <translation>The song&apos;s title and artist are unknown: neither the song&apos;s tags nor the lyrics&apos; [ti:] [ar:] give them.
+Please fill them in with &quot;Edit tags&quot; first.</translation>
+    </message>
+    <message>
+        <source>还在计算这首歌的准确长度，请过几秒再发布。</source>
+        <translation>The song&apos;s exact length is still being measured. Please publish again in a few seconds.</translation>
+    </message>
+    <message>
+        <source>歌词框里没有可以发布的歌词。</source>
+        <translation>The lyrics box holds no lyrics to publish.</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::PublishDialog</name>
+    <message>
+        <source>发布歌词</source>
+        <translation>Publish lyrics</translation>
+    </message>
+    <message>
+        <source>将把以下内容发布到歌词库 %1，所有人都可以查到：</source>
+        <translation>The following will be published to the lyrics library %1, for everyone to find:</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>歌名：</source>
+        <translation>Title:</translation>
+    </message>
+    <message>
+        <source>歌手：</source>
+        <translation>Artist:</translation>
+    </message>
+    <message>
+        <source>专辑：</source>
+        <translation>Album:</translation>
+    </message>
+    <message>
+        <source>长度：</source>
+        <translation>Length:</translation>
+    </message>
+    <message>
+        <source>%1 秒（%2）</source>
+        <translation>%1 s (%2)</translation>
+    </message>
+    <message>
+        <source>行数：</source>
+        <translation>Lines:</translation>
+    </message>
+    <message>
+        <source>%1 行</source>
+        <translation>%1 lines</translation>
+    </message>
+    <message>
+        <source>类型：</source>
+        <translation>Kind:</translation>
+    </message>
+    <message>
+        <source>纯文本歌词（没有时间标签）</source>
+        <translation>Plain lyrics (no time tags)</translation>
+    </message>
+    <message>
+        <source>同步歌词（带时间标签），另附去掉标签的纯文本</source>
+        <translation>Synced lyrics (with time tags), plus the plain text without tags</translation>
+    </message>
+    <message>
+        <source>发布前需要完成服务器的防滥用验证，要用上所有处理器核心计算几秒到几十秒。</source>
+        <translation>Before publishing, the server&apos;s anti-abuse check has to be solved; this keeps all processor cores busy for a few seconds up to a minute.</translation>
+    </message>
+    <message>
+        <source>发布(&amp;P)</source>
+        <translation>&amp;Publish</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在向服务器领取验证题……</source>
+        <translation>Fetching the challenge from the server…</translation>
+    </message>
+    <message>
+        <source>正在计算验证……</source>
+        <translation>Solving the challenge…</translation>
+    </message>
+    <message>
+        <source>验证完成，正在发送歌词……</source>
+        <translation>Challenge solved, sending the lyrics…</translation>
+    </message>
+    <message>
+        <source>正在计算验证：已尝试 %1 万次，平均需要约 %2 万次……</source>
+        <translation>Solving the challenge: %1 ×10,000 tries so far, about %2 ×10,000 needed on average…</translation>
+    </message>
+    <message>
+        <source>发布成功，谢谢！歌词库已收下这首歌的歌词。</source>
+        <translation>Published, thank you! The library now has lyrics for this song.</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>发布失败：</source>
+        <translation>Publishing failed: </translation>
+    </message>
+    <message>
+        <source>重试(&amp;P)</source>
+        <translation>Try again (&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::Recovery</name>
+    <message>
+        <source>恢复歌词</source>
+        <translation>Recover lyrics</translation>
+    </message>
+    <message>
+        <source>上次留下的恢复文件已损坏，无法恢复。
+它已被移到：
+</source>
+        <translation>The recovery file left last time is damaged and cannot be restored.
+It was moved to:
+</translation>
+    </message>
+    <message>
+        <source>上次编辑的歌词没有保存，程序就意外关闭了。
+保留于：%1</source>
+        <translation>The program closed unexpectedly before the lyrics being edited were saved.
+Kept at: %1</translation>
+    </message>
+    <message>
+        <source>歌曲：%1</source>
+        <translation>Song: %1</translation>
+    </message>
+    <message>
+        <source>是否恢复这些歌词？</source>
+        <translation>Restore these lyrics?</translation>
     </message>
 </context>
 <context>
@@ -153,6 +1004,172 @@ Note: some players cannot read lyrics with 3 decimals</translation>
     <message>
         <source>警告</source>
         <translation>Warning</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::Skins</name>
+    <message>
+        <source>更换皮肤</source>
+        <translation>Skin</translation>
+    </message>
+    <message>
+        <source>禁用</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>浅色.she</source>
+        <translation>Light.she</translation>
+    </message>
+    <message>
+        <source>深色.she</source>
+        <translation>Dark.she</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::SubtitleFiles</name>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>歌词中没有带时间标签的行，无法导出字幕。</source>
+        <translation>The lyrics have no time-tagged lines, so no subtitles can be exported.</translation>
+    </message>
+    <message>
+        <source>写出文件
+%1
+时发生错误。</source>
+        <translation>An error occurred while writing the file
+%1</translation>
+    </message>
+    <message>
+        <source>文件
+%1
+中没有可以读取的字幕（SRT、WebVTT、ASS、TTML）。</source>
+        <translation>The file
+%1
+holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::TimingAids</name>
+    <message>
+        <source>播放速度：Alt+－ 减慢，Alt+＝ 加快，Alt+０ 恢复原速；在此滚动鼠标滚轮也可调节</source>
+        <translation>Playing speed: Alt+- slower, Alt+= faster, Alt+0 normal; turning the mouse wheel here changes it too</translation>
+    </message>
+    <message>
+        <source>播放速度</source>
+        <translation>Playing speed</translation>
+    </message>
+    <message>
+        <source>减慢</source>
+        <translation>Slower</translation>
+    </message>
+    <message>
+        <source>加快</source>
+        <translation>Faster</translation>
+    </message>
+    <message>
+        <source>原速</source>
+        <translation>Normal speed</translation>
+    </message>
+    <message>
+        <source>显示波形</source>
+        <translation>Show waveform</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::Transport</name>
+    <message>
+        <source>(无文件)</source>
+        <translation>(no song)</translation>
+    </message>
+    <message>
+        <source>跳转到%1</source>
+        <translation>Jump to %1</translation>
+    </message>
+    <message>
+        <source>总时间%1分%2秒</source>
+        <translation>Length %1 min %2 s</translation>
+    </message>
+    <message>
+        <source>选择歌曲</source>
+        <translation>Choose a song</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>打开文件
+%1
+时发生错误。</source>
+        <translation>An error occurred while opening the file
+%1</translation>
+    </message>
+    <message>
+        <source>继续播放</source>
+        <translation>Resume playing</translation>
+    </message>
+    <message>
+        <source>播放(&amp;P)</source>
+        <translation>Play (&amp;P)</translation>
+    </message>
+    <message>
+        <source>暂停(&amp;P)</source>
+        <translation>Pause (&amp;P)</translation>
+    </message>
+    <message>
+        <source>暂停播放</source>
+        <translation>Pause playing</translation>
+    </message>
+    <message>
+        <source>音量：%1/%2</source>
+        <translation>Volume: %1/%2</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::ui::LyricEdit</name>
+    <message>
+        <source>歌词</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>剪切(&amp;T)</source>
+        <translation>Cu&amp;t</translation>
+    </message>
+    <message>
+        <source>复制(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>粘贴(&amp;P)</source>
+        <translation>&amp;Paste</translation>
+    </message>
+    <message>
+        <source>删除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>全选(&amp;A)</source>
+        <translation>Select &amp;all</translation>
+    </message>
+    <message>
+        <source>重新载入为</source>
+        <translation>Reload as</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::ui::WaveformStrip</name>
+    <message>
+        <source>波形</source>
+        <translation>Waveform</translation>
+    </message>
+    <message>
+        <source>单击：跳转到此处
+滚轮：以鼠标处为中心缩放</source>
+        <translation>Click: jump here
+Wheel: zoom around the mouse</translation>
     </message>
 </context>
 </TS>

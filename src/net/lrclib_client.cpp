@@ -1,5 +1,6 @@
 #include "net/lrclib_client.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -106,23 +107,31 @@ QString LrclibOutcome::Message() const {
     case LrclibFault::kNone:
       return {};
     case LrclibFault::kNotFound:
-      return QStringLiteral("歌词库里没有这首歌的歌词。");
+      return QCoreApplication::translate("lirotag::LrclibOutcome", "歌词库里没有这首歌的歌词。");
     case LrclibFault::kNoConnection:
-      return QStringLiteral("无法连接歌词服务器，请检查网络连接和设置中的服务器地址。\n（%1）")
+      return QCoreApplication::translate(
+                 "lirotag::LrclibOutcome",
+                 "无法连接歌词服务器，请检查网络连接和设置中的服务器地址。\n（%1）")
           .arg(detail);
     case LrclibFault::kTimeout:
-      return QStringLiteral("歌词服务器在 10 秒内没有回应，请稍后再试。");
+      return QCoreApplication::translate("lirotag::LrclibOutcome",
+                                         "歌词服务器在 10 秒内没有回应，请稍后再试。");
     case LrclibFault::kHttp:
-      return QStringLiteral("歌词服务器出错（HTTP %1），请稍后再试。").arg(httpStatus);
+      return QCoreApplication::translate("lirotag::LrclibOutcome",
+                                         "歌词服务器出错（HTTP %1），请稍后再试。")
+          .arg(httpStatus);
     case LrclibFault::kService:
-      return QStringLiteral("歌词服务器拒绝了请求：%1").arg(serviceMessage);
+      return QCoreApplication::translate("lirotag::LrclibOutcome", "歌词服务器拒绝了请求：%1")
+          .arg(serviceMessage);
     case LrclibFault::kNotJson:
-      return QStringLiteral(
+      return QCoreApplication::translate(
+          "lirotag::LrclibOutcome",
           "收到的回应不是歌词服务器的数据（可能是网页或网络登录页面），请检查网络和服务器地址。");
     case LrclibFault::kBadChallenge:
-      return QStringLiteral("歌词服务器发来的验证题无法识别，无法发布。");
+      return QCoreApplication::translate("lirotag::LrclibOutcome",
+                                         "歌词服务器发来的验证题无法识别，无法发布。");
     case LrclibFault::kCancelled:
-      return QStringLiteral("已取消。");
+      return QCoreApplication::translate("lirotag::LrclibOutcome", "已取消。");
   }
   return {};
 }

@@ -46,9 +46,9 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connectCommand(c_.offset, [this] {
     std::string refused;
     if (!editor_.IntegrateOffsetTags(settings_.ThreePointTime, &refused) && !refused.empty()) {
-      ui::MessageBox::Show(box_.window(), QMessageBox::Warning, QStringLiteral("整合偏移值"),
-                           QStringLiteral("“%1”不是可用的偏移值：偏移值是毫秒数，且在正负 24 "
-                                          "小时以内。歌词没有改动。")
+      ui::MessageBox::Show(box_.window(), QMessageBox::Warning, tr("整合偏移值"),
+                           tr("“%1”不是可用的偏移值：偏移值是毫秒数，且在正负 24 "
+                              "小时以内。歌词没有改动。")
                                .arg(QString::fromStdString(refused)),
                            QMessageBox::Ok);
     }
@@ -59,7 +59,7 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connect(&box_, &ui::LyricEdit::FocusGained, this, [this] { editor_.OnFocusGained(); });
   connect(&box_, &ui::LyricEdit::FocusLost, this, [this] { editor_.OnFocusLost(); });
 
-  word_mode_action_ = new QAction(QStringLiteral("逐字模式(&W)"), this);
+  word_mode_action_ = new QAction(tr("逐字模式(&W)"), this);
   word_mode_action_->setCheckable(true);
   word_mode_action_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_W));
   word_mode_action_->setShortcutContext(Qt::WindowShortcut);

@@ -20,9 +20,8 @@ QString Q(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 
-void Complain(QWidget* parent, const char* caption, const QString& text) {
-  ui::MessageBox::Show(parent, QMessageBox::Warning, QString::fromUtf8(caption), text,
-                       QMessageBox::Ok);
+void Complain(QWidget* parent, const QString& caption, const QString& text) {
+  ui::MessageBox::Show(parent, QMessageBox::Warning, caption, text, QMessageBox::Ok);
 }
 
 }  // namespace
@@ -30,11 +29,11 @@ void Complain(QWidget* parent, const char* caption, const QString& text) {
 InfoWindow::InfoWindow(QWidget* owner, AdditionalInfo* info, std::string songPath)
     : QDialog(owner), info_(info), song_path_(std::move(songPath)) {
   setObjectName(QStringLiteral("窗口_附加信息"));
-  setWindowTitle(QStringLiteral("附加信息"));
+  setWindowTitle(tr("附加信息"));
   // The designed outer size 359 × 191, less a standard frame and caption.
   setFixedSize(353, 163);
 
-  auto* group = new QGroupBox(QStringLiteral("信息"), this);
+  auto* group = new QGroupBox(tr("信息"), this);
   group->setObjectName(QStringLiteral("分组框1"));
   group->setGeometry(8, 8, 336, 104);
   ui::PutTitleOnFrame(group);
@@ -62,15 +61,15 @@ InfoWindow::InfoWindow(QWidget* owner, AdditionalInfo* info, std::string songPat
     label->setBuddy(edit);  // screen readers name the field by its label
     *f.edit = edit;
   }
-  auto* read = new QPushButton(QStringLiteral("读取歌曲TAG"), this);
+  auto* read = new QPushButton(tr("读取歌曲TAG"), this);
   read->setObjectName(QStringLiteral("按钮_读取"));
   read->setGeometry(24, 120, 88, 24);
   read->setAutoDefault(false);
-  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  auto* ok = new QPushButton(tr("确定"), this);
   ok->setObjectName(QStringLiteral("按钮_确定"));
   ok->setGeometry(144, 120, 64, 24);
   ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+  auto* cancel = new QPushButton(tr("取消"), this);
   cancel->setObjectName(QStringLiteral("按钮_取消"));
   cancel->setGeometry(248, 120, 64, 24);
   cancel->setAutoDefault(false);
@@ -92,12 +91,12 @@ void InfoWindow::Accept() {
 
 void InfoWindow::ReadSongTagsIntoFields() {
   if (song_path_.empty()) {
-    Complain(this, "出错", QStringLiteral("你没有打开音乐文件"));
+    Complain(this, tr("出错"), tr("你没有打开音乐文件"));
     return;
   }
   RealFileSystem fs;
   if (!fs.FileExists(song_path_)) {
-    Complain(this, "出错", QStringLiteral("文件") + Q(song_path_) + QStringLiteral("不存在"));
+    Complain(this, tr("出错"), tr("文件%1不存在").arg(Q(song_path_)));
     return;
   }
   SongTags tags;
@@ -105,8 +104,7 @@ void InfoWindow::ReadSongTagsIntoFields() {
   if (!ReadSongTags(song_path_, &tags, &picture, false)) {
     const size_t dot = song_path_.rfind('.');
     const std::string ext = dot == std::string::npos ? song_path_ : song_path_.substr(dot + 1);
-    Complain(this, "读取失败",
-             QStringLiteral("还不支持读取(.") + Q(ext) + QStringLiteral(")类型文件的标签"));
+    Complain(this, tr("读取失败"), tr("还不支持读取(.%1)类型文件的标签").arg(Q(ext)));
     return;
   }
   // Taken at once, not only on "确定": the values stay even when the window is cancelled.

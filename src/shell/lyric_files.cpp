@@ -18,6 +18,7 @@
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
 #include "ui/lyric_edit.h"
+#include "ui/translation.h"
 
 namespace lirotag {
 
@@ -55,7 +56,7 @@ void LyricFiles::BuildReloadMenu() {
   for (const LyricEncoding& e : LyricEncodings()) {
     if (previous && previous->kind != e.kind) menu->addSeparator();
     previous = &e;
-    QAction* action = menu->addAction(QString::fromUtf8(e.menuText));
+    QAction* action = menu->addAction(ui::CoreText(e.menuText));
     action->setData(QString::fromUtf8(e.name));
     action->setCheckable(true);
     group->addAction(action);
@@ -72,7 +73,7 @@ void LyricFiles::ChooseLyricFile() {
   ui::FileDialogOptions options;
   options.owner = c_.window;
   options.filter = kLoadFilterWithSubtitles;
-  options.title = "载入歌词文本";
+  options.title = tr("载入歌词文本").toStdString();
   options.showHidden = true;
   std::string path;
   if (ui::FileDialog(options, &path)) LoadLyricFile(path);
@@ -91,9 +92,8 @@ bool LyricFiles::ReloadLyricFileAs(const std::string& encoding) {
 bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* chosen) {
   std::string bytes, err;
   if (!s_.fs->ReadFile(path, &bytes, &err, kMaxLyricFileBytes)) {
-    ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
-                         QStringLiteral("打开文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
-                         QMessageBox::Ok);
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("错误"),
+                         tr("打开文件\n%1\n时发生错误。").arg(Q(path)), QMessageBox::Ok);
     ShowLoadedEncoding();  // a choice that failed is not the text's encoding
     return false;
   }
@@ -194,9 +194,8 @@ void LyricFiles::SaveLyrics() {
   const std::string body = EncodeLyricText(text, encoding);
   std::string err;
   if (!s_.fs->WriteFileAtomic(path, body, &err)) {
-    ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
-                         QStringLiteral("写出文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
-                         QMessageBox::Ok);
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("错误"),
+                         tr("写出文件\n%1\n时发生错误。").arg(Q(path)), QMessageBox::Ok);
     return;
   }
   PlayConfirmation();
@@ -211,19 +210,18 @@ bool LyricFiles::ConfirmGbk(const std::string& text, int* encoding) {
   for (size_t i = 0; i < lacking.size() && i < kShown; ++i)
     list += (i ? QStringLiteral(" ") : QString()) + Q(lacking[i]);
   if (lacking.size() > kShown)
-    list += QStringLiteral(" 等 %1 个字符").arg(static_cast<qulonglong>(lacking.size()));
-  const QString question = QStringLiteral(
-                               "歌词中有 GBK 编码容纳不下的字符：\n\n%1\n\n"
-                               "按 GBK 保存，它们会写成 GB18030 的四字节编码，只认 GBK "
-                               "的播放器读不出来。\n改用 UTF-8 或 UTF-16 保存吗？")
+    list += tr(" 等 %1 个字符").arg(static_cast<qulonglong>(lacking.size()));
+  const QString question = tr("歌词中有 GBK 编码容纳不下的字符：\n\n%1\n\n"
+                              "按 GBK 保存，它们会写成 GB18030 的四字节编码，只认 GBK "
+                              "的播放器读不出来。\n改用 UTF-8 或 UTF-16 保存吗？")
                                .arg(list);
   switch (ui::MessageBox::Show(
-      c_.window, QMessageBox::Question, QStringLiteral("保存歌词"), question,
+      c_.window, QMessageBox::Question, tr("保存歌词"), question,
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Save | QMessageBox::Cancel,
-      {{QMessageBox::Yes, QStringLiteral("改存 UTF-8")},
-       {QMessageBox::No, QStringLiteral("改存 UTF-16")},
-       {QMessageBox::Save, QStringLiteral("仍存 GBK")},
-       {QMessageBox::Cancel, QStringLiteral("取消")}})) {
+      {{QMessageBox::Yes, tr("改存 UTF-8")},
+       {QMessageBox::No, tr("改存 UTF-16")},
+       {QMessageBox::Save, tr("仍存 GBK")},
+       {QMessageBox::Cancel, tr("取消")}})) {
     case QMessageBox::Yes:
       *encoding = 2;
       return true;

@@ -39,9 +39,9 @@ namespace lirotag {
 namespace {
 
 constexpr const char* kTitle = kProgramTitle;
-constexpr char kNoFile[] = "(无文件)";
 
-constexpr char kShortcutHelp[] =
+constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
+    "lirotag::MainWindow",
     "Alt +Ｄ　　　　　删除标签\r\nAlt +Ａ　　　　　加入标签\r\nAlt +Ｒ　　　　　替换标签\r\n"
     "Alt +↑　　　　　高亮行上移(*)\r\nAlt +↓　　　　　高亮行下移(*)\r\n"
     "Alt +←　　　　　快退5秒\r\nAlt +→　　　　　快进5秒\r\n"
@@ -54,14 +54,15 @@ constexpr char kShortcutHelp[] =
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
-    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词";
+    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词");
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
     "\n\nLirotag contributors <maintainers@users.noreply.c-seed-633bd8bf.example>";
 
-constexpr char kExitQuestion[] =
-    "是否要退出？\r\n请确认单击过“保存歌词”按钮，并成功保存了文件。\r\n（可以在设置中关闭此提示）";
+constexpr char kExitQuestion[] = QT_TRANSLATE_NOOP(
+    "lirotag::MainWindow",
+    "是否要退出？\r\n请确认单击过“保存歌词”按钮，并成功保存了文件。\r\n（可以在设置中关闭此提示）");
 
 struct Tooltip {
   const char* control;
@@ -70,71 +71,87 @@ struct Tooltip {
 
 // In the order the window hands them out at start-up.
 constexpr Tooltip kTooltips[] = {
-    {"按钮_打开歌曲", "选择一个音乐文件"},
-    {"按钮_关闭歌曲", "关闭打开的文件"},
-    {"滑块条_进度", "控制播放进度"},
-    {"按钮_载入文本", "从TXT文本或LRC歌词文件读入"},
-    {"按钮_设置附加信息", "设置LRC歌词的附加信息\r\n[ti:] [ar:] [al:] [by:]"},
-    {"按钮_保存歌词", "保存到.LRC文件"},
+    {"按钮_打开歌曲", QT_TRANSLATE_NOOP("lirotag::MainWindow", "选择一个音乐文件")},
+    {"按钮_关闭歌曲", QT_TRANSLATE_NOOP("lirotag::MainWindow", "关闭打开的文件")},
+    {"滑块条_进度", QT_TRANSLATE_NOOP("lirotag::MainWindow", "控制播放进度")},
+    {"按钮_载入文本", QT_TRANSLATE_NOOP("lirotag::MainWindow", "从TXT文本或LRC歌词文件读入")},
+    {"按钮_设置附加信息",
+     QT_TRANSLATE_NOOP("lirotag::MainWindow", "设置LRC歌词的附加信息\r\n[ti:] [ar:] [al:] [by:]")},
+    {"按钮_保存歌词", QT_TRANSLATE_NOOP("lirotag::MainWindow", "保存到.LRC文件")},
     {"按钮_删除时间标签",
-     "去除选中文本前，最左边的时间标签\r\n例如：\r\n“[33:44.55][00:11.22]"
-     "Content”\r\n处理后变成\r\n“["
-     "00:11.22]Content”"},
-    {"按钮_替换标签",
-     "用当前时间替换选中文本前的所有时间标签\r\n例如，当前播放到第1分05秒，那么\r\n“[33:44.55][00:"
-     "11.22]Content”\r\n处理后变成\r\n“[01:05.00]Content”"},
+     QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                       "去除选中文本前，最左边的时间标签\r\n例如：\r\n“[33:44.55][00:11.22]"
+                       "Content”\r\n处理后变成\r\n“["
+                       "00:11.22]Content”")},
+    {"按钮_替换标签", QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                                        "用当前时间替换选中文本前的所有时间标签\r\n例如，当前播放到"
+                                        "第1分05秒，那么\r\n“[33:44.55][00:"
+                                        "11.22]Content”\r\n处理后变成\r\n“[01:05.00]Content”")},
     {"按钮_加入标签",
-     "把当前时间标签插入到选中文本前\r\n例如，当前播放到第1分05秒，那么\r\n“[33:44.55][00:11.22]"
-     "Content”\r\n处理后变成\r\n“[01:05.00][33:44.55][00:11.22]Content”"},
+     QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                       "把当前时间标签插入到选中文本前\r\n例如，当前播放到第1分05秒，那么\r\n“[33:"
+                       "44.55][00:11.22]"
+                       "Content”\r\n处理后变成\r\n“[01:05.00][33:44.55][00:11.22]Content”")},
     {"按钮_拆分标签",
-     "若选中的文本含有多个时间标签，则把它们拆分开\r\n例如：\r\n“[33:44.55][00:11.22]Content”\r\n"
-     "处理后变成：\r\n“[33:44.55]Content\r\n[00:11.22]Content”"},
-    {"按钮_按时间排序", "对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）"},
-    {"按钮_跳到进度",
-     "如果选中的歌词带有时间标签，则令播放器跳转到此处\r\n若选中多行，只考虑第一行\r\n若此行有多个"
-     "时间标签，则轮流在多处循环跳转\r\n例如，选中\r\n“[33:44.55][00:11.22]Content”\r\n第一次按下时"
-     "，跳转到33分44秒处，第二次按下时，跳转到11秒处"},
+     QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                       "若选中的文本含有多个时间标签，则把它们拆分开\r\n例如：\r\n“[33:44.55][00:"
+                       "11.22]Content”\r\n"
+                       "处理后变成：\r\n“[33:44.55]Content\r\n[00:11.22]Content”")},
+    {"按钮_按时间排序",
+     QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                       "对选中的文本中，带有时间标签的部分进行排序（不会自动拆分）")},
+    {"按钮_跳到进度", QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                                        "如果选中的歌词带有时间标签，则令播放器跳转到此处\r\n若选中"
+                                        "多行，只考虑第一行\r\n若此行有多个"
+                                        "时间标签，则轮流在多处循环跳转\r\n例如，选中\r\n“[33:44."
+                                        "55][00:11.22]Content”\r\n第一次按下时"
+                                        "，跳转到33分44秒处，第二次按下时，跳转到11秒处")},
     {"按钮_整合偏移",
-     "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\r\n例如：\r\n“[offset:1000]\r\n["
-     "33:44.55][00:11.22]Content”\r\n处理后变成\r\n“[33:45.55][00:12.22]Content”"},
-    {"按钮_删除空行", "删除全部空行"},
+     QT_TRANSLATE_NOOP(
+         "lirotag::MainWindow",
+         "处理歌词中的“[offset:]”标记，把它的值累加到每个时间标签\r\n例如：\r\n“[offset:1000]\r\n["
+         "33:44.55][00:11.22]Content”\r\n处理后变成\r\n“[33:45.55][00:12.22]Content”")},
+    {"按钮_删除空行", QT_TRANSLATE_NOOP("lirotag::MainWindow", "删除全部空行")},
     {"按钮_折叠相同文本",
-     "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\r\n例如：\r\n“[33:44.55]Content\r\n["
-     "00:11.22]Content”\r\n处理后变成\r\n“[33:44.55][00:11.22]Content”"},
+     QT_TRANSLATE_NOOP("lirotag::MainWindow",
+                       "与“拆分标签”相反，折叠相同文本可以减小导出歌词的文件尺寸\r\n例如：\r\n“[33:"
+                       "44.55]Content\r\n["
+                       "00:11.22]Content”\r\n处理后变成\r\n“[33:44.55][00:11.22]Content”")},
 };
 
 QString Q(const char* utf8) {
   return QString::fromUtf8(utf8);
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-  auto* button = new QPushButton(Q(caption), parent);
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+  auto* button = new QPushButton(caption, parent);
   button->setObjectName(Q(name));
   button->setGeometry(geometry);
   return button;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-  auto* group = new QGroupBox(Q(caption), parent);
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+  auto* group = new QGroupBox(caption, parent);
   group->setObjectName(Q(name));
   group->setGeometry(geometry);
   ui::PutTitleOnFrame(group);
   return group;
 }
 
-QSlider* MakeSlider(QWidget* parent, const char* name, const char* accessibleName, QRect geometry) {
+QSlider* MakeSlider(QWidget* parent, const char* name, const QString& accessibleName,
+                    QRect geometry) {
   auto* slider = new QSlider(Qt::Horizontal, parent);
   slider->setObjectName(Q(name));
-  slider->setAccessibleName(Q(accessibleName));
+  slider->setAccessibleName(accessibleName);
   slider->setGeometry(geometry);
   return slider;
 }
 
 // A label's text is what a screen reader should say; the description says what it is.
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* description, QRect geometry) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& description, QRect geometry) {
   auto* label = new QLabel(parent);
   label->setObjectName(Q(name));
-  label->setAccessibleDescription(Q(description));
+  label->setAccessibleDescription(description);
   label->setGeometry(geometry);
   return label;
 }
@@ -274,49 +291,57 @@ const std::string& MainWindow::SongPath() const {
 }
 
 void MainWindow::BuildControls() {
-  play_group_ = MakeGroup(this, "分组框_播放控制", "歌曲控制", {8, 8, 536, 56});
-  QPushButton* openSong = MakeButton(play_group_, "按钮_打开歌曲", "打开", {12, 20, 64, 24});
+  play_group_ = MakeGroup(this, "分组框_播放控制", tr("歌曲控制"), {8, 8, 536, 56});
+  QPushButton* openSong = MakeButton(play_group_, "按钮_打开歌曲", tr("打开"), {12, 20, 64, 24});
   QPushButton* playPause =
-      MakeButton(play_group_, "按钮_播放暂停", "( 播放暂停)", {76, 20, 64, 24});
-  QPushButton* closeSong = MakeButton(play_group_, "按钮_关闭歌曲", "关闭", {140, 20, 64, 24});
-  QSlider* volume = MakeSlider(play_group_, "滑块条_音量", "音量", {204, 20, 96, 24});
-  progress_ = MakeSlider(play_group_, "滑块条_进度", "进度", {300, 20, 216, 24});
+      MakeButton(play_group_, "按钮_播放暂停", tr("( 播放暂停)"), {76, 20, 64, 24});
+  QPushButton* closeSong = MakeButton(play_group_, "按钮_关闭歌曲", tr("关闭"), {140, 20, 64, 24});
+  QSlider* volume = MakeSlider(play_group_, "滑块条_音量", tr("音量"), {204, 20, 96, 24});
+  progress_ = MakeSlider(play_group_, "滑块条_进度", tr("进度"), {300, 20, 216, 24});
   volume->setRange(0, 100);
   volume->setValue(100);
   progress_->setRange(0, 0);
 
-  QGroupBox* lyrics = MakeGroup(this, "分组框_歌词", "歌词", {9, 64, 98, 104});
-  QPushButton* loadText = MakeButton(lyrics, "按钮_载入文本", "从文件载入", {8, 16, 80, 24});
-  QPushButton* setInfo = MakeButton(lyrics, "按钮_设置附加信息", "设置附加信息", {8, 44, 80, 24});
-  QPushButton* save = MakeButton(lyrics, "按钮_保存歌词", "保存歌词", {8, 72, 80, 24});
+  QGroupBox* lyrics = MakeGroup(this, "分组框_歌词", tr("歌词"), {9, 64, 98, 104});
+  QPushButton* loadText = MakeButton(lyrics, "按钮_载入文本", tr("从文件载入"), {8, 16, 80, 24});
+  QPushButton* setInfo =
+      MakeButton(lyrics, "按钮_设置附加信息", tr("设置附加信息"), {8, 44, 80, 24});
+  QPushButton* save = MakeButton(lyrics, "按钮_保存歌词", tr("保存歌词"), {8, 72, 80, 24});
 
-  QGroupBox* selection = MakeGroup(this, "分组框_对选中部分", "对选中部分", {9, 171, 98, 187});
+  QGroupBox* selection = MakeGroup(this, "分组框_对选中部分", tr("对选中部分"), {9, 171, 98, 187});
   QPushButton* deleteTag =
-      MakeButton(selection, "按钮_删除时间标签", "删除标签(&D)", {8, 16, 80, 24});
-  QPushButton* replaceTag = MakeButton(selection, "按钮_替换标签", "替换标签(&R)", {8, 44, 80, 24});
-  QPushButton* addTag = MakeButton(selection, "按钮_加入标签", "加入标签(&A)", {8, 72, 80, 24});
-  QPushButton* splitTags = MakeButton(selection, "按钮_拆分标签", "拆分标签", {8, 100, 80, 24});
-  QPushButton* sortTags = MakeButton(selection, "按钮_按时间排序", "按时间排序", {8, 128, 80, 24});
-  QPushButton* jump = MakeButton(selection, "按钮_跳到进度", "跳到进度", {8, 156, 80, 24});
+      MakeButton(selection, "按钮_删除时间标签", tr("删除标签(&D)"), {8, 16, 80, 24});
+  QPushButton* replaceTag =
+      MakeButton(selection, "按钮_替换标签", tr("替换标签(&R)"), {8, 44, 80, 24});
+  QPushButton* addTag = MakeButton(selection, "按钮_加入标签", tr("加入标签(&A)"), {8, 72, 80, 24});
+  QPushButton* splitTags = MakeButton(selection, "按钮_拆分标签", tr("拆分标签"), {8, 100, 80, 24});
+  QPushButton* sortTags =
+      MakeButton(selection, "按钮_按时间排序", tr("按时间排序"), {8, 128, 80, 24});
+  QPushButton* jump = MakeButton(selection, "按钮_跳到进度", tr("跳到进度"), {8, 156, 80, 24});
 
-  QGroupBox* whole = MakeGroup(this, "分组框_对全部", "对全部", {9, 362, 98, 104});
-  QPushButton* offset = MakeButton(whole, "按钮_整合偏移", "整合偏移值", {8, 15, 80, 24});
-  QPushButton* blank = MakeButton(whole, "按钮_删除空行", "删除空行", {8, 43, 80, 24});
-  QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", "折叠相同文本", {8, 71, 80, 24});
+  QGroupBox* whole = MakeGroup(this, "分组框_对全部", tr("对全部"), {9, 362, 98, 104});
+  QPushButton* offset = MakeButton(whole, "按钮_整合偏移", tr("整合偏移值"), {8, 15, 80, 24});
+  QPushButton* blank = MakeButton(whole, "按钮_删除空行", tr("删除空行"), {8, 43, 80, 24});
+  QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", tr("折叠相同文本"), {8, 71, 80, 24});
 
   // "(无文件)" until a song is open.
-  QLabel* currentTime = MakeLabel(this, "标签_当前时间", "当前时间", {9, 469, 96, 16});
-  QLabel* totalTime = MakeLabel(this, "标签_总时间", "总时间", {9, 485, 96, 16});
-  currentTime->setText(Q(kNoFile));
-  totalTime->setText(Q(kNoFile));
+  QLabel* currentTime = MakeLabel(this, "标签_当前时间", tr("当前时间"), {9, 469, 96, 16});
+  QLabel* totalTime = MakeLabel(this, "标签_总时间", tr("总时间"), {9, 485, 96, 16});
+  const QString noFile = QCoreApplication::translate("lirotag::Transport", "(无文件)");
+  currentTime->setText(noFile);
+  totalTime->setText(noFile);
   // The labels were designed for a font whose digits are half as wide as a Chinese
   // character; with wider digits the longest times would be cut off at the right.
   ShrinkFontToFit({currentTime, totalTime},
-                  {Q("跳转到00:00.000"), Q("总时间00分00秒"), Q(kNoFile)});
+                  {QCoreApplication::translate("lirotag::Transport", "跳转到%1")
+                       .arg(QStringLiteral("00:00.000")),
+                   QCoreApplication::translate("lirotag::Transport", "总时间%1分%2秒")
+                       .arg(QStringLiteral("00"), QStringLiteral("00")),
+                   noFile});
 
-  QPushButton* settingsButton = MakeButton(this, "按钮_设置", "设置", {17, 503, 80, 24});
-  QPushButton* help = MakeButton(this, "按钮_快捷键", "快捷键", {17, 531, 80, 24});
-  QPushButton* about = MakeButton(this, "按钮_关于", "关于", {17, 559, 80, 24});
+  QPushButton* settingsButton = MakeButton(this, "按钮_设置", tr("设置"), {17, 503, 80, 24});
+  QPushButton* help = MakeButton(this, "按钮_快捷键", tr("快捷键"), {17, 531, 80, 24});
+  QPushButton* about = MakeButton(this, "按钮_关于", tr("关于"), {17, 559, 80, 24});
 
   lyric_edit_ = new ui::LyricEdit(this);
   lyric_edit_->setGeometry(120, 70, 328, 176);
@@ -336,8 +361,8 @@ void MainWindow::BuildControls() {
       {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
   // Shown while word mode is on; the choice is kept in our own section of the
   // configuration file.
-  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 590, 80, 16});
-  wordMode->setText(Q("逐字模式：开"));
+  auto* wordMode = MakeLabel(this, "标签_逐字模式", tr("逐字模式"), {17, 590, 80, 16});
+  wordMode->setText(tr("逐字模式：开"));
   wordMode->setStyleSheet(QStringLiteral("color: #1a8f3a; font-weight: bold;"));
   wordMode->hide();
   connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
@@ -369,7 +394,7 @@ void MainWindow::BuildControls() {
 void MainWindow::SetTooltips() {
   for (const Tooltip& tip : kTooltips) {
     if (auto* control = findChild<QWidget*>(Q(tip.control)))
-      control->setToolTip(ui::DisplayText(tip.text));
+      control->setToolTip(ui::DisplayText(tr(tip.text)));
   }
 }
 
@@ -436,9 +461,9 @@ void MainWindow::OnFilesDropped(const QStringList& paths) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (NeedsExitConfirmation()) {
-    const auto answer =
-        ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),
-                             ui::DisplayText(kExitQuestion), QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer = ui::MessageBox::Show(this, QMessageBox::Question, tr("确认退出"),
+                                             ui::DisplayText(tr(kExitQuestion)),
+                                             QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok) {
       event->ignore();
       return;
@@ -476,13 +501,13 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void MainWindow::ShowShortcutHelp() {
-  ui::MessageBox::Show(this, QMessageBox::NoIcon, Q("快捷键"), ui::DisplayText(kShortcutHelp),
+  ui::MessageBox::Show(this, QMessageBox::NoIcon, tr("快捷键"), ui::DisplayText(tr(kShortcutHelp)),
                        QMessageBox::Ok);
 }
 
 void MainWindow::ShowAbout() {
   // The fixed title, never the caption, which may carry a song's path.
-  ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
+  ui::MessageBox::Show(this, QMessageBox::Information, tr("关于 %1").arg(Q(kTitle)),
                        Q(kTitle) + Q(kCredit), QMessageBox::Ok);
 }
 

@@ -52,10 +52,6 @@ void ShowInfo(QLabel* status, const QString& text) {
   status->setText(text);
 }
 
-QString Tr(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
 }  // namespace
 
 // ---- 在线查找歌词 ----
@@ -64,20 +60,20 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
     : QDialog(parent), client_(client), song_(song) {
   client_->setParent(this);  // closing the dialog drops what is under way
   setObjectName(QStringLiteral("对话框_在线查找歌词"));
-  setWindowTitle(Tr("在线查找歌词"));
+  setWindowTitle(tr("在线查找歌词"));
   auto* layout = new QVBoxLayout(this);
   auto* words = new QHBoxLayout;
   title_ = new QLineEdit(song.title, this);
   title_->setObjectName(QStringLiteral("编辑框_歌名"));
-  title_->setPlaceholderText(Tr("歌名"));
+  title_->setPlaceholderText(tr("歌名"));
   artist_ = new QLineEdit(song.artist, this);
   artist_->setObjectName(QStringLiteral("编辑框_歌手"));
-  artist_->setPlaceholderText(Tr("歌手"));
-  search_ = new QPushButton(Tr("搜索(&S)"), this);
+  artist_->setPlaceholderText(tr("歌手"));
+  search_ = new QPushButton(tr("搜索(&S)"), this);
   search_->setObjectName(QStringLiteral("按钮_搜索"));
-  words->addWidget(new QLabel(Tr("歌名"), this));
+  words->addWidget(new QLabel(tr("歌名"), this));
   words->addWidget(title_, 3);
-  words->addWidget(new QLabel(Tr("歌手"), this));
+  words->addWidget(new QLabel(tr("歌手"), this));
   words->addWidget(artist_, 2);
   words->addWidget(search_);
   layout->addLayout(words);
@@ -85,7 +81,7 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("列表_搜索结果"));
   list_->setRootIsDecorated(false);
-  list_->setHeaderLabels({Tr("歌名"), Tr("歌手"), Tr("专辑"), Tr("时长"), Tr("歌词")});
+  list_->setHeaderLabels({tr("歌名"), tr("歌手"), tr("专辑"), tr("时长"), tr("歌词")});
   list_->header()->setSectionResizeMode(QHeaderView::Interactive);
   list_->setColumnWidth(0, 170);
   list_->setColumnWidth(1, 110);
@@ -95,15 +91,15 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
   preview_ = new QPlainTextEdit(this);
   preview_->setObjectName(QStringLiteral("编辑框_预览"));
   preview_->setReadOnly(true);
-  preview_->setPlaceholderText(Tr("选中一项，在这里预览歌词"));
+  preview_->setPlaceholderText(tr("选中一项，在这里预览歌词"));
   layout->addWidget(preview_, 3);
   status_ = StatusLabel(this);
   layout->addWidget(status_);
   auto* buttons = new QDialogButtonBox(this);
-  load_ = buttons->addButton(Tr("载入到歌词框(&L)"), QDialogButtonBox::AcceptRole);
+  load_ = buttons->addButton(tr("载入到歌词框(&L)"), QDialogButtonBox::AcceptRole);
   load_->setObjectName(QStringLiteral("按钮_载入"));
   load_->setEnabled(false);
-  QPushButton* close = buttons->addButton(Tr("关闭"), QDialogButtonBox::RejectRole);
+  QPushButton* close = buttons->addButton(tr("关闭"), QDialogButtonBox::RejectRole);
   close->setObjectName(QStringLiteral("按钮_关闭"));
   // No default button: Enter in the search words searches, Enter on a match loads it,
   // and neither may also press a button the user did not mean.
@@ -126,7 +122,7 @@ LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& son
 void LyricSearchDialog::Search() {
   const QString title = title_->text().trimmed(), artist = artist_->text().trimmed();
   if (title.isEmpty()) {
-    ShowError(status_, Tr("请填写歌名再搜索。"));
+    ShowError(status_, tr("请填写歌名再搜索。"));
     return;
   }
   client_->AbortAll();  // an earlier search's answer no longer matters
@@ -134,7 +130,7 @@ void LyricSearchDialog::Search() {
   records_.clear();
   preview_->clear();
   load_->setEnabled(false);
-  ShowInfo(status_, Tr("正在搜索……"));
+  ShowInfo(status_, tr("正在搜索……"));
   search_outcome_ = {};
   exact_.clear();
   // The exact lookup (names, album and length) finds the song's own record even when
@@ -179,22 +175,22 @@ void LyricSearchDialog::ShowOutcome() {
   std::stable_sort(records_.begin(), records_.end(),
                    [&](const LrclibRecord& a, const LrclibRecord& b) { return rank(a) > rank(b); });
   for (const LrclibRecord& r : records_) {
-    const QString kind = r.HasSynced()              ? Tr("同步")
-                         : !r.plainLyrics.isEmpty() ? Tr("纯文本")
-                         : r.instrumental           ? Tr("纯音乐")
-                                                    : Tr("无");
+    const QString kind = r.HasSynced()              ? tr("同步")
+                         : !r.plainLyrics.isEmpty() ? tr("纯文本")
+                         : r.instrumental           ? tr("纯音乐")
+                                                    : tr("无");
     auto* item = new QTreeWidgetItem(
         list_, {r.trackName, r.artistName, r.albumName, MinutesSeconds(r.duration), kind});
     if (song_.length > 0 && std::abs(r.duration - song_.length) > 2) {
       item->setForeground(3, QColor(0xc0, 0x39, 0x2b));
-      item->setToolTip(3, Tr("与打开的歌曲长度（%1）不同").arg(MinutesSeconds(song_.length)));
+      item->setToolTip(3, tr("与打开的歌曲长度（%1）不同").arg(MinutesSeconds(song_.length)));
     }
   }
   if (records_.isEmpty()) {
-    ShowInfo(status_, Tr("没有找到歌词。可以改一改歌名或歌手再搜索。"));
+    ShowInfo(status_, tr("没有找到歌词。可以改一改歌名或歌手再搜索。"));
   } else {
     ShowInfo(status_,
-             Tr("找到 %1 项。选中一项预览，双击或按“载入到歌词框”载入。").arg(records_.size()));
+             tr("找到 %1 项。选中一项预览，双击或按“载入到歌词框”载入。").arg(records_.size()));
     list_->setCurrentItem(list_->topLevelItem(0));
   }
 }
@@ -224,27 +220,27 @@ PublishDialog::PublishDialog(LrclibClient* client, LrclibTrack track, int lineCo
     : QDialog(parent), client_(client), track_(std::move(track)) {
   client_->setParent(this);
   setObjectName(QStringLiteral("对话框_发布歌词"));
-  setWindowTitle(Tr("发布歌词"));
+  setWindowTitle(tr("发布歌词"));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(
-      Tr("将把以下内容发布到歌词库 %1，所有人都可以查到：").arg(client->Server().toDisplayString()),
+      tr("将把以下内容发布到歌词库 %1，所有人都可以查到：").arg(client->Server().toDisplayString()),
       this));
   auto* form = new QFormLayout;
   const auto row = [&](const char* name, const char* label, const QString& value) {
-    auto* field = new QLabel(value.isEmpty() ? Tr("（无）") : value, this);
+    auto* field = new QLabel(value.isEmpty() ? tr("（无）") : value, this);
     field->setObjectName(QString::fromUtf8(name));
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(Tr(label), field);
+    form->addRow(tr(label), field);
   };
-  row("标签_歌名", "歌名：", track_.trackName);
-  row("标签_歌手", "歌手：", track_.artistName);
-  row("标签_专辑", "专辑：", track_.albumName);
-  row("标签_长度", "长度：",
-      Tr("%1 秒（%2）").arg(track_.duration, 0, 'f', 2).arg(MinutesSeconds(track_.duration)));
-  row("标签_行数", "行数：", Tr("%1 行").arg(lineCount));
-  row("标签_类型", "类型：",
-      track_.syncedLyrics.isEmpty() ? Tr("纯文本歌词（没有时间标签）")
-                                    : Tr("同步歌词（带时间标签），另附去掉标签的纯文本"));
+  row("标签_歌名", QT_TR_NOOP("歌名："), track_.trackName);
+  row("标签_歌手", QT_TR_NOOP("歌手："), track_.artistName);
+  row("标签_专辑", QT_TR_NOOP("专辑："), track_.albumName);
+  row("标签_长度", QT_TR_NOOP("长度："),
+      tr("%1 秒（%2）").arg(track_.duration, 0, 'f', 2).arg(MinutesSeconds(track_.duration)));
+  row("标签_行数", QT_TR_NOOP("行数："), tr("%1 行").arg(lineCount));
+  row("标签_类型", QT_TR_NOOP("类型："),
+      track_.syncedLyrics.isEmpty() ? tr("纯文本歌词（没有时间标签）")
+                                    : tr("同步歌词（带时间标签），另附去掉标签的纯文本"));
   layout->addLayout(form);
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("进度条_发布"));
@@ -254,12 +250,12 @@ PublishDialog::PublishDialog(LrclibClient* client, LrclibTrack track, int lineCo
   progress_->hide();
   layout->addWidget(progress_);
   status_ = StatusLabel(this);
-  ShowInfo(status_, Tr("发布前需要完成服务器的防滥用验证，要用上所有处理器核心计算几秒到几十秒。"));
+  ShowInfo(status_, tr("发布前需要完成服务器的防滥用验证，要用上所有处理器核心计算几秒到几十秒。"));
   layout->addWidget(status_);
   auto* buttons = new QDialogButtonBox(this);
-  publish_ = buttons->addButton(Tr("发布(&P)"), QDialogButtonBox::AcceptRole);
+  publish_ = buttons->addButton(tr("发布(&P)"), QDialogButtonBox::AcceptRole);
   publish_->setObjectName(QStringLiteral("按钮_发布"));
-  cancel_ = buttons->addButton(Tr("取消"), QDialogButtonBox::RejectRole);
+  cancel_ = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
   cancel_->setObjectName(QStringLiteral("按钮_取消"));
   layout->addWidget(buttons);
   connect(publish_, &QPushButton::clicked, this, &PublishDialog::Start);
@@ -284,15 +280,15 @@ void PublishDialog::OnStage(LrclibPublish::Stage stage) {
   switch (stage) {
     case LrclibPublish::Stage::kChallenge:
       progress_->setRange(0, 0);  // busy until the challenge comes
-      ShowInfo(status_, Tr("正在向服务器领取验证题……"));
+      ShowInfo(status_, tr("正在向服务器领取验证题……"));
       break;
     case LrclibPublish::Stage::kSolving:
       progress_->setRange(0, 1000);
-      ShowInfo(status_, Tr("正在计算验证……"));
+      ShowInfo(status_, tr("正在计算验证……"));
       break;
     case LrclibPublish::Stage::kSending:
       progress_->setRange(0, 0);
-      ShowInfo(status_, Tr("验证完成，正在发送歌词……"));
+      ShowInfo(status_, tr("验证完成，正在发送歌词……"));
       break;
     case LrclibPublish::Stage::kDone:
       break;
@@ -304,7 +300,7 @@ void PublishDialog::OnProgress(quint64 tried, double expected) {
   // done, slowing down as it nears the end rather than stopping at full.
   const double share = expected > 0 ? 1.0 - std::exp(-static_cast<double>(tried) / expected) : 0;
   progress_->setValue(static_cast<int>(share * 1000));
-  ShowInfo(status_, Tr("正在计算验证：已尝试 %1 万次，平均需要约 %2 万次……")
+  ShowInfo(status_, tr("正在计算验证：已尝试 %1 万次，平均需要约 %2 万次……")
                         .arg(static_cast<double>(tried) / 1e4, 0, 'f', 0)
                         .arg(expected / 1e4, 0, 'f', 0));
 }
@@ -315,15 +311,15 @@ void PublishDialog::OnFinished(const LrclibOutcome& outcome) {
   if (outcome.fault == LrclibFault::kCancelled) return;
   if (outcome.ok()) {
     progress_->setValue(1000);
-    ShowInfo(status_, Tr("发布成功，谢谢！歌词库已收下这首歌的歌词。"));
+    ShowInfo(status_, tr("发布成功，谢谢！歌词库已收下这首歌的歌词。"));
     publish_->hide();
-    cancel_->setText(Tr("关闭"));
+    cancel_->setText(tr("关闭"));
     return;
   }
   progress_->hide();
-  ShowError(status_, Tr("发布失败：") + outcome.Message());
+  ShowError(status_, tr("发布失败：") + outcome.Message());
   // A challenge is good once: a retry starts again with a new one.
-  publish_->setText(Tr("重试(&P)"));
+  publish_->setText(tr("重试(&P)"));
   publish_->setEnabled(true);
 }
 
@@ -336,16 +332,16 @@ void PublishDialog::reject() {
 
 OnlineLyrics::OnlineLyrics(Services services, Controls controls, QObject* parent)
     : QObject(parent), s_(std::move(services)), c_(controls) {
-  find_ = new QAction(Tr("在线查找歌词(&O)"), this);
+  find_ = new QAction(tr("在线查找歌词(&O)"), this);
   find_->setObjectName(QStringLiteral("动作_在线查找歌词"));
   find_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_O));
   find_->setToolTip(
-      Tr("按歌曲的歌名、歌手和长度在网上歌词库（LRCLIB）里查找已有的歌词，预览后载入 (Alt+O)"));
-  publish_ = new QAction(Tr("发布歌词(&U)"), this);
+      tr("按歌曲的歌名、歌手和长度在网上歌词库（LRCLIB）里查找已有的歌词，预览后载入 (Alt+O)"));
+  publish_ = new QAction(tr("发布歌词(&U)"), this);
   publish_->setObjectName(QStringLiteral("动作_发布歌词"));
   publish_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
   publish_->setToolTip(
-      Tr("把歌词框里的歌词发布到网上歌词库（LRCLIB），让大家都能用上；需要打开这首歌 (Alt+U)"));
+      tr("把歌词框里的歌词发布到网上歌词库（LRCLIB），让大家都能用上；需要打开这首歌 (Alt+U)"));
   for (QAction* a : {find_, publish_}) {
     a->setShortcutContext(Qt::WindowShortcut);
     c_.window->addAction(a);
@@ -409,8 +405,8 @@ void OnlineLyrics::Find() {
 
 void OnlineLyrics::Load(const LrclibRecord& record, QDialog* dialog) {
   if (BoxHoldsUnsavedText()) {
-    const auto answer = ui::MessageBox::Show(dialog, QMessageBox::Question, Tr("载入歌词"),
-                                             Tr("歌词框里的文字还没有保存，载入找到的歌词会替换它们"
+    const auto answer = ui::MessageBox::Show(dialog, QMessageBox::Question, tr("载入歌词"),
+                                             tr("歌词框里的文字还没有保存，载入找到的歌词会替换它们"
                                                 "（之后可以用“撤销”找回）。\n要载入吗？"),
                                              QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
@@ -425,28 +421,28 @@ void OnlineLyrics::Load(const LrclibRecord& record, QDialog* dialog) {
 
 void OnlineLyrics::Publish() {
   const auto refuse = [this](const QString& text) {
-    ui::MessageBox::Show(c_.window, QMessageBox::Warning, Tr("发布歌词"), text, QMessageBox::Ok);
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("发布歌词"), text, QMessageBox::Ok);
   };
   if (c_.transport->SongPath().empty() || !s_.player->Handle()) {
-    refuse(Tr("请先打开这首歌再发布：歌词库按歌曲的准确长度收录歌词。"));
+    refuse(tr("请先打开这首歌再发布：歌词库按歌曲的准确长度收录歌词。"));
     return;
   }
   const OnlineSong song = CurrentSong();
   if (song.title.isEmpty() || song.artist.isEmpty()) {
     refuse(
-        Tr("不知道这首歌的歌名和歌手：歌曲的标签里没有，歌词的 [ti:] [ar:] 里也没有。\n"
+        tr("不知道这首歌的歌名和歌手：歌曲的标签里没有，歌词的 [ti:] [ar:] 里也没有。\n"
            "请先用“设置附加信息”填上歌名和歌手。"));
     return;
   }
   if (!song.lengthExact || song.length <= 0) {
-    refuse(Tr("还在计算这首歌的准确长度，请过几秒再发布。"));
+    refuse(tr("还在计算这首歌的准确长度，请过几秒再发布。"));
     return;
   }
   std::string text;
   for (int i = 0; i < c_.box->LineCount(); ++i) text += c_.box->Line(i) + "\r\n";
   const LrclibLyric lyric = LrclibLyricFromText(text);
   if (lyric.lines == 0) {
-    refuse(Tr("歌词框里没有可以发布的歌词。"));
+    refuse(tr("歌词框里没有可以发布的歌词。"));
     return;
   }
   const LrclibTrack track{song.title,  song.artist, song.album,

@@ -138,17 +138,17 @@ void Recovery::OfferLeftovers(const std::function<void(const RecoveryRecord&)>& 
       const QString aside = Q(file) + QStringLiteral(".damaged");
       QFile::remove(aside);
       QFile::rename(Q(file), aside);
-      ui::MessageBox::Show(
-          window_, QMessageBox::Warning, QStringLiteral("恢复歌词"),
-          QStringLiteral("上次留下的恢复文件已损坏，无法恢复。\n它已被移到：\n") + aside,
-          QMessageBox::Ok);
+      ui::MessageBox::Show(window_, QMessageBox::Warning, tr("恢复歌词"),
+                           tr("上次留下的恢复文件已损坏，无法恢复。\n它已被移到：\n") + aside,
+                           QMessageBox::Ok);
     } else {
-      QString text = QStringLiteral("上次编辑的歌词没有保存，程序就意外关闭了。\n保留于：") +
-                     Q(record.savedAt);
-      if (!record.songPath.empty()) text += QStringLiteral("\n歌曲：") + Q(record.songPath);
-      text += QStringLiteral("\n\n") + Q(RecoveryPreview(record.text, 5, 40)) +
-              QStringLiteral("\n是否恢复这些歌词？");
-      if (ui::MessageBox::Show(window_, QMessageBox::Question, QStringLiteral("恢复歌词"), text,
+      QString text =
+          tr("上次编辑的歌词没有保存，程序就意外关闭了。\n保留于：%1").arg(Q(record.savedAt));
+      if (!record.songPath.empty())
+        text += QLatin1Char('\n') + tr("歌曲：%1").arg(Q(record.songPath));
+      text += QStringLiteral("\n\n") + Q(RecoveryPreview(record.text, 5, 40)) + QLatin1Char('\n') +
+              tr("是否恢复这些歌词？");
+      if (ui::MessageBox::Show(window_, QMessageBox::Question, tr("恢复歌词"), text,
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         restore(record);
     }

@@ -12,14 +12,18 @@ Skins::Skins(FileSystem& fs, std::string skinDir, std::string configPath, QObjec
     : QObject(parent), fs_(fs), skin_dir_(std::move(skinDir)), config_path_(std::move(configPath)) {
   // Listed once: a skin added while the program runs appears at the next start.
   names_ = fs_.ListFiles(skin_dir_, "", ".she");
-  menu_ = new QMenu(QStringLiteral("更换皮肤"));
+  menu_ = new QMenu(tr("更换皮肤"));
   menu_->setObjectName(QStringLiteral("菜单_更换皮肤"));
   connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
-  QAction* off = menu_->addAction(QStringLiteral("禁用"));
+  QAction* off = menu_->addAction(tr("禁用"));
   off->setData(kDisable);
   menu_->addSeparator()->setData(0);
+  // A skin is shown by its file name; the shipped ones have theirs translated (the file
+  // names themselves stay as they are).
+  static const char* const kShipped[] = {QT_TR_NOOP("浅色.she"), QT_TR_NOOP("深色.she")};
+  (void)kShipped;
   for (size_t i = 0; i < names_.size(); ++i)
-    menu_->addAction(QString::fromStdString(names_[i]))->setData(static_cast<int>(i + 1));
+    menu_->addAction(tr(names_[i].c_str()))->setData(static_cast<int>(i + 1));
   connect(menu_, &QMenu::triggered, this,
           [this](QAction* action) { Choose(action->data().toInt()); });
 }

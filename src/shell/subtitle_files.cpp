@@ -1,5 +1,7 @@
 #include "shell/subtitle_files.h"
 
+#include <QCoreApplication>
+
 #include "files/file_io.h"
 #include "ui/dialogs.h"
 
@@ -25,7 +27,9 @@ QString Q(const std::string& utf8) {
 }
 
 void Warn(QWidget* window, const QString& text) {
-  ui::MessageBox::Show(window, QMessageBox::Warning, QStringLiteral("错误"), text, QMessageBox::Ok);
+  ui::MessageBox::Show(window, QMessageBox::Warning,
+                       QCoreApplication::translate("lirotag::SubtitleFiles", "错误"), text,
+                       QMessageBox::Ok);
 }
 
 }  // namespace
@@ -52,14 +56,16 @@ bool ExportSubtitles(QWidget* window, FileSystem& fs, const std::string& lyricTe
                      const std::string& path) {
   const SubtitleTrack track = CuesFromLyrics(lyricText, songLengthMs);
   if (track.cues.empty()) {
-    Warn(window, QStringLiteral("歌词中没有带时间标签的行，无法导出字幕。"));
+    Warn(window, QCoreApplication::translate("lirotag::SubtitleFiles",
+                                             "歌词中没有带时间标签的行，无法导出字幕。"));
     return false;
   }
   std::string body = WriteSubtitles(track, format);
   if (SubtitleNeedsBom(format)) body.insert(0, "\xEF\xBB\xBF");
   std::string err;
   if (!fs.WriteFileAtomic(path, body, &err)) {
-    Warn(window, QStringLiteral("写出文件\n") + Q(path) + QStringLiteral("\n时发生错误。"));
+    Warn(window, QCoreApplication::translate("lirotag::SubtitleFiles", "写出文件\n%1\n时发生错误。")
+                     .arg(Q(path)));
     return false;
   }
   return true;
@@ -71,8 +77,10 @@ std::optional<std::string> ImportSubtitles(QWidget* window, const std::string& p
   std::string err;
   const std::optional<SubtitleTrack> track = ReadSubtitles(text, format, &err);
   if (!track) {
-    Warn(window, QStringLiteral("文件\n") + Q(path) +
-                     QStringLiteral("\n中没有可以读取的字幕（SRT、WebVTT、ASS、TTML）。"));
+    Warn(window,
+         QCoreApplication::translate("lirotag::SubtitleFiles",
+                                     "文件\n%1\n中没有可以读取的字幕（SRT、WebVTT、ASS、TTML）。")
+             .arg(Q(path)));
     return std::nullopt;
   }
   return LyricsFromCues(*track, threeDecimals);

@@ -40,8 +40,8 @@ TimingAids::TimingAids(Player& player, FileSystem& fs, std::string configPath, C
   connect(c_.box->document(), &QTextDocument::contentsChanged, this,
           [this] { tags_stale_ = true; });
   c_.currentTime->installEventFilter(this);
-  c_.currentTime->setToolTip(QStringLiteral(
-      "播放速度：Alt+－ 减慢，Alt+＝ 加快，Alt+０ 恢复原速；在此滚动鼠标滚轮也可调节"));
+  c_.currentTime->setToolTip(
+      tr("播放速度：Alt+－ 减慢，Alt+＝ 加快，Alt+０ 恢复原速；在此滚动鼠标滚轮也可调节"));
   BuildActions();
   if (ReadConfigValue(fs_, config_path_, kSection, kWaveformKey, "0") == "1") {
     const QSignalBlocker quiet(strip_action_);  // remembered already: nothing to write
@@ -62,14 +62,14 @@ void TimingAids::BuildActions() {
     connect(a, &QAction::triggered, this, slot);
     return a;
   };
-  speed_menu_ = new QMenu(QStringLiteral("播放速度"), c_.window);
+  speed_menu_ = new QMenu(tr("播放速度"), c_.window);
   speed_menu_->setObjectName(QStringLiteral("菜单_播放速度"));
-  speed_menu_->addAction(action(QStringLiteral("减慢"), QKeySequence(Qt::ALT | Qt::Key_Minus),
+  speed_menu_->addAction(action(tr("减慢"), QKeySequence(Qt::ALT | Qt::Key_Minus),
                                 [this] { SetSpeedPercent(speed_percent_ - kStepPercent); }));
-  speed_menu_->addAction(action(QStringLiteral("加快"), QKeySequence(Qt::ALT | Qt::Key_Equal),
+  speed_menu_->addAction(action(tr("加快"), QKeySequence(Qt::ALT | Qt::Key_Equal),
                                 [this] { SetSpeedPercent(speed_percent_ + kStepPercent); }));
-  speed_menu_->addAction(action(QStringLiteral("原速"), QKeySequence(Qt::ALT | Qt::Key_0),
-                                [this] { SetSpeedPercent(100); }));
+  speed_menu_->addAction(
+      action(tr("原速"), QKeySequence(Qt::ALT | Qt::Key_0), [this] { SetSpeedPercent(100); }));
   speed_menu_->addSeparator();
   auto* group = new QActionGroup(speed_menu_);
   for (int percent = 100; percent >= kMinSpeedPercent; percent -= kStepPercent) {
@@ -80,7 +80,7 @@ void TimingAids::BuildActions() {
     group->addAction(item);
     connect(item, &QAction::triggered, this, [this, percent] { SetSpeedPercent(percent); });
   }
-  strip_action_ = action(QStringLiteral("显示波形"), QKeySequence(Qt::ALT | Qt::Key_V), [] {});
+  strip_action_ = action(tr("显示波形"), QKeySequence(Qt::ALT | Qt::Key_V), [] {});
   strip_action_->setCheckable(true);
   connect(strip_action_, &QAction::toggled, this, [this](bool on) {
     SetStripVisible(on);

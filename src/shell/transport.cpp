@@ -71,7 +71,7 @@ void Transport::ChooseSong() {
   ui::FileDialogOptions options;
   options.owner = c_.window;
   options.filter = song_filter_;
-  options.title = "选择歌曲";
+  options.title = tr("选择歌曲").toStdString();
   options.showHidden = true;
   std::string path;
   if (ui::FileDialog(options, &path)) OpenSong(path);
@@ -79,15 +79,15 @@ void Transport::ChooseSong() {
 
 bool Transport::OpenSong(const std::string& path) {
   if (!player_.Load(path, /*keepCurrent=*/true, /*autoPlay=*/false, /*withEffects=*/false)) {
-    ui::MessageBox::Show(c_.window, QMessageBox::Warning, Q("错误"),
-                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。"), QMessageBox::Ok);
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("错误"),
+                         tr("打开文件\n%1\n时发生错误。").arg(Q(path)), QMessageBox::Ok);
     return false;
   }
   ApplyVolume();
   ShowLength();
   UpdatePlayButton();
   c_.playPause->setEnabled(true);
-  c_.playPause->setToolTip(Q("继续播放"));
+  c_.playPause->setToolTip(tr("继续播放"));
   song_path_ = path;
   song_tags_read_ = false;
   c_.window->setWindowTitle(Q(kProgramTitle) + Q(" - ") + Q(path));
@@ -98,8 +98,8 @@ void Transport::ShowLength() {
   const double length = player_.LengthSeconds();
   const int maximum = length >= 1 && length < 2147483647.0 ? static_cast<int>(length) : 0;
   c_.progress->setMaximum(maximum);
-  c_.totalTime->setText(Q("总时间") + QString::number(maximum / 60) + Q("分") +
-                        QString::number(maximum % 60) + Q("秒"));
+  c_.totalTime->setText(
+      tr("总时间%1分%2秒").arg(QString::number(maximum / 60), QString::number(maximum % 60)));
   shown_length_ = length;
 }
 
@@ -108,8 +108,8 @@ void Transport::CloseSong() {
   song_path_.clear();
   c_.window->setWindowTitle(Q(kProgramTitle));
   UpdatePlayButton();
-  c_.totalTime->setText(Q("(无文件)"));
-  c_.currentTime->setText(Q("(无文件)"));
+  c_.totalTime->setText(tr("(无文件)"));
+  c_.currentTime->setText(tr("(无文件)"));
 }
 
 void Transport::TogglePlay() {
@@ -124,19 +124,19 @@ void Transport::TogglePlay() {
 void Transport::UpdatePlayButton() {
   switch (player_.State()) {
     case kActiveStopped:
-      c_.playPause->setText(Q("播放(&P)"));
+      c_.playPause->setText(tr("播放(&P)"));
       c_.playPause->setEnabled(false);
       c_.playPause->setToolTip(QString());
       break;
     case kActivePlaying:
-      c_.playPause->setText(Q("暂停(&P)"));
+      c_.playPause->setText(tr("暂停(&P)"));
       c_.playPause->setEnabled(true);
-      c_.playPause->setToolTip(Q("暂停播放"));
+      c_.playPause->setToolTip(tr("暂停播放"));
       break;
     case kActivePaused:
-      c_.playPause->setText(Q("播放(&P)"));
+      c_.playPause->setText(tr("播放(&P)"));
       c_.playPause->setEnabled(true);
-      c_.playPause->setToolTip(Q("继续播放"));
+      c_.playPause->setToolTip(tr("继续播放"));
       break;
     default:  // stalled: waiting for data, leave the button as it is
       break;
@@ -152,8 +152,7 @@ void Transport::ApplyVolume() {
 
 void Transport::OnVolumeChanged() {
   ApplyVolume();
-  c_.volume->setToolTip(Q("音量：") + QString::number(c_.volume->value()) + Q("/") +
-                        QString::number(c_.volume->maximum()));
+  c_.volume->setToolTip(tr("音量：%1/%2").arg(c_.volume->value()).arg(c_.volume->maximum()));
 }
 
 void Transport::OnProgressPressed() {
@@ -177,8 +176,8 @@ void Transport::Refresh() {
   // a moment after the song opened: show the real one when it arrives.
   if (player_.LengthSeconds() != shown_length_) ShowLength();
   if (dragging_) {
-    c_.currentTime->setText(Q("跳转到") +
-                            Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime)));
+    c_.currentTime->setText(
+        tr("跳转到%1").arg(Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime))));
     return;
   }
   // Half a second goes to the even neighbour, as the default rounding mode does.

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "ui/translation.h"
+
 namespace lirotag::ui {
 
 namespace {
@@ -28,6 +30,17 @@ QStringList FilterNames(const std::string& filter) {
   return names;
 }
 
+// A display name in the interface language. The filter texts come from the Qt-free
+// core and from plug-ins, in Chinese; a name made of a listed word and its patterns
+// ("基本(*.mp3;*.ogg)") has the word translated and the patterns kept.
+QString ShownName(const QString& name) {
+  const QString whole = CoreText(name.toStdString());
+  if (whole != name) return whole;
+  const qsizetype open = name.indexOf(QLatin1Char('('));
+  if (open <= 0) return name;
+  return CoreText(name.left(open).toStdString()) + name.mid(open);
+}
+
 // "ext" for an entry whose first pattern is "*.ext", else empty.
 QString PatternExtension(const std::string& filter, qsizetype entry) {
   const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -45,7 +58,7 @@ QStringList ToQtNameFilters(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    const QString& name = parts[i];
+    const QString name = ShownName(parts[i]);
     QStringList patterns;
     for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
       pattern = pattern.trimmed();
@@ -100,10 +113,13 @@ bool FileDialog(const FileDialogOptions& options, std::string* path, std::string
     dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
   if (options.showHidden) dialog.setFilter(dialog.filter() | QDir::Hidden);
   const QStringList qtFilters = dialog.nameFilters();
-  // The dialog names an entry by its Qt filter or, with the details hidden, by its name.
+  QStringList shownNames;
+  for (const QString& name : names) shownNames.append(ShownName(name));
+  // The dialog names an entry by its Qt filter or, with the details hidden, by its name
+  // as shown; the caller always gets the name as written.
   const auto entryOf = [&](const QString& chosen) {
     const qsizetype i = qtFilters.indexOf(chosen);
-    return i >= 0 ? i : names.indexOf(chosen);
+    return i >= 0 ? i : shownNames.indexOf(chosen);
   };
   // A name typed without extension gets the chosen type's.
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {

@@ -56,7 +56,7 @@ qint32 ToColorRef(const QColor& colour) {
 
 LyricEdit::LyricEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("编辑框_歌词"));
-  setAccessibleName(QStringLiteral("歌词"));
+  setAccessibleName(tr("歌词"));
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   SetColours(0xFFFFFF, 0, 0xFF);
   BuildContextMenu();
@@ -109,19 +109,19 @@ bool LyricEdit::eventFilter(QObject* watched, QEvent* event) {
 void LyricEdit::BuildContextMenu() {
   context_menu_ = new QMenu(this);
   context_menu_->setObjectName(QStringLiteral("右键菜单"));
-  cut_ = context_menu_->addAction(QStringLiteral("剪切(&T)"), this, &QPlainTextEdit::cut);
-  copy_ = context_menu_->addAction(QStringLiteral("复制(&C)"), this, &QPlainTextEdit::copy);
-  paste_ = context_menu_->addAction(QStringLiteral("粘贴(&P)"), this, &QPlainTextEdit::paste);
+  cut_ = context_menu_->addAction(tr("剪切(&T)"), this, &QPlainTextEdit::cut);
+  copy_ = context_menu_->addAction(tr("复制(&C)"), this, &QPlainTextEdit::copy);
+  paste_ = context_menu_->addAction(tr("粘贴(&P)"), this, &QPlainTextEdit::paste);
   // Deleting leaves the clipboard as it is.
-  context_menu_->addAction(QStringLiteral("删除(&D)"), this, [this] {
+  context_menu_->addAction(tr("删除(&D)"), this, [this] {
     QTextCursor cursor = textCursor();
     cursor.removeSelectedText();
     setTextCursor(cursor);
   });
   context_menu_->addSeparator();
-  context_menu_->addAction(QStringLiteral("全选(&A)"), this, &QPlainTextEdit::selectAll);
+  context_menu_->addAction(tr("全选(&A)"), this, &QPlainTextEdit::selectAll);
   context_menu_->addSeparator();
-  reload_as_ = context_menu_->addMenu(QStringLiteral("重新载入为"));
+  reload_as_ = context_menu_->addMenu(tr("重新载入为"));
   reload_as_->setEnabled(false);
 }
 

@@ -22,8 +22,8 @@ const QColor kWave(0x5b, 0x9b, 0xd5), kBackground(0x1d, 0x23, 0x29), kMark(0xb0,
 
 WaveformStrip::WaveformStrip(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("波形"));
-  setAccessibleName(QStringLiteral("波形"));
-  setToolTip(QStringLiteral("单击：跳转到此处\n滚轮：以鼠标处为中心缩放"));
+  setAccessibleName(tr("波形"));
+  setToolTip(tr("单击：跳转到此处\n滚轮：以鼠标处为中心缩放"));
   setMinimumHeight(40);
 }
 
