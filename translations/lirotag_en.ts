@@ -163,7 +163,7 @@
     </message>
     <message>
         <source>读取歌曲TAG</source>
-        <translation>Read song tags</translation>
+        <translation>Read tags</translation>
     </message>
     <message>
         <source>确定</source>
@@ -402,7 +402,7 @@ Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="x
 Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词</source>
         <translation>Alt+D		Delete tag
 Alt+A		Add tag
-Alt+R		Replace tags
+Alt+R		Replace tag
 Alt+Up		Move the highlight up (*)
 Alt+Down	Move the highlight down (*)
 Alt+Left		Back 5 seconds
@@ -605,15 +605,15 @@ becomes
     </message>
     <message>
         <source>删除标签(&amp;D)</source>
-        <translation>Delete tag (&amp;D)</translation>
+        <translation>&amp;Delete tag</translation>
     </message>
     <message>
         <source>替换标签(&amp;R)</source>
-        <translation>Replace tags (&amp;R)</translation>
+        <translation>&amp;Replace tag</translation>
     </message>
     <message>
         <source>加入标签(&amp;A)</source>
-        <translation>Add tag (&amp;A)</translation>
+        <translation>&amp;Add tag</translation>
     </message>
     <message>
         <source>拆分标签</source>
@@ -621,7 +621,7 @@ becomes
     </message>
     <message>
         <source>按时间排序</source>
-        <translation>Sort by time</translation>
+        <translation>Sort lines</translation>
     </message>
     <message>
         <source>跳到进度</source>
@@ -637,11 +637,11 @@ becomes
     </message>
     <message>
         <source>删除空行</source>
-        <translation>Delete blanks</translation>
+        <translation>Cut blanks</translation>
     </message>
     <message>
         <source>折叠相同文本</source>
-        <translation>Merge repeats</translation>
+        <translation>Merge lines</translation>
     </message>
     <message>
         <source>当前时间</source>
@@ -827,7 +827,7 @@ Please fill them in with &quot;Edit tags&quot; first.</translation>
     </message>
     <message>
         <source>重试(&amp;P)</source>
-        <translation>Try again (&amp;P)</translation>
+        <translation>&amp;Publish again</translation>
     </message>
 </context>
 <context>
@@ -901,11 +901,11 @@ Continue?</translation>
     </message>
     <message>
         <source>完全模式（输入全部4个字段）</source>
-        <translation>Full mode (enter all 4 fields)</translation>
+        <translation>Full mode (all 4 fields)</translation>
     </message>
     <message>
         <source>快速模式（输入歌词制作人，其他从音乐文件读取）</source>
-        <translation>Quick mode (type the maker, rest from song tags)</translation>
+        <translation>Quick mode (type the maker, rest from tags)</translation>
     </message>
     <message>
         <source>歌词制作人：</source>
@@ -1086,11 +1086,11 @@ holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
     </message>
     <message>
         <source>跳转到%1</source>
-        <translation>Jump to %1</translation>
+        <translation>Seek %1</translation>
     </message>
     <message>
         <source>总时间%1分%2秒</source>
-        <translation>Length %1 min %2 s</translation>
+        <translation>Total %1m %2s</translation>
     </message>
     <message>
         <source>选择歌曲</source>
@@ -1113,11 +1113,11 @@ holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
     </message>
     <message>
         <source>播放(&amp;P)</source>
-        <translation>Play (&amp;P)</translation>
+        <translation>&amp;Play</translation>
     </message>
     <message>
         <source>暂停(&amp;P)</source>
-        <translation>Pause (&amp;P)</translation>
+        <translation>&amp;Pause</translation>
     </message>
     <message>
         <source>暂停播放</source>

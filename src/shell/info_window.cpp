@@ -45,11 +45,13 @@ InfoWindow::InfoWindow(QWidget* owner, AdditionalInfo* info, std::string songPat
     QLineEdit** edit;
     std::string* value;
   };
+  // The labels reach to their fields: "by:" needs more than its letters' nominal width in
+  // wider Latin fonts.
   const Field fields[] = {
-      {"ti:", "标签1", "编辑框_TI", {16, 24, 16, 16}, {40, 24, 108, 17}, &ti_, &info_->InfoTi},
-      {"ar:", "标签4", "编辑框_AR", {168, 24, 16, 16}, {192, 24, 108, 17}, &ar_, &info_->InfoAr},
-      {"al:", "标签2", "编辑框_AL", {16, 56, 16, 16}, {40, 56, 108, 17}, &al_, &info_->InfoAl},
-      {"by:", "标签3", "编辑框_BY", {168, 56, 16, 16}, {192, 56, 108, 17}, &by_, &info_->InfoBy},
+      {"ti:", "标签1", "编辑框_TI", {16, 24, 22, 16}, {40, 24, 108, 17}, &ti_, &info_->InfoTi},
+      {"ar:", "标签4", "编辑框_AR", {168, 24, 22, 16}, {192, 24, 108, 17}, &ar_, &info_->InfoAr},
+      {"al:", "标签2", "编辑框_AL", {16, 56, 22, 16}, {40, 56, 108, 17}, &al_, &info_->InfoAl},
+      {"by:", "标签3", "编辑框_BY", {168, 56, 22, 16}, {192, 56, 108, 17}, &by_, &info_->InfoBy},
   };
   for (const Field& f : fields) {
     auto* label = new QLabel(QString::fromUtf8(f.label), group);

@@ -108,7 +108,8 @@ void SettingsWindow::BuildControls() {
   path_->setEditable(true);
   path_->setAccessibleName(tr("保存位置"));
   for (const char* pattern : kPatterns) path_->addItem(Q(pattern));
-  auto* encodingLabel = Make<QLabel>(save, "标签2", {16, 104, 48, 16}, tr("文本编码"));
+  // Up to the list, for languages whose word for it is longer.
+  auto* encodingLabel = Make<QLabel>(save, "标签2", {16, 104, 58, 16}, tr("文本编码"));
   encoding_ = Make<QComboBox>(save, "组合框_保存歌词_文本编码", {76, 102, 116, 20});
   encoding_->addItems({QStringLiteral("ANSI"), QStringLiteral("UTF16"), QStringLiteral("UTF8")});
   encodingLabel->setBuddy(encoding_);

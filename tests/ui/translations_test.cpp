@@ -72,6 +72,39 @@ QStringList VisibleTexts(QObject* root) {
   return texts;
 }
 
+// Captions wider than their place in `root` and below, as "name: text (needed > room)".
+// Buttons and labels keep their designed sizes, so an English caption has to fit them.
+QStringList Clipped(QWidget* root) {
+  QStringList found;
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  for (QWidget* w : widgets) {
+    if (w->isHidden()) continue;
+    int needed = 0, room = w->width();
+    QString text;
+    const QFontMetrics metrics(w->font());
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+      text = b->text().remove(QLatin1Char('&'));
+      // The frame and the style's margins take some of the button's width.
+      needed = metrics.horizontalAdvance(text) + 8;
+    } else if (auto* c = qobject_cast<QAbstractButton*>(w)) {
+      text = c->text();
+      needed = c->sizeHint().width();
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+      if (l->wordWrap() || l->textFormat() == Qt::RichText) continue;
+      text = l->text().remove(QLatin1Char('&'));
+      for (const QString& line : text.split(QLatin1Char('\n')))
+        needed = std::max(needed, metrics.horizontalAdvance(line));
+      room = l->contentsRect().width();
+    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+      text = g->title();
+      needed = metrics.horizontalAdvance(text) + 12;
+    }
+    if (!text.isEmpty() && needed > room)
+      found << QStringLiteral("%1: %2 (%3 > %4)").arg(w->objectName(), text).arg(needed).arg(room);
+  }
+  return found;
+}
+
 QStringList Chinese(const QStringList& texts) {
   QStringList found;
   for (const QString& t : texts)
@@ -172,20 +205,24 @@ class TranslationsTest : public QObject {
     QTRY_VERIFY((settings = window->findChild<QWidget*>(QStringLiteral("窗口_设置"))));
     QVERIFY(settings->isVisible());
 
-    QStringList infoTexts;
+    QStringList infoTexts, infoClipped;
     QTimer::singleShot(0, this, [&] {
       auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
       if (!dialog) return;
       infoTexts = VisibleTexts(dialog);
+      infoClipped = Clipped(dialog);
       dialog->reject();
     });
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_设置附加信息")),
                       Qt::LeftButton);
     QVERIFY(!infoTexts.isEmpty());
+    QVERIFY2(infoClipped.isEmpty(), qPrintable(infoClipped.join(QLatin1Char('\n'))));
 
+    QStringList clipped = Clipped(window.get());  // the settings window included
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
     QStringList texts = VisibleTexts(window.get());
     // Nothing was left out: the buttons and menus are among them, in English.
-    QVERIFY(texts.contains(QStringLiteral("按钮_加入标签 text: Add tag (&A)")));
+    QVERIFY(texts.contains(QStringLiteral("按钮_加入标签 text: &Add tag")));
     QVERIFY(texts.size() > 60);
     texts << infoTexts;
     texts << QStringLiteral("placeholder help: ") + lirotag::SettingsWindow::PlaceholderHelp();
