@@ -30,6 +30,7 @@ int64_t Channel::Take(float* dst, int64_t n) {
       restretch = false;
     }
     const int64_t room = static_cast<int64_t>(stretch_in.size()) / chans;
+    bool flushed = false;  // told the input ends, in this call
     while (got < n) {
       int64_t k = stretcher->Pull(dst + got * chans, n - got);
       got += k;
@@ -40,8 +41,11 @@ int64_t Channel::Take(float* dst, int64_t n) {
       // less at half speed than feeding it a few hundred frames per output block.
       int64_t m = std::min({std::max<int64_t>(stretcher->Wanted(), room), Available(), room});
       if (m == 0) {
-        if (!RingEnded()) break;  // the decoder is behind: the caller comes back
+        // The decoder is behind (the caller comes back), or a stretcher told of the end
+        // gives nothing more: never spin here, the channel's lock is held.
+        if (!RingEnded() || flushed) break;
         stretcher->Push(nullptr, 0, true);
+        flushed = true;
         continue;
       }
       Pop(stretch_in.data(), m);
