@@ -108,6 +108,7 @@ class Engine : public AudioEngine {
   AudioHandle StreamCreateMemory(const void* data, uint64_t length, uint32_t flags) override;
   AudioHandle MusicLoad(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
                         uint32_t freq) override;
+  OpenError LastOpenError() override { return open_error_; }
   bool StreamFree(AudioHandle h) override { return FreeChannel(h, false); }
   bool MusicFree(AudioHandle h) override { return FreeChannel(h, true); }
   bool ChannelGetAttribute(AudioHandle h, uint32_t attrib, float* value) override;
@@ -175,6 +176,13 @@ class Engine : public AudioEngine {
   bool Audition(Output& device, int rate, std::string* why);
   Output::Render Renderer(Output* o) {
     return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
+  }
+
+  // Per calling thread, as the opens may run on several at once.
+  static thread_local OpenError open_error_;
+  AudioHandle Opened(AudioHandle h, OpenError why) {
+    open_error_ = h ? OpenError::kNone : why;
+    return h;
   }
 
   std::mutex mu_;  // the maps below
@@ -528,8 +536,13 @@ bool Engine::PluginGetInfo(AudioHandle plugin, PluginInfo* info) {
   return true;
 }
 
+thread_local OpenError Engine::open_error_ = OpenError::kNone;
+
 AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t ctype,
                                AudioHandle plugin) {
+  // The ring and the stretcher are sized from these: a header's absurd rate must not
+  // decide how much memory is taken.
+  if (!PlausibleLayout(src->Rate(), src->Channels())) return 0;
   auto ch = std::make_shared<Channel>();
   ch->handle = next_handle_++;
   ch->music = music;
@@ -569,12 +582,14 @@ AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t
 
 AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
                                      uint32_t) {
-  if (!init_ || path.empty() || !IsRegularFile(path)) return 0;
+  if (!init_) return Opened(0, OpenError::kUnsupported);
+  if (OpenError e = CheckSongPath(path); e != OpenError::kNone) return Opened(0, e);
   std::unique_ptr<Source> src;
+  OpenError why = OpenError::kUnsupported;
   if (offset != 0 || length != 0) {
     // A part of a file: read it into memory (bounded by what the file holds).
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return 0;
+    if (!f) return Opened(0, OpenError::kNoPermission);
     std::vector<uint8_t> data;
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) {
       uint8_t buf[65536];
@@ -584,11 +599,11 @@ AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, u
     }
     std::fclose(f);
     if (length != 0 && data.size() > length) data.resize(length);
-    src = OpenFfmpegMemory(std::move(data), nullptr);
+    src = OpenFfmpegMemory(std::move(data), &why);
   } else {
-    src = OpenFfmpegFile(path, nullptr);
+    src = OpenFfmpegFile(path, &why);
   }
-  if (src) return AddChannel(std::move(src), false, kCtypeStream, 0);
+  if (src) return Opened(AddChannel(std::move(src), false, kCtypeStream, 0), OpenError::kDamaged);
   // Plug-ins after the built-in decoders, in the order they were loaded.
   std::vector<std::pair<AudioHandle, Plugin>> plugins;
   {
@@ -597,23 +612,27 @@ AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, u
   }
   for (auto& [h, p] : plugins) {
     if (auto s = OpenPluginFile(p.desc, p.name, path))
-      return AddChannel(std::move(s), false, kCtypePlugin, h);
+      return Opened(AddChannel(std::move(s), false, kCtypePlugin, h), OpenError::kDamaged);
   }
-  return 0;
+  return Opened(0, why);
 }
 
 AudioHandle Engine::StreamCreateMemory(const void* data, uint64_t length, uint32_t) {
-  if (!init_ || !data || length == 0) return 0;
+  if (!init_ || !data || length == 0) return Opened(0, OpenError::kUnsupported);
   const auto* p = static_cast<const uint8_t*>(data);
-  auto src = OpenFfmpegMemory(std::vector<uint8_t>(p, p + length), nullptr);
-  return src ? AddChannel(std::move(src), false, kCtypeStream, 0) : 0;
+  OpenError why = OpenError::kUnsupported;
+  auto src = OpenFfmpegMemory(std::vector<uint8_t>(p, p + length), &why);
+  if (!src) return Opened(0, why);
+  return Opened(AddChannel(std::move(src), false, kCtypeStream, 0), OpenError::kDamaged);
 }
 
 AudioHandle Engine::MusicLoad(const std::string& path, uint64_t, uint64_t, uint32_t,
                               uint32_t freq) {
-  if (!init_ || !IsRegularFile(path)) return 0;
-  auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, nullptr);
-  return src ? AddChannel(std::move(src), true, kCtypeMusic, 0) : 0;
+  if (!init_) return Opened(0, OpenError::kUnsupported);
+  OpenError why = OpenError::kUnsupported;
+  auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, &why);
+  if (!src) return Opened(0, why);
+  return Opened(AddChannel(std::move(src), true, kCtypeMusic, 0), OpenError::kDamaged);
 }
 
 void Engine::StopWorker(Channel& ch) {

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -282,7 +283,7 @@ class FfmpegSource : public Source {
     av_frame_free(&frame_);
   }
 
-  bool Open(std::string* err);
+  bool Open(OpenError* err);
 
   int Rate() const override { return rate_; }
   int Channels() const override { return channels_; }
@@ -311,7 +312,8 @@ class FfmpegSource : public Source {
   }
   bool Cancelled() const { return cancel_ && cancel_(); }
 
-  bool OpenContainer(std::string* err);
+  bool OpenContainer(OpenError* err);
+  bool StartsLikeAKnownFormat();
   void CloseContainer();
   bool StartIndex();
   void StartScan(Scan kind);
@@ -389,12 +391,15 @@ class FfmpegSource : public Source {
   size_t pending_off_ = 0;  // floats already read
 };
 
-bool FfmpegSource::OpenContainer(std::string* err) {
+bool FfmpegSource::OpenContainer(OpenError* err) {
+  auto fail = [err](OpenError why) {
+    if (err) *err = why;
+    return false;
+  };
   // A FIFO or a device would block the open (and the window with it) until someone
   // writes to it; a song is a file.
-  if (!mem_ && !IsRegularFile(path_)) {
-    if (err) *err = "not a regular file";
-    return false;
+  if (!mem_) {
+    if (OpenError e = CheckSongPath(path_); e != OpenError::kNone) return fail(e);
   }
   fmt_ = avformat_alloc_context();
   if (!fmt_) return false;
@@ -420,45 +425,62 @@ bool FfmpegSource::OpenContainer(std::string* err) {
     bool* opening;
     ~OpenDone() { *opening = false; }
   } open_done{&opening_};
-  if (avformat_open_input(&fmt_, mem_ ? "" : path_.c_str(), nullptr, nullptr) < 0) {
+  if (int r = avformat_open_input(&fmt_, mem_ ? "" : path_.c_str(), nullptr, nullptr); r < 0) {
     fmt_ = nullptr;  // freed by the failed open
-    if (err) *err = "unrecognised or unreadable file";
-    return false;
+    if (r == AVERROR(EACCES) || r == AVERROR(EPERM)) return fail(OpenError::kNoPermission);
+    if (r == AVERROR(ENOENT)) return fail(OpenError::kNotFound);
+    return fail(StartsLikeAKnownFormat() ? OpenError::kDamaged : OpenError::kUnsupported);
   }
-  if (IsTrackerDemuxer(fmt_->iformat->name)) {
-    if (err) *err = "tracker module";
-    return false;
-  }
-  if (avformat_find_stream_info(fmt_, nullptr) < 0) {
-    if (err) *err = "no stream information";
-    return false;
-  }
+  // The music loader's.
+  if (IsTrackerDemuxer(fmt_->iformat->name)) return fail(OpenError::kUnsupported);
+  // From here on the format is known: what fails is the file's fault.
+  if (avformat_find_stream_info(fmt_, nullptr) < 0) return fail(OpenError::kDamaged);
   const AVCodec* codec = nullptr;
   stream_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-  if (stream_ < 0 || !codec) {
-    if (err) *err = "no decodable audio stream";
-    return false;
-  }
+  // No sound in it, or sound in a codec not built in.
+  if (stream_ < 0 || !codec) return fail(OpenError::kUnsupported);
   for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
     if (static_cast<int>(i) != stream_) fmt_->streams[i]->discard = AVDISCARD_ALL;
   }
   AVStream* st = fmt_->streams[stream_];
   tb_ = st->time_base;
   dec_ = avcodec_alloc_context3(codec);
-  if (!dec_ || avcodec_parameters_to_context(dec_, st->codecpar) < 0) return false;
+  if (!dec_ || avcodec_parameters_to_context(dec_, st->codecpar) < 0)
+    return fail(OpenError::kDamaged);
   dec_->pkt_timebase = st->time_base;
   dec_->thread_count = 1;
-  if (avcodec_open2(dec_, codec, nullptr) < 0) {
-    if (err) *err = "decoder refused the stream";
-    return false;
-  }
-  if (dec_->sample_rate <= 0 || dec_->ch_layout.nb_channels <= 0 ||
-      dec_->ch_layout.nb_channels > 64) {
-    if (err) *err = "stream without sample rate or channels";
-    return false;
-  }
+  if (avcodec_open2(dec_, codec, nullptr) < 0) return fail(OpenError::kDamaged);
+  // Before anything is sized from them: the ring, the stretcher, the waveform tables.
+  if (!PlausibleLayout(dec_->sample_rate, dec_->ch_layout.nb_channels))
+    return fail(OpenError::kDamaged);
   decoder_name_ = std::string("ffmpeg:") + codec->name + "/" + fmt_->iformat->name;
   return true;
+}
+
+// Whether the file's first bytes (not its name) are those of a format FFmpeg reads: a
+// file that starts like one and still does not open is a damaged song, not a foreign one.
+bool FfmpegSource::StartsLikeAKnownFormat() {
+  std::vector<uint8_t> head;
+  if (mem_ && mem_->data) {
+    head.assign(mem_->data->begin(),
+                mem_->data->begin() + std::min<size_t>(mem_->data->size(), 4096));
+  } else {
+    AVIOContext* io = nullptr;
+    if (avio_open(&io, path_.c_str(), AVIO_FLAG_READ) < 0) return false;
+    head.resize(4096);
+    int n = avio_read(io, head.data(), static_cast<int>(head.size()));
+    avio_closep(&io);
+    head.resize(static_cast<size_t>(std::max(n, 0)));
+  }
+  const int size = static_cast<int>(head.size());
+  head.resize(head.size() + AVPROBE_PADDING_SIZE, 0);
+  AVProbeData probe{};
+  probe.filename = "";
+  probe.buf = head.data();
+  probe.buf_size = size;
+  int score = 0;
+  const AVInputFormat* f = av_probe_input_format2(&probe, 1, &score);
+  return f && score > AVPROBE_SCORE_RETRY;
 }
 
 void FfmpegSource::CloseContainer() {
@@ -470,8 +492,11 @@ void FfmpegSource::CloseContainer() {
   }
 }
 
-bool FfmpegSource::Open(std::string* err) {
-  if (!pkt_ || !frame_) return false;
+bool FfmpegSource::Open(OpenError* err) {
+  if (!pkt_ || !frame_) {
+    if (err) *err = OpenError::kDamaged;
+    return false;
+  }
   if (!OpenContainer(err)) return false;
   rate_ = dec_->sample_rate;
   // What the output plays: mono as it is, every other layout as stereo.
@@ -490,7 +515,7 @@ bool FfmpegSource::Open(std::string* err) {
   ResetDecodeState(0);
   from_top_ = true;
   if (!DecodeMore()) {
-    if (err) *err = "nothing decodable";
+    if (err) *err = OpenError::kDamaged;  // nothing decodable
     return false;
   }
   if (mode_ == Mode::kWalk) {
@@ -1046,9 +1071,11 @@ int64_t FfmpegSource::HeaderEstimate() const {
   if (st->duration != AV_NOPTS_VALUE && st->duration > 0) {
     int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     int64_t origin = origin_pts_ != AV_NOPTS_VALUE ? origin_pts_ : start;
-    return std::max<int64_t>(0, av_rescale_q(st->duration + start - origin, tb_, {1, rate_}));
+    return PlausibleLength(
+        std::max<int64_t>(0, av_rescale_q(st->duration + start - origin, tb_, {1, rate_})), rate_);
   }
-  if (fmt_->duration > 0) return av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
+  if (fmt_->duration > 0)
+    return PlausibleLength(av_rescale(fmt_->duration, rate_, AV_TIME_BASE), rate_);
   return -1;
 }
 
@@ -1070,13 +1097,15 @@ int64_t FfmpegSource::TailEstimate() {
     av_packet_unref(pkt_);
   }
   if (end == AV_NOPTS_VALUE || end <= origin_pts_) return -1;
-  return av_rescale_q(end - origin_pts_, tb_, AVRational{1, rate_});
+  return PlausibleLength(av_rescale_q(end - origin_pts_, tb_, AVRational{1, rate_}), rate_);
 }
 
 int64_t FfmpegSource::BitrateEstimate() const {
   int64_t rate = fmt_->bit_rate > 0 ? fmt_->bit_rate : fmt_->streams[stream_]->codecpar->bit_rate;
   if (rate <= 0 || file_end_ <= file_start_) return -1;
-  return static_cast<int64_t>(static_cast<double>(file_end_ - file_start_) * 8 / rate * rate_);
+  const double seconds = static_cast<double>(file_end_ - file_start_) * 8 / rate;
+  if (seconds > static_cast<double>(kMaxSongSeconds)) return -1;
+  return static_cast<int64_t>(seconds * rate_);
 }
 
 // Decodes the last seconds once: the header's duration is an estimate for some
@@ -1124,14 +1153,14 @@ void QuietLogs() {
 
 }  // namespace
 
-std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err) {
+std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, OpenError* err) {
   QuietLogs();
   auto s = std::make_unique<FfmpegSource>(path, nullptr);
   if (!s->Open(err)) return nullptr;
   return s;
 }
 
-std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, std::string* err) {
+std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, OpenError* err) {
   QuietLogs();
   auto mem = std::make_shared<MemoryFile>();
   mem->data = std::make_shared<const std::vector<uint8_t>>(std::move(data));
