@@ -17,18 +17,22 @@ bool Channel::Drained() const {
   return RingEnded() && Available() == 0 && (!Stretching() || restretch || stretcher->Ended());
 }
 
+void Channel::Restart() {
+  restretch = true;
+  if (!Stretching()) return;
+  stretcher->Reset(speed);
+  stretch_origin = gen_start + rd;
+  stretched = 0;
+  restretch = false;
+}
+
 int64_t Channel::Take(float* dst, int64_t n) {
   int64_t got = 0;
   if (!Stretching()) {
     got = std::min(n, Available());
     Pop(dst, got);
   } else {
-    if (restretch) {
-      stretcher->Reset(speed);
-      stretch_origin = gen_start + rd;
-      stretched = 0;
-      restretch = false;
-    }
+    if (restretch) Restart();  // not reached while playing: every move restarts
     const int64_t room = static_cast<int64_t>(stretch_in.size()) / chans;
     bool flushed = false;  // told the input ends, in this call
     while (got < n) {

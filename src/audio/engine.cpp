@@ -166,6 +166,11 @@ class Engine : public AudioEngine {
   }
   bool Halt(AudioHandle h, int state);
   void QueueSyncs(std::vector<PendingSync>& fire);
+  void FinishEnded();
+  // Under play_mu_, after any change to playing_.
+  void PlayingChanged() { playing_version_.fetch_add(1); }
+  void WaitForMixer();
+  bool LockForMix(Channel& ch);
   void DeliverSyncs();
   void Monitor();
   void CheckOutput();
@@ -185,6 +190,12 @@ class Engine : public AudioEngine {
     return h;
   }
 
+  // Lock order, outer first; a thread holding one of these takes only those after it:
+  //   deliver_mu_ > out_mu_ > mu_ > play_mu_ > Channel::m > monitor_mu_
+  // (a source's counting thread reports into Channel::m holding its own map's lock, so
+  // that lock comes before Channel::m too). The output's callback blocks on none of
+  // them: it tries play_mu_, Channel::m and monitor_mu_, and does without for a block
+  // when they are busy.
   std::mutex mu_;  // the maps below
   std::map<AudioHandle, std::shared_ptr<Channel>> channels_;
   std::map<AudioHandle, AudioHandle> fx_owner_;
@@ -195,6 +206,22 @@ class Engine : public AudioEngine {
 
   std::mutex play_mu_;  // the channels the output mixes
   std::vector<std::shared_ptr<Channel>> playing_;
+  std::atomic<uint64_t> playing_version_{0};  // changes with playing_
+
+  // The callback's own: its copy of the playing list (pointers only: it never holds the
+  // last reference, see WaitForMixer), the version it was copied at, and its buffers,
+  // all sized before it first runs. `mixing_` is set while a callback mixes; a second
+  // output's late callback meanwhile mixes nothing.
+  static constexpr size_t kMaxMixChannels = 64;
+  static constexpr int kMixBlock = 4096;
+  std::vector<Channel*> mix_list_ = std::vector<Channel*>(kMaxMixChannels);
+  size_t mix_count_ = 0;
+  uint64_t mix_version_ = ~uint64_t{0};
+  std::atomic<uint64_t> mix_seen_{~uint64_t{0}};
+  std::atomic<bool> mixing_{false};
+  std::vector<float> mix_tmp_ = std::vector<float>(kMixBlock * kMaxChannelChans);
+  // A channel the mixer played to its end: the monitor thread finishes it.
+  std::atomic<bool> ends_pending_{false};
 
   const OutputFactory devices_;  // opens the sound device; empty: there is none
   std::mutex out_mu_;            // the output state below
@@ -206,7 +233,6 @@ class Engine : public AudioEngine {
   bool device_lost_ = false;  // one failed or could not start since Init
   int init_rate_ = 44100;
   std::string fallback_;  // why the silent output stands in for the device
-  std::vector<float> mix_tmp_;
   // When the output in use last called back: one silent for long has stopped.
   std::atomic<double> last_render_{0};
   // A device being tried: its renders mix nothing, they are only counted.
@@ -262,7 +288,7 @@ void Engine::Monitor() {
   std::unique_lock<std::mutex> lk(monitor_mu_);
   while (!monitor_quit_) {
     monitor_cv_.wait_for(lk, std::chrono::milliseconds(100), [this] {
-      return monitor_quit_ || !sync_queue_.empty() || Now() >= retry_at_;
+      return monitor_quit_ || !sync_queue_.empty() || ends_pending_.load() || Now() >= retry_at_;
     });
     if (monitor_quit_) break;
     bool retry = Now() >= retry_at_;
@@ -272,6 +298,7 @@ void Engine::Monitor() {
       retry_asked_ = false;
     }
     lk.unlock();
+    FinishEnded();
     DeliverSyncs();
     CheckOutput();
     if (retry) TryDevice(asked);
@@ -286,6 +313,34 @@ void Engine::QueueSyncs(std::vector<PendingSync>& fire) {
     sync_queue_.insert(sync_queue_.end(), fire.begin(), fire.end());
   }
   monitor_cv_.notify_all();
+}
+
+// The songs the mixer played to their end leave the playing list, and their end syncs
+// are queued; here rather than on the output's callback, which must not wait for the
+// locks this takes nor allocate.
+void Engine::FinishEnded() {
+  if (!ends_pending_.exchange(false)) return;
+  std::vector<PendingSync> fire;
+  std::lock_guard<std::mutex> pl(play_mu_);
+  for (auto it = playing_.begin(); it != playing_.end();) {
+    Channel& ch = **it;
+    std::lock_guard<std::mutex> lk(ch.m);
+    if (ch.end_pending) {
+      ch.end_pending = false;
+      for (auto& sy : ch.syncs) fire.push_back(PendingSync{sy, ch.handle});
+    }
+    it = ch.state == kActivePlaying ? std::next(it) : playing_.erase(it);
+  }
+  PlayingChanged();
+  std::lock_guard<std::mutex> ml(monitor_mu_);
+  sync_queue_.insert(sync_queue_.end(), fire.begin(), fire.end());
+}
+
+// Once this returns, no callback mixes from a list older than the playing list now:
+// a channel that has left it may be destroyed.
+void Engine::WaitForMixer() {
+  const uint64_t v = playing_version_.load();
+  while (mixing_.load() && mix_seen_.load() != v) std::this_thread::yield();
 }
 
 void Engine::DeliverSyncs() {
@@ -482,7 +537,9 @@ bool Engine::Free() {
   {
     std::lock_guard<std::mutex> lk(play_mu_);
     playing_.clear();
+    PlayingChanged();
   }
+  WaitForMixer();
   for (auto& [h, ch] : chans) StopWorker(*ch);
   chans.clear();
   {
@@ -662,7 +719,9 @@ bool Engine::FreeChannel(AudioHandle h, bool music) {
   {
     std::lock_guard<std::mutex> lk(play_mu_);
     playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
+    PlayingChanged();
   }
+  WaitForMixer();
   StopWorker(*ch);
   return true;
 }
@@ -750,25 +809,48 @@ void Engine::Reposition(Channel& ch, int64_t frame, double now) {
   ch.cv.notify_all();
 }
 
+// Waits for a channel's lock a few microseconds at most: its holders (the decoding
+// thread adding a chunk, a position read) hold it that long; a seek holds it longer,
+// and then a block of silence is what the seek sounds like anyway.
+bool Engine::LockForMix(Channel& ch) {
+  for (int i = 0; i < 64; ++i) {
+    if (ch.m.try_lock()) return true;
+    if (i >= 8) std::this_thread::yield();
+  }
+  return false;
+}
+
+// The output's callback: never waits on a lock another thread may hold for long, and
+// allocates nothing.
 void Engine::Render(Output* o, float* out, int frames, double dac) {
   std::fill(out, out + frames * 2, 0.0f);
   if (current_.load() != o) {
     if (trial_.load() == o) ++trial_calls_;
     return;
   }
+  if (mixing_.exchange(true)) return;  // a replaced output's late callback still mixes
   last_render_ = Now();
-  std::vector<std::shared_ptr<Channel>> list;
-  {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    list = playing_;
+  const uint64_t version = playing_version_.load();
+  if (version != mix_version_) {
+    if (!play_mu_.try_lock()) {
+      // The list is changing, and a channel that has left it may be on its way out:
+      // nothing is mixed from the old copy.
+      mixing_ = false;
+      return;
+    }
+    mix_count_ = std::min(playing_.size(), mix_list_.size());
+    for (size_t i = 0; i < mix_count_; ++i) mix_list_[i] = playing_[i].get();
+    mix_version_ = playing_version_.load();
+    play_mu_.unlock();
+    mix_seen_ = mix_version_;
   }
-  int dev_rate = o->Rate();
-  double now = Now();
-  std::vector<PendingSync> fire;
-  std::vector<std::shared_ptr<Channel>> finished;
-  for (auto& chp : list) {
-    Channel& ch = *chp;
-    std::lock_guard<std::mutex> lk(ch.m);
+  const int dev_rate = o->Rate();
+  const double now = Now();
+  bool ended = false;
+  for (size_t k = 0; k < mix_count_; ++k) {
+    Channel& ch = *mix_list_[k];
+    if (!LockForMix(ch)) continue;
+    std::lock_guard<std::mutex> lk(ch.m, std::adopt_lock);
     if (current_.load() != o) break;  // the output was replaced while mixing
     if (ch.state != kActivePlaying) continue;
     int64_t first = ch.NextFrame();
@@ -779,33 +861,34 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
       out[j * 2 + 1] += r;
     };
     if (ch.freq == dev_rate) {
-      mix_tmp_.resize(static_cast<size_t>(frames * ch.chans));
-      int64_t n = ch.Take(mix_tmp_.data(), frames);
-      for (int j = 0; j < n; ++j) mix(mix_tmp_.data() + j * ch.chans, j);
-      produced = static_cast<int>(n);
+      while (produced < frames) {
+        const int want = std::min(frames - produced, kMixBlock);
+        const int n = static_cast<int>(ch.Take(mix_tmp_.data(), want));
+        for (int j = 0; j < n; ++j) mix(mix_tmp_.data() + j * ch.chans, produced + j);
+        produced += n;
+        if (n < want) break;
+      }
     } else {
       // Linear interpolation between consecutive frames, positions stay in song frames.
       double step = ch.freq / dev_rate;
-      ch.prev.resize(ch.chans);
-      ch.next.resize(ch.chans);
-      if (!ch.primed && ch.Take(ch.prev.data(), 1) == 1) {
+      if (!ch.primed && ch.Take(ch.prev, 1) == 1) {
         // The loop below steps onto the second frame before it plays the first.
-        ch.next = ch.prev;
+        std::copy_n(ch.prev, kMaxChannelChans, ch.next);
         ch.frac = 1.0;
         ch.primed = true;
       }
-      std::vector<float> f(ch.chans);
+      float f[kMaxChannelChans];
       for (int j = 0; ch.primed && j < frames; ++j) {
         while (ch.frac >= 1.0) {
-          if (ch.Take(f.data(), 1) < 1) break;
-          ch.prev.swap(ch.next);
-          ch.next.swap(f);
+          if (ch.Take(f, 1) < 1) break;
+          std::copy_n(ch.next, kMaxChannelChans, ch.prev);
+          std::copy_n(f, kMaxChannelChans, ch.next);
           ch.frac -= 1.0;
         }
         if (ch.frac >= 1.0) break;
         for (int c = 0; c < ch.chans; ++c)
           f[c] = static_cast<float>(ch.prev[c] + (ch.next[c] - ch.prev[c]) * ch.frac);
-        mix(f.data(), j);
+        mix(f, j);
         ch.frac += step;
         produced = j + 1;
       }
@@ -833,16 +916,18 @@ void Engine::Render(Output* o, float* out, int frames, double dac) {
       ch.ended = true;
       ch.drained = false;
       ch.pos_base = ch.pos_min = ch.pos_max = ch.gen_start + ch.rd;
-      for (auto& s : ch.syncs) fire.push_back(PendingSync{s, ch.handle});
-      finished.push_back(chp);
+      ch.end_pending = true;
+      ended = true;
     }
   }
-  if (!finished.empty()) {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    for (auto& c : finished)
-      playing_.erase(std::remove(playing_.begin(), playing_.end(), c), playing_.end());
+  mixing_ = false;
+  if (ended) {
+    ends_pending_ = true;
+    // Taken and let go, if free, so the monitor cannot be between its look at the flag
+    // and its wait; if busy, it looks again within its period.
+    if (monitor_mu_.try_lock()) monitor_mu_.unlock();
+    monitor_cv_.notify_all();
   }
-  QueueSyncs(fire);
 }
 
 // Under out_mu_. A device that cannot start is handed back in `dropped`, to be closed
@@ -890,7 +975,11 @@ bool Engine::ChannelPlay(AudioHandle h, bool restart) {
   }
   {
     std::lock_guard<std::mutex> lk(play_mu_);
-    if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
+    if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end() &&
+        playing_.size() < kMaxMixChannels) {
+      playing_.push_back(ch);
+      PlayingChanged();
+    }
   }
   if (silent_ && want_device_) PlanRetry(0, true);
   return true;
@@ -902,6 +991,7 @@ bool Engine::Halt(AudioHandle h, int state) {
   {
     std::lock_guard<std::mutex> pl(play_mu_);
     playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
+    PlayingChanged();
   }
   double now = Now();
   std::lock_guard<std::mutex> lk(ch->m);
