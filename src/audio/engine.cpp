@@ -809,14 +809,14 @@ void Engine::Reposition(Channel& ch, int64_t frame, double now) {
   ch.cv.notify_all();
 }
 
-// Waits for a channel's lock a few microseconds at most: its holders (the decoding
-// thread adding a chunk, a position read) hold it that long; a seek holds it longer,
-// and then a block of silence is what the seek sounds like anyway.
+// Tries a channel's lock for a few microseconds: its holders (the decoding thread adding
+// a chunk, a position read) hold it about that long. Never yields: under load the
+// holder may be off the processor for a whole time slice, and a callback that waited
+// for it would be late for every song. That channel is then silent for one block; a
+// seek (which holds the lock longer) sounds like that anyway.
 bool Engine::LockForMix(Channel& ch) {
-  for (int i = 0; i < 64; ++i) {
+  for (int i = 0; i < 256; ++i)
     if (ch.m.try_lock()) return true;
-    if (i >= 8) std::this_thread::yield();
-  }
   return false;
 }
 
