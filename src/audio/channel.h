@@ -142,7 +142,18 @@ struct Channel {
   int64_t Take(float* dst, int64_t n);
   // Nothing is left to play: the ring is empty at the song's end and so is the stretcher.
   bool Drained() const;
-  // The read point moved (see Reposition): the stretcher starts afresh there. Its reset
+  // The decoding thread's loop: keeps the ring filled from the read point on.
+  void RunDecoder();
+  // Stops the decoding thread and the source (a count in the background is joined);
+  // not under m.
+  void StopDecoder();
+  // The song frame at the DAC now (the position reported), never past what the output
+  // can have played; monotonic while playing.
+  int64_t Position(double now);
+  // Moves the read point to `frame`: inside the kept frames by moving the read index,
+  // otherwise by asking the decoding thread for an exact seek; the clock starts there.
+  void MoveTo(int64_t frame, double now);
+  // The read point moved (see MoveTo): the stretcher starts afresh there. Its reset
   // feeds it a window of silence, too costly for the output's callback: done here.
   void Restart();
 
