@@ -21,7 +21,7 @@ PeakColumn Merge(PeakColumn a, PeakColumn b) {
 }  // namespace
 
 std::unique_ptr<PeakTable> PeakTable::Start(const std::string& path, Progress progress) {
-  if (!IsRegularFile(path)) return nullptr;
+  if (CheckSongPath(path) != OpenError::kNone) return nullptr;
   std::unique_ptr<Source> src = OpenFfmpegFile(path, nullptr);
   if (!src) src = OpenModuleFile(path, kModuleRate, nullptr);
   return src ? Start(std::move(src), std::move(progress)) : nullptr;

@@ -37,9 +37,4 @@ OpenError CheckSongPath(const std::string& utf8_path) {
   return probe.is_open() ? OpenError::kNone : OpenError::kNoPermission;
 }
 
-bool IsRegularFile(const std::string& utf8_path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(Utf8Path(utf8_path), ec) && !ec;
-}
-
 }  // namespace lirotag

@@ -56,12 +56,9 @@ bool PlausibleLayout(int rate, int channels);
 int64_t PlausibleLength(int64_t frames, int rate);
 
 // Where a song's path leads: kNone for a regular file (through any links) this user may
-// read, otherwise why it cannot be opened.
+// read, otherwise why it cannot be opened. FIFOs and devices are not songs: opening one
+// would block until someone writes to it.
 OpenError CheckSongPath(const std::string& utf8_path);
-
-// A regular file (through any links): what a song is. FIFOs and devices are not, and
-// would block whoever opens them until someone writes.
-bool IsRegularFile(const std::string& utf8_path);
 
 // FFmpeg: nullptr when FFmpeg cannot decode the file, or when it is a tracker module
 // (those are the music loader's).
