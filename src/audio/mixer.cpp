@@ -57,7 +57,9 @@ void Mixer::FinishEnded(std::vector<PendingSync>* fire) {
 // a channel that has left it may be destroyed.
 void Mixer::WaitUntilUnused() {
   const uint64_t v = playing_version_.load();
-  while (mixing_.load() && mix_seen_.load() != v) std::this_thread::yield();
+  // Versions only grow: a callback that has copied this one or a later one is done
+  // with the old list.
+  while (mixing_.load() && mix_seen_.load() < v) std::this_thread::yield();
 }
 
 // Tries a channel's lock for a few microseconds: its holders (the decoding thread adding

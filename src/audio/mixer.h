@@ -61,7 +61,7 @@ class Mixer {
   std::vector<Channel*> mix_list_ = std::vector<Channel*>(kMaxChannels);
   size_t mix_count_ = 0;
   uint64_t mix_version_ = ~uint64_t{0};
-  std::atomic<uint64_t> mix_seen_{~uint64_t{0}};
+  std::atomic<uint64_t> mix_seen_{0};
   std::atomic<bool> mixing_{false};
   std::vector<float> mix_tmp_ = std::vector<float>(kBlock * kMaxChannelChans);
   // A song the callback played to its end: FinishEnded has work.
