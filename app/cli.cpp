@@ -172,12 +172,25 @@ int Run(int argc, char** argv) {
     Player player(*engine);
     if (!player.Load(song, true, false, false)) {
       engine->Free();
-      std::error_code fec;
-      const auto status = std::filesystem::status(song, fec);
-      if (!std::filesystem::exists(status)) return Fail("cannot open " + song + ": no such file");
-      if (!std::filesystem::is_regular_file(status))
-        return Fail("cannot open " + song + ": not a regular file");
-      return Fail("cannot open " + song + ": unreadable, or not a song this program plays");
+      const char* why = "not a song this program plays";
+      switch (player.LastOpenError()) {
+        case OpenError::kNotFound:
+          why = "no such file";
+          break;
+        case OpenError::kNotAFile:
+          why = "not a regular file";
+          break;
+        case OpenError::kNoPermission:
+          why = "permission denied";
+          break;
+        case OpenError::kDamaged:
+          why = "damaged, or not what its header claims";
+          break;
+        case OpenError::kUnsupported:
+        case OpenError::kNone:
+          break;
+      }
+      return Fail("cannot open " + song + ": " + why);
     }
     ChannelInfo info = player.GetInfo();
     if (cmd == "probe") {
