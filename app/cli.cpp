@@ -4,6 +4,7 @@
 //   lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]
 //   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
+//   lirotag-cli lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS
 // `render` writes what the output would play after SeekSeconds(T), at playback speed S
 // (D seconds of the song, so about D / S seconds of sound), as 32-bit float WAV at the
 // song's own rate (mono songs as one channel, every other layout folded into
@@ -37,6 +38,8 @@ constexpr char kUsage[] =
     "       lirotag-cli lrc convert [--from ENCODING] --encoding N IN OUT\n"
     "       lirotag-cli lrc detect FILE...\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
+    "       lirotag-cli lyrics extract [--out FILE] SONG\n"
+    "       lirotag-cli lyrics embed SONG LYRICS\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -110,13 +113,14 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kExitHelp);
+    std::printf("%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLyricsHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
+  if (cmd == "lyrics") return RunLyricsCommand(argc - 2, argv + 2);
   if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;

@@ -17,6 +17,10 @@ extern const char kLrcHelp[];
 // peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
 int RunPeaksCommand(int argc, char** argv);
 extern const char kPeaksHelp[];
+// lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS: the lyric inside a song.
+int RunLyricsCommand(int argc, char** argv);
+extern const char kLyricsHelp[];
+
 // What every command says on failure: one line on standard error; returns the exit
 // status 2. Usage adds where to find help.
 int Fail(const std::string& why);

@@ -96,6 +96,7 @@ struct Walk {
   SongTags* tags = nullptr;
   std::string* picture = nullptr;
   bool want_picture = false;
+  const Id3FrameVisitor* visit = nullptr;
   bool have_year = false, have_plain_comment = false, have_front_cover = false;
   std::string date;
 };
@@ -153,8 +154,8 @@ void WalkFrames(ByteReader r, int major, bool unsynced, Walk* w) {
     const auto fmt = static_cast<unsigned char>(flags[1]);
     // Compressed or encrypted content cannot be read without what it was packed with.
     const bool sealed = major >= 4 ? (fmt & 0x0C) != 0 : (fmt & 0xC0) != 0;
-    if (known == kFrameNames.end() || (f == kPicture && !w->want_picture) || sealed ||
-        size > kMaxValueBytes) {
+    const bool stored = known != kFrameNames.end() && (f != kPicture || w->want_picture);
+    if ((!stored && !w->visit) || sealed || size > kMaxValueBytes) {
       r.Skip(size);
       continue;
     }
@@ -167,7 +168,9 @@ void WalkFrames(ByteReader r, int major, bool unsynced, Walk* w) {
     } else if (fmt & 0x20) {
       body.erase(0, 1);
     }
-    if (!body.empty()) Store(w, f, body);
+    if (body.empty()) continue;
+    if (w->visit) (*w->visit)(id, body);
+    if (stored) Store(w, f, body);
   }
 }
 
@@ -199,7 +202,8 @@ std::string PictureFromFrame(std::string_view data, int encoding) {
   return ExtractPicture(data, AsciiUpper(data.substr(std::min(at, data.size()), 3)));
 }
 
-bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture) {
+bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture,
+               const Id3FrameVisitor* visit) {
   std::string h;
   if (!src.ReadAt(0, 10, &h) || !h.starts_with("ID3")) return false;
   const int major = static_cast<unsigned char>(h[3]);
@@ -210,6 +214,7 @@ bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantP
   w.tags = tags;
   w.picture = picture;
   w.want_picture = wantPicture && picture != nullptr;
+  w.visit = visit;
   // Version 2.3 unsynchronises the whole tag, frame headers included: undo it first.
   std::string resynced;
   std::optional<MemorySource> mem;
