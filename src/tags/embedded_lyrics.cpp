@@ -127,6 +127,10 @@ std::string WithoutLineBreaks(std::string_view text) {
   return out;
 }
 
+bool IsLyricsName(std::string_view name) {
+  return EqualsIgnoreAsciiCase(name, "LYRICS") || EqualsIgnoreAsciiCase(name, "UNSYNCEDLYRICS");
+}
+
 std::string ItemLyrics(const std::vector<TagItem>& items) {
   for (std::string_view name : {"LYRICS", "UNSYNCEDLYRICS"}) {
     for (const TagItem& item : items) {
@@ -217,12 +221,28 @@ bool ReadOtherOggComments(ByteSource& src, std::vector<TagItem>* items) {
   return false;
 }
 
+// A user-defined text frame's value when its description names a lyric, as ffmpeg
+// ("USLT") and some taggers ("LYRICS", "UNSYNCEDLYRICS") store one.
+std::optional<std::string> TxxxLyrics(std::string_view body) {
+  if (body.size() < 2) return std::nullopt;
+  const int encoding = static_cast<unsigned char>(body[0]);
+  size_t value;
+  const size_t end = TextEnd(body, 1, encoding, &value);
+  bool big = encoding == 2;
+  const std::string name = FrameText(body.substr(1, end - 1), encoding, &big);
+  if (!IsLyricsName(name) && !EqualsIgnoreAsciiCase(name, "USLT")) return std::nullopt;
+  return FrameText(body.substr(value), encoding, &big);
+}
+
 bool ReadId3Lyrics(ByteSource& src, std::string* lyrics) {
   std::vector<std::string> uslt;
   std::string sylt;
   const Id3FrameVisitor visit = [&](std::string_view id, std::string_view body) {
     if (id == "USLT" || id == "ULT") uslt.push_back(UsltText(body));
     if ((id == "SYLT" || id == "SLT") && sylt.empty()) sylt = body;
+    if (id == "TXXX" || id == "TXX") {
+      if (auto text = TxxxLyrics(body)) uslt.push_back(std::move(*text));
+    }
   };
   SongTags tags;
   ReadId3v2(src, &tags, nullptr, false, &visit);

@@ -12,6 +12,7 @@
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavpackfile.h>
@@ -87,6 +88,12 @@ bool TagCopy(const char* path, LyricsFormat format, std::string_view ext, std::s
       const bool v3 = had && tag->header()->majorVersion() == 3;
       tag->removeFrames("USLT");
       tag->removeFrames("SYLT");
+      const TagLib::ID3v2::FrameList user = tag->frameList("TXXX");  // removal changes the tag's
+      for (TagLib::ID3v2::Frame* f : user) {
+        auto* text = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(f);
+        const String name = text ? text->description().upper() : String();
+        if (name == "USLT" || name == "LYRICS" || name == "UNSYNCEDLYRICS") tag->removeFrame(f);
+      }
       auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(v3 ? String::UTF16 : String::UTF8);
       frame->setLanguage("und");
       frame->setText(text);
