@@ -26,6 +26,7 @@
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
 #include "shell/skins.h"
+#include "shell/song_lyrics.h"
 #include "shell/timing_aids.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
@@ -344,6 +345,9 @@ void MainWindow::BuildControls() {
   });
   lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                                 {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
+  song_lyrics_ = new SongLyrics(
+      {this, lyric_edit_, &editing_->editor(), transport_, lyric_files_, env_.fs, env_.configPath},
+      this);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
@@ -445,8 +449,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::ShowSettings() {
   // Modeless and owned by the main window; a second click brings the open one to the
   // front.
-  if (!settings_window_)
+  if (!settings_window_) {
     settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
+    song_lyrics_->AttachSettingsWindow(settings_window_);
+  }
   settings_window_->show();
   settings_window_->raise();
   settings_window_->activateWindow();
@@ -461,6 +467,9 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     menu->addMenu(skins_->Menu());
     menu->addMenu(timing_aids_->SpeedMenu());
     menu->addAction(timing_aids_->StripAction());
+    menu->addSeparator();
+    menu->addAction(song_lyrics_->LoadAction());
+    menu->addAction(song_lyrics_->WriteAction());
   }
   menu->popup(event->globalPos());
   event->accept();

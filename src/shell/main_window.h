@@ -25,6 +25,7 @@ class Skins;
 class Recovery;
 class TimingAids;
 class SettingsWindow;
+class SongLyrics;
 class Transport;
 
 // What the main window needs from outside: where its settings live, how to reach the
@@ -68,6 +69,7 @@ class MainWindow : public QWidget {
   void StartUp(const QStringList& files);
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
+  SongLyrics* songLyrics() const { return song_lyrics_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -106,6 +108,7 @@ class MainWindow : public QWidget {
   Skins* skins_ = nullptr;
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
+  SongLyrics* song_lyrics_ = nullptr;
   RealFileSystem own_fs_;
 };
 
