@@ -206,9 +206,11 @@ class EditingTest : public QObject {
       if (action->isEnabled() && !action->isSeparator()) enabled << action->text();
     }
     QCOMPARE(items, (QStringList{"剪切(&T)", "复制(&C)", "粘贴(&P)", "删除(&D)", "", "全选(&A)", "",
-                                 "重新载入为", "", "逐字模式(&W)"}));
+                                 "重新载入为", "", "逐字模式(&W)", "", "载入歌曲内嵌歌词(&I)",
+                                 "写入歌曲(&G)"}));
     // Nothing loaded yet to read again.
-    QCOMPARE(enabled, (QStringList{"粘贴(&P)", "删除(&D)", "全选(&A)", "逐字模式(&W)"}));
+    QCOMPARE(enabled, (QStringList{"粘贴(&P)", "删除(&D)", "全选(&A)", "逐字模式(&W)",
+                                   "载入歌曲内嵌歌词(&I)", "写入歌曲(&G)"}));
     menu->hide();
     // Opening the menu keeps the user's selection; deleting leaves the clipboard alone.
     box_->moveCursor(QTextCursor::Left, QTextCursor::KeepAnchor);
