@@ -1,5 +1,6 @@
 #include "tags/lyrics_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -153,6 +154,18 @@ bool TagCopy(const char* path, LyricsFormat format, std::string_view ext, std::s
   return false;
 }
 
+// Copies of this song that a killed or powered-off write left behind.
+void RemoveLeftovers(const std::string& dir, const std::string& prefix) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+      unlink((dir + std::string(name)).c_str());
+  }
+  closedir(d);
+}
+
 bool ReadOnly(const std::string& path, const struct stat& st, const std::string& dir) {
   // Root may write anything, but a song marked read-only is meant to stay as it is.
   return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0 ||
@@ -206,7 +219,9 @@ EmbedError WriteEmbeddedLyrics(const std::string& songPath, std::string_view lyr
   if (ReadOnly(song, st, dir)) return EmbedError::kReadOnly;
 
   // A hidden name in the song's folder, so that the rename stays on one file system.
-  std::string copy = dir + "." + song.substr(slash + 1) + ".lirotag-XXXXXX";
+  const std::string prefix = "." + song.substr(slash + 1) + ".lirotag-";
+  RemoveLeftovers(dir, prefix);
+  std::string copy = dir + prefix + "XXXXXX";
   Fd out{mkstemp(copy.data())};
   if (out.fd < 0)
     return IsNoSpace(errno)                    ? EmbedError::kNoSpace

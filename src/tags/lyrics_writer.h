@@ -26,7 +26,9 @@ enum class EmbedError {
 // an older lyric may be (SYLT, UNSYNCEDLYRICS, a freeform LYRICS item) so that no player
 // finds a stale copy. Every other tag, the cover and the audio bytes stay as they are;
 // the song keeps its permissions. Whatever fails, the song is unchanged and no copy is
-// left behind. A symbolic link stays a link: its target is what changes.
+// left behind; a process killed mid-way leaves the song whole and a hidden copy
+// (".NAME.lirotag-XXXXXX") that the next write into the same song removes. A symbolic
+// link stays a link: its target is what changes.
 EmbedError WriteEmbeddedLyrics(const std::string& songPath, std::string_view lyrics);
 
 // A few English words for the command line.

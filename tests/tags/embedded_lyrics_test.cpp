@@ -258,6 +258,31 @@ TEST_F(EmbeddedLyricsTest, FailuresLeaveTheSongAlone) {
     }
   }
 }
+// A full disk, and a write killed half-way, as a file size limit makes them: the song is
+// as it was, and the next write clears what the killed one left.
+TEST_F(EmbeddedLyricsTest, FullDiskAndKillLeaveTheSong) {
+  Spit(P("words.lrc"), "[00:01.00]words\n");
+  ASSERT_EQ(Shell("cp " + Q("f.flac") + " " + Q("limited.flac")), 0);
+  const std::string before = Slurp(P("limited.flac"));
+  ASSERT_GT(before.size(), 12u << 10);
+  const std::string embed = kCli + "embed " + Q("limited.flac") + " " + Q("words.lrc");
+  auto copies = [] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir_))
+      n += e.path().filename().string().starts_with(".limited.flac.lirotag-");
+    return n;
+  };
+  std::string out;
+  EXPECT_EQ(Shell("bash -c \"trap '' XFSZ; ulimit -f 12; " + embed + "\"", &out), 2);
+  EXPECT_NE(out.find("disk is full"), std::string::npos) << out;
+  EXPECT_EQ(Slurp(P("limited.flac")), before);
+  EXPECT_EQ(copies(), 0);
+  EXPECT_NE(Shell("bash -c \"ulimit -f 12; " + embed + "\""), 0);  // killed by SIGXFSZ
+  EXPECT_EQ(Slurp(P("limited.flac")), before);
+  EXPECT_EQ(copies(), 1);
+  EXPECT_EQ(Shell(embed), 0);
+  EXPECT_EQ(copies(), 0);
+}
 #endif
 
 // The check that stands between a tagged copy and the song: it must see a changed
