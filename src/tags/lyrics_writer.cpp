@@ -99,8 +99,14 @@ bool TagCopy(const char* path, LyricsFormat format, std::string_view ext, std::s
       frame->setLanguage("und");
       frame->setText(text);
       tag->addFrame(frame);
-      return f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
-                    v3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
+      // An APE tag is rewritten only to take its own lyric out; otherwise it stays as it is.
+      int which = TagLib::MPEG::File::ID3v2;
+      if (f.hasAPETag() && f.APETag()->itemListMap().contains("LYRICS")) {
+        f.APETag()->removeItem("LYRICS");
+        which |= TagLib::MPEG::File::APE;
+      }
+      return f.save(which, TagLib::File::StripNone, v3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4,
+                    TagLib::File::DoNotDuplicate);
     }
     case LyricsFormat::kFlac: {
       TagLib::FLAC::File f(path, false);

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "tag_bytes.h"
+#include "tags/ape_tag.h"
 #include "tags/read_song_tags.h"
 
 namespace lirotag {
@@ -104,6 +105,7 @@ class EmbeddedLyricsTest : public ::testing::Test {
         {"v24.mp3", title},
         {"bare.mp3", "-map_metadata -1 -write_id3v2 0"},
         {"f.flac", cover + title},
+        {"limit.flac", title},
         {"o.ogg", title},
         {"op.opus", title + "-c:a libopus"},
         {"m.m4a", cover + title},
@@ -125,6 +127,8 @@ class EmbeddedLyricsTest : public ::testing::Test {
     const std::string audio = Slurp(P("48k.mp3"));
     Spit(P("sylt.mp3"), Id3Tag(sylt) + audio);
     Spit(P("sylt_plain.mp3"), Id3Tag(Id3Frame("USLT", Uslt("plain words")) + sylt) + audio);
+    Spit(P("ape.mp3"),
+         Slurp(P("48k.mp3")) + ApeTag({{"Artist", "歌手"}, {"LYRICS", "[00:06.00]ape"}}));
     Spit(P("sylt_timed.mp3"), Id3Tag(sylt + Id3Frame("USLT", Uslt("[00:09.00]usl"))) + audio);
   }
   static void TearDownTestSuite() { fs::remove_all(dir_); }
@@ -208,6 +212,16 @@ TEST_F(EmbeddedLyricsTest, EmbedReplacesTheLyricAndKeepsEverythingElse) {
   }
   for (const auto& e : fs::directory_iterator(dir_))
     EXPECT_EQ(e.path().string().find(".lirotag-"), std::string::npos) << e.path();
+  // An MP3's APE tag gives up its lyric to the ID3v2 tag and keeps the rest.
+  ASSERT_EQ(Shell("cp " + Q("ape.mp3") + " " + Q("ape_embed.mp3")), 0);
+  EXPECT_EQ(Shell(kCli + "embed " + Q("ape_embed.mp3") + " " + Q("second.lrc")), 0);
+  SongTags ape;
+  EXPECT_TRUE(ReadApeTag(P("ape_embed.mp3"), &ape));
+  EXPECT_EQ(ape.Artist, "歌手");
+  EXPECT_EQ(ape.Lyrics, "");
+  std::string lyrics;
+  ReadEmbeddedLyrics(P("ape_embed.mp3"), &lyrics);
+  EXPECT_EQ(lyrics, want);
 }
 
 TEST_F(EmbeddedLyricsTest, LyricsOtherToolsWroteExtract) {
@@ -219,7 +233,8 @@ TEST_F(EmbeddedLyricsTest, LyricsOtherToolsWroteExtract) {
       {"ff.opus", "[00:05.00]opus"},
       {"sylt.mp3", "[00:02.40]sylt"},  // 100 frames of 1152 samples at 48 kHz
       {"sylt_plain.mp3", "[00:02.40]sylt"},
-      {"sylt_timed.mp3", "[00:09.00]usl"}};
+      {"sylt_timed.mp3", "[00:09.00]usl"},
+      {"ape.mp3", "[00:06.00]ape"}};
   for (const auto& [song, want] : cases) {
     std::string out;
     EXPECT_EQ(Shell(kCli + "extract --out " + Q("out.lrc") + " " + Q(song), &out), 0) << out;
@@ -262,7 +277,7 @@ TEST_F(EmbeddedLyricsTest, FailuresLeaveTheSongAlone) {
 // as it was, and the next write clears what the killed one left.
 TEST_F(EmbeddedLyricsTest, FullDiskAndKillLeaveTheSong) {
   Spit(P("words.lrc"), "[00:01.00]words\n");
-  ASSERT_EQ(Shell("cp " + Q("f.flac") + " " + Q("limited.flac")), 0);
+  ASSERT_EQ(Shell("cp " + Q("limit.flac") + " " + Q("limited.flac")), 0);
   const std::string before = Slurp(P("limited.flac"));
   ASSERT_GT(before.size(), 12u << 10);
   const std::string embed = kCli + "embed " + Q("limited.flac") + " " + Q("words.lrc");
