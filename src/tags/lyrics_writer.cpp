@@ -218,7 +218,8 @@ EmbedError WriteEmbeddedLyrics(const std::string& songPath, std::string_view lyr
       ogg_head = OggFirstPacketHead(src, 8);
       return true;
     });
-    // Ogg FLAC and Speex have no writer here yet.
+    // Ogg FLAC is left out: TagLib 1.13 writes its comment block without the flag that
+    // ends the metadata, which breaks the stream for readers that go by it.
     if (!ogg_head.starts_with("\x01vorbis") && !ogg_head.starts_with("OpusHead"))
       return EmbedError::kUnsupported;
   }

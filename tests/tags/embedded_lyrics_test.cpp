@@ -116,6 +116,7 @@ class EmbeddedLyricsTest : public ::testing::Test {
         {"ff.m4a", "-metadata lyrics=[00:03.00]©lyr"},
         {"ff.mp3", "-metadata lyrics=[00:04.00]ffmpeg"},
         {"ff.opus", "-c:a libopus -metadata LYRICS=[00:05.00]opus"},
+        {"of.oga", "-c:a flac -metadata LYRICS=[00:07.00]oggflac"},
         {"s.wav", ""}};
     for (const auto& [name, args] : songs)
       ASSERT_EQ(Shell(ff + args + " '" + P(name) + "'"), 0) << name;
@@ -231,6 +232,7 @@ TEST_F(EmbeddedLyricsTest, LyricsOtherToolsWroteExtract) {
       {"ff.m4a", "[00:03.00]©lyr"},
       {"ff.mp3", "[00:04.00]ffmpeg"},  // a TXXX frame named USLT
       {"ff.opus", "[00:05.00]opus"},
+      {"of.oga", "[00:07.00]oggflac"},
       {"sylt.mp3", "[00:02.40]sylt"},  // 100 frames of 1152 samples at 48 kHz
       {"sylt_plain.mp3", "[00:02.40]sylt"},
       {"sylt_timed.mp3", "[00:09.00]usl"},
@@ -254,6 +256,7 @@ TEST_F(EmbeddedLyricsTest, FailuresLeaveTheSongAlone) {
   } cases[] = {
       {"embed " + Q("ro.mp3") + " " + Q("words.lrc"), "ro.mp3", "read-only"},
       {"embed " + Q("s.wav") + " " + Q("words.lrc"), "s.wav", "cannot hold"},
+      {"embed " + Q("of.oga") + " " + Q("words.lrc"), "of.oga", "cannot hold"},  // Ogg FLAC
       {"embed " + Q("none.mp3") + " " + Q("blank.lrc"), "none.mp3", "empty"},
       {"embed " + Q("none.mp3") + " " + Q("missing.lrc"), "none.mp3", "missing.lrc"},
       {"embed " + Q("missing.mp3") + " " + Q("words.lrc"), nullptr, "no such file"},
