@@ -4,15 +4,17 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 # Debian 12 / Ubuntu packages the build, the tests and the running editor need (clang
-# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only).
+# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only; ca-certificates
+# lets Qt Network check the online lyrics service's certificate).
 PACKAGES := cmake g++ make pkg-config \
 	qt6-base-dev qt6-translations-l10n libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
 	libopenmpt-dev portaudio19-dev librubberband-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	ffmpeg sox lame fonts-noto-cjk \
+	ffmpeg sox lame opus-tools flac fonts-noto-cjk \
 	desktop-file-utils appstream \
-	clang libtag1-dev python3-mutagen
+	clang libtag1-dev python3-mutagen \
+	ca-certificates
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

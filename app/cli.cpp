@@ -4,6 +4,7 @@
 //   lirotag-cli peaks SONG [--columns N] [--from T] [--seconds D]
 //   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
+//   lirotag-cli lrclib get|search|publish …
 //   lirotag-cli lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS
 // `render` writes what the output would play after SeekSeconds(T), at playback speed S
 // (D seconds of the song, so about D / S seconds of sound), as 32-bit float WAV at the
@@ -38,6 +39,9 @@ constexpr char kUsage[] =
     "       lirotag-cli lrc convert [--from ENCODING] --encoding N IN OUT\n"
     "       lirotag-cli lrc detect FILE...\n"
     "       lirotag-cli tags [--picture OUT] FILE...\n"
+    "       lirotag-cli lrclib get [--server URL] [--out FILE] SONG\n"
+    "       lirotag-cli lrclib search [--server URL] WORDS...\n"
+    "       lirotag-cli lrclib publish [--server URL] SONG LYRICS\n"
     "       lirotag-cli lyrics extract [--out FILE] SONG\n"
     "       lirotag-cli lyrics embed SONG LYRICS\n"
     "       lirotag-cli --help\n";
@@ -113,13 +117,15 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLyricsHelp, kExitHelp);
+    std::printf("%s%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp, kLyricsHelp,
+                kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
+  if (cmd == "lrclib") return RunLrclibCommand(argc - 2, argv + 2);
   if (cmd == "lyrics") return RunLyricsCommand(argc - 2, argv + 2);
   if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");

@@ -17,6 +17,10 @@ extern const char kLrcHelp[];
 // peaks SONG [--columns N] [--from T] [--seconds D]: the waveform strip's columns as JSON.
 int RunPeaksCommand(int argc, char** argv);
 extern const char kPeaksHelp[];
+// lrclib get|search|publish: the online lyrics service.
+int RunLrclibCommand(int argc, char** argv);
+extern const char kLrclibHelp[];
+
 // lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS: the lyric inside a song.
 int RunLyricsCommand(int argc, char** argv);
 extern const char kLyricsHelp[];

@@ -103,6 +103,28 @@ BENCHMARK(BM_WholeText)
     ->ArgsProduct({{0, 1}, {200, 10000}, {kSplit, kSort, kFold, kBlank, kOffset}})
     ->Unit(benchmark::kMillisecond);
 
+// One line of N stray "]" (a damaged file) through split, sort and fold: the time grows
+// with N, not with N squared.
+void BM_StrayBrackets(benchmark::State& state) {
+  const std::string line(static_cast<size_t>(state.range(0)), ']');
+  for (auto _ : state) {
+    lirotag::TextLyricBox box({"[00:01.00]" + line});
+    LyricEditor editor(box);
+    box.SelectLines(0, 0);
+    editor.RangeFromSelection();
+    editor.SplitRangeTags();
+    editor.SortRangeByTime();
+    editor.FoldText();
+    benchmark::DoNotOptimize(box.LineCount());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_StrayBrackets)
+    ->RangeMultiplier(10)
+    ->Range(10000, 1000000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

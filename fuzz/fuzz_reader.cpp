@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (reader == "flac") {
     ReadFlacTags(src, &tags, &picture, true);
   } else if (reader == "ogg") {
-    ReadOggComments(src, &tags);
+    ReadOggComments(src, &tags, nullptr, &picture);
   }
   for (int i = 0; i < SongTags::kFieldCount; ++i) {
     if (!IsValidUtf8(tags.Field(i))) std::abort();

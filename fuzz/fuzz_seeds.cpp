@@ -32,6 +32,15 @@ int main(int argc, char** argv) {
       {"flac", FlacFile({{4, VorbisBody({"TITLE=a", "DATE=2001"})},
                          {6, FlacPicture(3, "image/png", png)}})},
       {"ogg", OggVorbis({"TITLE=a", "ARTIST=" + std::string(600, 'b')}, 2)},
+      {"id3v2", Id3Tag(Id3Frame22("TT2", Id3Text(0, "\xD0\xA6")) +
+                           Id3Frame22("PIC", std::string("\0PNG\x03\0", 6) + png),
+                       2)},
+      {"id3v1", Id3v1("\xD6\xDC\xBD\xDC\xC2\xD7 C\xE9line Don\x92t", "", "", "", "", 0, 1)},
+      {"flac", Id3Tag(Id3Frame("TPE1", Id3Text(0, "a"))) +
+                   FlacFile({{4, VorbisBody({"TITLE=a", "DATE=2001"}, 3)}})},
+      {"ogg",
+       OggOpus({"TITLE=a", "METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(3, "image/png", png))})},
+      {"ogg", OggFlac({{4, VorbisBody({"TITLE=a"})}, {6, FlacPicture(3, "image/png", png)}})},
   };
   int n = 0;
   for (const auto& [reader, bytes] : seeds) {

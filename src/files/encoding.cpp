@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 
 namespace lirotag {
 
@@ -272,6 +273,56 @@ bool IsValidUtf8(std::string_view bytes) {
     if (!ok) return false;
   }
   return true;
+}
+
+Utf8Census CountUtf8(std::string_view bytes) {
+  Utf8Census census;
+  size_t pos = 0;
+  bool ok = true;
+  while (pos < bytes.size()) {
+    const size_t start = pos;
+    DecodeUtf8(bytes, &pos, &ok);
+    if (ok) {
+      if (pos - start > 1) {
+        ++census.multiByte;
+        census.multiByteBytes += pos - start;
+      }
+      continue;
+    }
+    ++census.badSequences;
+    census.badBytes += pos - start;
+    // Cut off: a lead byte whose continuation bytes all fit, up to the end.
+    const auto lead = static_cast<unsigned char>(bytes[start]);
+    census.cutAtEnd =
+        census.badSequences == 1 && pos == bytes.size() && lead >= 0xC2 && lead <= 0xF4;
+  }
+  if (census.badSequences != 1) census.cutAtEnd = false;
+  return census;
+}
+
+std::vector<std::string> CharactersGbkLacks(std::string_view utf8) {
+  std::vector<std::string> lacking;
+  size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+  if (i == utf8.size()) return lacking;
+  // GB18030 is GBK for every GBK character; it writes every other one in four bytes,
+  // whose second byte is a digit, where a two-byte character's never is.
+  const std::string bytes = Utf8ToGbk(utf8);
+  std::set<std::string> seen;
+  for (size_t k = 0; k < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[k]);
+    if (lead < 0x80) {
+      ++k;
+      continue;
+    }
+    const bool four = k + 3 < bytes.size() && bytes[k + 1] >= '0' && bytes[k + 1] <= '9';
+    if (four) {
+      const std::string sequence = bytes.substr(k, 4);
+      if (seen.insert(sequence).second) lacking.push_back(GbkToUtf8(sequence));
+    }
+    k += four ? 4 : 2;
+  }
+  return lacking;
 }
 
 std::string RepairUtf8(std::string_view bytes) {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lirotag {
 
@@ -37,8 +38,23 @@ bool ConvertToUtf8(std::string_view bytes, const char* converter, std::string* o
                    size_t* unusable = nullptr);
 
 bool IsValidUtf8(std::string_view bytes);
+
+// How bytes read as UTF-8: the evidence for and against it.
+struct Utf8Census {
+  size_t multiByte = 0;       // valid characters of two to four bytes
+  size_t multiByteBytes = 0;  // their bytes
+  size_t badBytes = 0;        // bytes of invalid sequences (each maximal bad subpart)
+  size_t badSequences = 0;
+  // The only bad sequence is a character cut off by the end of the bytes.
+  bool cutAtEnd = false;
+};
+Utf8Census CountUtf8(std::string_view bytes);
 // Replaces each invalid sequence by U+FFFD, keeps everything else.
 std::string RepairUtf8(std::string_view bytes);
+
+// The characters of UTF-8 text that GBK proper cannot hold (GB18030 writes them as
+// four-byte sequences, which strict GBK readers reject), each once, in the order met.
+std::vector<std::string> CharactersGbkLacks(std::string_view utf8);
 
 // Text without byte-order mark of unknown origin: valid UTF-8 is taken as it is,
 // anything else is read as GBK.

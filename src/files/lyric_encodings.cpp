@@ -211,6 +211,8 @@ const LyricEncoding* FindLyricEncoding(std::string_view name) {
   // Names ICU gives to narrower converters of their own, whose files these read whole.
   if (key == "gb2312" || key == "cp936") return &GbkEncoding();
   if (key == "cp949" || key == "uhc") return FindLyricEncoding("EUC-KR");
+  // Windows' code page for Big5, which ICU names after its own narrower table.
+  if (key == "cp950" || key == "windows950") return FindLyricEncoding("Big5");
   const std::string icu = IcuName(std::string(name).c_str());
   if (icu.empty()) return nullptr;
   for (const LyricEncoding& e : LyricEncodings()) {

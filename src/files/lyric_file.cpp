@@ -60,13 +60,55 @@ std::string SafeFileNamePart(std::string value) {
 
 }  // namespace
 
+namespace {
+
+// A file that is UTF-8 apart from a few bad bytes (a character cut off, a Latin-1 letter,
+// a line pasted in GBK) is UTF-8: GBK text forms valid multi-byte UTF-8 only here and
+// there (a fifth of common characters, as two-byte sequences), so text whose non-ASCII
+// bytes are this largely valid UTF-8 is no GBK.
+constexpr size_t kMinValidBytesPerBadByte = 8;
+
+// UTF-16 without byte-order mark: lyric files hold tags and line breaks, so the zero high
+// bytes of ASCII characters make up at least this share of the units, all on one side.
+constexpr size_t kMinZeroShare = 20;  // one unit in 20
+
+const LyricEncoding* Utf16WithoutMark(std::string_view bytes) {
+  const size_t units = bytes.size() / 2;
+  if (units < 2) return nullptr;
+  size_t zeroEven = 0, zeroOdd = 0;
+  for (size_t i = 0; i < units * 2; ++i) {
+    if (bytes[i] == '\0') ++(i % 2 == 0 ? zeroEven : zeroOdd);
+  }
+  const auto clear = [&](size_t high, size_t low) {
+    // Characters whose low byte is zero (U+4E00 一, U+0100 Ā) are rare; 8-bit text with
+    // stray NULs has them on both sides.
+    return high >= 2 && high * kMinZeroShare >= units && low * 4 <= high;
+  };
+  if (clear(zeroOdd, zeroEven)) return FindLyricEncoding("UTF-16LE");
+  if (clear(zeroEven, zeroOdd)) return FindLyricEncoding("UTF-16BE");
+  return nullptr;
+}
+
+std::string_view WithoutLeadingMarks(std::string_view text) {
+  while (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
+}
+
+}  // namespace
+
 EncodingGuess DetectLyricEncoding(std::string_view bytes) {
   const auto named = [](const char* name) { return EncodingGuess{FindLyricEncoding(name), 100}; };
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return named("UTF-8");
   if (bytes.substr(0, 2) == "\xFF\xFE") return named("UTF-16LE");
   if (bytes.substr(0, 2) == "\xFE\xFF") return named("UTF-16BE");
+  if (const LyricEncoding* utf16 = Utf16WithoutMark(bytes)) return {utf16, 100};
   const std::string text = WithoutNuls(bytes);
-  if (IsValidUtf8(text)) return named("UTF-8");
+  const Utf8Census utf8 = CountUtf8(text);
+  if (utf8.badSequences == 0 || utf8.cutAtEnd) return named("UTF-8");
+  if (utf8.multiByte > 0 && utf8.badBytes * kMinValidBytesPerBadByte <= utf8.multiByteBytes) {
+    const size_t high = utf8.multiByteBytes + utf8.badBytes;
+    return {FindLyricEncoding("UTF-8"), static_cast<int>(100 * utf8.multiByteBytes / high)};
+  }
   return GuessLegacyEncoding(text);
 }
 
@@ -77,8 +119,8 @@ std::string DecodeLyricBytes(std::string_view bytes) {
 std::string DecodeLyricBytesAs(std::string_view bytes, const LyricEncoding& encoding) {
   const std::string_view name = encoding.name;
   if (name == "UTF-8") {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    return RepairUtf8(WithoutNuls(bytes));
+    // Every mark: a file saved twice by a tool that adds one has two.
+    return RepairUtf8(WithoutNuls(WithoutLeadingMarks(bytes)));
   }
   const bool little = name == "UTF-16LE";
   if (little || name == "UTF-16BE") {
@@ -91,27 +133,42 @@ std::string DecodeLyricBytesAs(std::string_view bytes, const LyricEncoding& enco
     return Utf16ToUtf8(text);
   }
   const std::string text = WithoutNuls(bytes);
-  if (name == "GBK") return GbkToUtf8(text);
   std::string out;
-  return ConvertToUtf8(text, encoding.converter, &out) ? out : GbkToUtf8(text);
+  if (name == "GBK" || !ConvertToUtf8(text, encoding.converter, &out)) out = GbkToUtf8(text);
+  return std::string(WithoutLeadingMarks(out));
 }
 
-std::string LyricTextFromBytes(std::string_view bytes, const LyricEncoding* chosen) {
-  std::string text = chosen ? DecodeLyricBytesAs(bytes, *chosen) : DecodeLyricBytes(bytes);
-  ReplaceAll(&text, "\xE2\x80\xA8", "\n");  // U+2028
-  ReplaceAll(&text, "\xE2\x80\xA9", "\n");  // U+2029
-  const bool crOnly = text.find('\n') == std::string::npos;
+std::string CrLfLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\r' && !crOnly) continue;
-    if (c == '\n' || c == '\r') {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      // CR LF is one break, and so is CR CR LF (CR LF written again by a text-mode
+      // writer); every other CR is a break of its own.
+      size_t run = i;
+      while (run < text.size() && text[run] == '\r') ++run;
+      if (run < text.size() && text[run] == '\n') {
+        out += "\r\n";
+        i = run;
+      } else {
+        for (; i < run; ++i) out += "\r\n";
+        --i;
+      }
+    } else if (c == '\n') {
       out += "\r\n";
     } else {
       out += c;
     }
   }
   return out;
+}
+
+std::string LyricTextFromBytes(std::string_view bytes, const LyricEncoding* chosen) {
+  std::string text = chosen ? DecodeLyricBytesAs(bytes, *chosen) : DecodeLyricBytes(bytes);
+  ReplaceAll(&text, "\xE2\x80\xA8", "\n");  // U+2028
+  ReplaceAll(&text, "\xE2\x80\xA9", "\n");  // U+2029
+  return CrLfLineBreaks(text);
 }
 
 std::string EncodeLyricText(std::string_view text, int encoding) {

@@ -10,24 +10,30 @@
 namespace lirotag {
 
 // The encoding of a lyric file: a UTF-8 byte-order mark means UTF-8, FF FE and FE FF
-// mean UTF-16 (little- and big-endian), anything else is legacy text: UTF-8 when valid
-// (NUL bytes aside), otherwise as GuessLegacyEncoding says, GBK unless clearly not.
-// The confidence is 100 for the first two rules.
+// mean UTF-16 (little- and big-endian), and so does a zero in every other byte of ASCII
+// text; anything else is legacy text: UTF-8 when valid (NUL bytes aside), cut off in its
+// last character or valid apart from a few bad bytes, otherwise as GuessLegacyEncoding
+// says, GBK unless clearly not. The confidence is 100 for the first rules; for UTF-8 with
+// bad bytes, the share of its non-ASCII bytes that are valid.
 EncodingGuess DetectLyricEncoding(std::string_view bytes);
 
 // The text of a lyric file in the encoding detected. UTF-16 is converted as a whole, so
 // surrogate pairs stay one character; byte-order marks and zero units inside it are
 // dropped, and so are NUL bytes in 8-bit text, whose lines go on after them. Invalid
-// sequences become U+FFFD; the line breaks are left as they are.
+// sequences become U+FFFD; the line breaks are left as they are; every byte-order mark
+// at the start goes, however many there are.
 std::string DecodeLyricBytes(std::string_view bytes);
-// The same in the encoding the user chose: a leading byte-order mark of that encoding
-// is dropped, every other byte is read in it.
+// The same in the encoding the user chose: leading byte-order marks of that encoding are
+// dropped, every other byte is read in it.
 std::string DecodeLyricBytesAs(std::string_view bytes, const LyricEncoding& encoding);
 
-// The text as the lyric box holds it: decoded (in `chosen` when given), and every line
-// break CR LF. LF and CR LF breaks become CR LF and other CRs go, except in a text
-// without any LF, whose CRs are its line breaks; Unicode's line and paragraph separators
-// are line breaks too.
+// Every line break CR LF: LF, CR LF and CR CR LF are one break each, and every other CR
+// is a break of its own.
+std::string CrLfLineBreaks(std::string_view text);
+
+// The text as the lyric box holds it: decoded (in `chosen` when given), with line
+// breaks as CrLfLineBreaks makes them; Unicode's line and paragraph separators are line
+// breaks too.
 std::string LyricTextFromBytes(std::string_view bytes, const LyricEncoding* chosen = nullptr);
 
 // The bytes of a saved lyric file: encoding 0 is GBK (as GB18030, so that a character

@@ -1,8 +1,10 @@
 #include "lyrics/editing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
+#include "lyrics/tag_index.h"
 #include "lyrics/text.h"
 #include "lyrics/time_tags.h"
 #include "lyrics/words.h"
@@ -50,6 +52,33 @@ std::string Bracketed(std::string_view inner) {
   return out;
 }
 
+// The time of the line's earliest time tag, which its word tags belong to; none for a
+// line without time tags.
+std::optional<double> EarliestTime(const std::vector<std::string>& tags) {
+  std::optional<double> earliest;
+  for (const std::string& tag : tags) {
+    if (!IsTimeTag(tag)) continue;
+    const double t = ParseTime(tag);
+    if (!earliest || t < *earliest) earliest = t;
+  }
+  return earliest;
+}
+
+// The text of a line whose tags are replaced by one timed `to`: its word tags move along.
+std::string WordsMovedTo(const std::string& body, std::optional<double> from, double to) {
+  if (!from || to == *from) return body;
+  return ShiftWordTags(body, to - *from, std::nullopt);
+}
+
+// "nan", "abc", "inf" and the like are no offset; an empty value is 0, as before.
+bool IsNumberOrEmpty(std::string_view value) {
+  const std::string v = TrimSpaces(FullWidthToAscii(value));
+  size_t i = 0;
+  if (i < v.size() && (v[i] == '+' || v[i] == '-')) ++i;
+  if (i < v.size() && v[i] == '.') ++i;
+  return v.empty() || (i < v.size() && v[i] >= '0' && v[i] <= '9');
+}
+
 }  // namespace
 
 std::string FoldSameText(std::string_view text) {
@@ -94,17 +123,28 @@ std::string DeleteBlankLines(const std::vector<std::string>& lines) {
   return JoinTexts(kept, kCrLf, false);
 }
 
-std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDecimals) {
+OffsetIntegration IntegrateOffset(std::string_view text, bool threeDecimals) {
+  OffsetIntegration result;
   const std::vector<std::string> lines = SplitText(text, kCrLf);
   const auto offsetLine = std::find_if(lines.begin(), lines.end(),
                                        [](const std::string& line) { return IsOffsetLine(line); });
-  if (offsetLine == lines.end()) return std::nullopt;
+  if (offsetLine == lines.end()) return result;
   // The value is the tag's own: "[offset:102][00:00.17]" is 102, and an unclosed
   // "[offset:500" is 500.
-  const std::string_view value = std::string_view(*offsetLine).substr(8);
-  const double offset = TextToNumber(value.substr(0, value.find(']'))) / 1000.0;
+  const size_t close = offsetLine->find(']');
+  const std::string_view tag =
+      std::string_view(*offsetLine).substr(0, close + (close != std::string::npos));
+  const std::string_view value = tag.substr(8, close == std::string::npos ? close : close - 8);
+  const double milliseconds = TextToNumber(value);
+  if (!IsNumberOrEmpty(value) || !std::isfinite(milliseconds) ||
+      std::fabs(milliseconds) > kMaxOffsetMilliseconds) {
+    result.outcome = OffsetIntegration::Outcome::kUnusableOffset;
+    result.offsetTag = tag;
+    return result;
+  }
+  const double offset = milliseconds / 1000.0;
 
-  std::string out;
+  std::string& out = result.text;
   for (const std::string& original : lines) {
     std::string_view line = original;
     if (IsOffsetLine(line)) {
@@ -120,31 +160,46 @@ std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDeci
     } else if (tags.empty()) {
       out += ShiftWordTags(line, offset, threeDecimals);
     } else {
-      for (const std::string& tag : tags)
-        out += Bracketed(FormatTime(ParseTime(tag) + offset, threeDecimals));
+      for (const std::string& t : tags)
+        out += Bracketed(FormatTime(ParseTime(t) + offset, threeDecimals));
       out += ShiftWordTags(StripTags(line, 0), offset, threeDecimals);
     }
     out += kCrLf;
   }
-  return out;
+  result.outcome = OffsetIntegration::Outcome::kDone;
+  return result;
 }
 
 std::vector<std::string> SplitTags(std::string_view line) {
   const std::vector<std::string> tags = TagList(line);
   if (tags.size() < 2) return {std::string(line)};
   const std::string body = StripTags(line, 0);
+  const std::optional<double> earliest = EarliestTime(tags);
   std::vector<std::string> out;
   out.reserve(tags.size());
-  for (const std::string& tag : tags) out.push_back(Bracketed(tag) + body);
+  for (const std::string& tag : tags) {
+    out.push_back(Bracketed(tag) +
+                  (IsTimeTag(tag) ? WordsMovedTo(body, earliest, ParseTime(tag)) : body));
+  }
   return out;
 }
 
 std::vector<std::string> SortByTime(std::vector<std::string> lines) {
-  // std::string compares as unsigned bytes, so UTF-8 text sorts by code point.
-  const auto tagged = std::stable_partition(
-      lines.begin(), lines.end(), [](const std::string& l) { return TagList(l).empty(); });
-  std::sort(tagged, lines.end());
-  return lines;
+  std::vector<std::string> untagged;
+  std::vector<std::pair<double, size_t>> tagged;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::vector<std::string> tags = TagList(lines[i]);
+    if (tags.empty()) {
+      untagged.push_back(std::move(lines[i]));
+    } else {
+      tagged.emplace_back(ParseTime(tags.front()), i);
+    }
+  }
+  // Equal times keep their order: a lyric and its translation stay together.
+  std::stable_sort(tagged.begin(), tagged.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [time, i] : tagged) untagged.push_back(std::move(lines[i]));
+  return untagged;
 }
 
 void LyricEditor::ClampRange() {
@@ -223,8 +278,14 @@ void LyricEditor::Stamp(const Clock& now, bool threeDecimals, bool replace) {
   lines.reserve(static_cast<size_t>(last_ - first_ + 1));
   for (int n = first_; n <= last_; ++n) {
     const std::string line = box_.Line(n);
-    lines.push_back(Bracketed(FormatTime(now ? now() : 0.0, threeDecimals)) +
-                    (replace ? StripTags(line, 0) : line));
+    const std::string time = FormatTime(now ? now() : 0.0, threeDecimals);
+    if (replace) {
+      // The line's words keep their place in it: they move with its new time.
+      lines.push_back(Bracketed(time) + WordsMovedTo(StripTags(line, 0),
+                                                     EarliestTime(TagList(line)), ParseTime(time)));
+    } else {
+      lines.push_back(Bracketed(time) + line);
+    }
   }
   box_.SelectLines(first_, last_);
   ReplaceRange(JoinTexts(lines, kCrLf, false));
@@ -351,10 +412,14 @@ void LyricEditor::RemoveBlankLines() {
   SetWholeTextAndReset(DeleteBlankLines(lines));
 }
 
-bool LyricEditor::IntegrateOffsetTags(bool threeDecimals) {
-  const std::optional<std::string> text = IntegrateOffset(GetLyricText(box_), threeDecimals);
-  if (!text) return false;
-  SetWholeTextAndReset(*text);
+bool LyricEditor::IntegrateOffsetTags(bool threeDecimals, std::string* refusedTag) {
+  OffsetIntegration result = IntegrateOffset(GetLyricText(box_), threeDecimals);
+  if (refusedTag) refusedTag->clear();
+  if (result.outcome != OffsetIntegration::Outcome::kDone) {
+    if (refusedTag) *refusedTag = std::move(result.offsetTag);
+    return false;
+  }
+  SetWholeTextAndReset(result.text);
   return true;
 }
 

@@ -23,12 +23,29 @@ std::string FoldSameText(std::string_view text);
 std::string DeleteBlankLines(const std::vector<std::string>& lines);
 // Every time tag, word tags included, moved by the value of the first "[offset:…]" tag
 // (milliseconds); every offset tag removed, a line holding nothing else with it. Each line is
-// followed by a line break. Nothing (no text) when there is no offset line.
-std::optional<std::string> IntegrateOffset(std::string_view text, bool threeDecimals);
+// followed by a line break. Header lines stay as they are.
+struct OffsetIntegration {
+  enum class Outcome {
+    kDone,
+    kNoOffsetLine,
+    // Not a number ("nan", "abc"), too large for one ("1e400"), or beyond a day either
+    // way: no song is that long, so the tag is a mistake, and moving every tag by it
+    // would destroy every time.
+    kUnusableOffset,
+  };
+  Outcome outcome = Outcome::kNoOffsetLine;
+  std::string text;       // kDone: the new text
+  std::string offsetTag;  // kUnusableOffset: the offset tag as written
+};
+OffsetIntegration IntegrateOffset(std::string_view text, bool threeDecimals);
+// Offsets (milliseconds) beyond this either way are refused.
+constexpr double kMaxOffsetMilliseconds = 24.0 * 3600 * 1000;
 
-// A line with several tags as one line per tag, each with the line's text.
+// A line with several tags as one line per tag, each with the line's text; its word tags
+// follow each copy's time (moved by that time minus the line's earliest).
 std::vector<std::string> SplitTags(std::string_view line);
-// Lines without tags first, in their order, then the tagged ones in byte order.
+// Lines without tags first, in their order, then the tagged ones by the time of their
+// first tag; lines of equal time keep their order.
 std::vector<std::string> SortByTime(std::vector<std::string> lines);
 
 class LyricEditor {
@@ -89,8 +106,10 @@ class LyricEditor {
   // The commands on the whole text; each puts the range back on line 0.
   void FoldText();
   void RemoveBlankLines();
-  // False, and nothing changed, when the text has no offset line.
-  bool IntegrateOffsetTags(bool threeDecimals);
+  // False, and nothing changed, when the text has no offset line or its offset is not
+  // usable; then `*refusedTag` (when given) holds the unusable offset tag as written
+  // (empty when there is no offset line), for the caller to say why.
+  bool IntegrateOffsetTags(bool threeDecimals, std::string* refusedTag = nullptr);
 
   // The time to jump to from line RangeFirst: its first tag, then, while the line's
   // text stays the same, its next one, round and round. None for a line without tags

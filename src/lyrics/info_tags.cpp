@@ -45,4 +45,13 @@ bool UpdateInfoTags(std::vector<std::string>* lines, AdditionalInfo* info,
   return true;
 }
 
+void TakeSongTagValues(AdditionalInfo* info, const std::string& title, const std::string& artist,
+                       const std::string& album) {
+  for (const auto& [to, from] :
+       {std::pair{&info->InfoTi, &title}, std::pair{&info->InfoAr, &artist},
+        std::pair{&info->InfoAl, &album}}) {
+    if (!from->empty()) *to = *from;
+  }
+}
+
 }  // namespace lirotag

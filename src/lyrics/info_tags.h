@@ -23,4 +23,9 @@ void ScanInfoTags(std::vector<std::string>* lines, AdditionalInfo* info);
 bool UpdateInfoTags(std::vector<std::string>* lines, AdditionalInfo* info,
                     const std::function<bool(AdditionalInfo*)>& chooseValues);
 
+// The song's title, artist and album into the header values; where the song has none, the
+// value already there stays (a song without tags must not wipe what was typed).
+void TakeSongTagValues(AdditionalInfo* info, const std::string& title, const std::string& artist,
+                       const std::string& album);
+
 }  // namespace lirotag

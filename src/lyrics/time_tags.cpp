@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "files/ascii.h"
+#include "files/lyric_file.h"
 #include "lyrics/text.h"
 
 namespace lirotag {
@@ -43,7 +44,18 @@ double ParseTime(std::string_view text) {
   const std::vector<std::string> pieces = SplitText(x, ".");
   if (pieces.empty() || pieces.size() > 2) return -1.0;
 
-  const std::vector<std::string> fields = SplitText(pieces[0], ":");
+  std::vector<std::string> fields = SplitText(pieces[0], ":");
+  std::string fraction = pieces.size() == 2 ? FullWidthToAscii(pieces[1]) : std::string();
+  // "mm:ss:xx", as several tools write it, has its fraction after a colon: a third field
+  // of one to three digits, with no '.' anywhere, is that fraction and not seconds.
+  if (pieces.size() == 1 && fields.size() == 3) {
+    const std::string last = FullWidthToAscii(fields[2]);
+    if (!last.empty() && last.size() <= 3 &&
+        last.find_first_not_of("0123456789") == std::string::npos) {
+      fraction = last;
+      fields.pop_back();
+    }
+  }
   double t = 0.0;
   if (fields.size() == 1) {
     t = TextToNumber(fields[0]);
@@ -52,14 +64,11 @@ double ParseTime(std::string_view text) {
   } else if (fields.size() == 3) {
     t = TextToNumber(fields[0]) * 3600 + TextToNumber(fields[1]) * 60 + TextToNumber(fields[2]);
   }
-  if (pieces.size() == 2) {
-    // Counted in ASCII characters, so a full-width "５０" is two digits like "50".
-    const std::string f = FullWidthToAscii(pieces[1]);
-    if (f.size() >= 1 && f.size() <= 3) {
-      // At most three bytes, so at most 999 or a short exponent form such as "9e9".
-      const double scale = f.size() == 1 ? 10.0 : f.size() == 2 ? 100.0 : 1000.0;
-      t += std::round(TextToNumber(f)) / scale;
-    }
+  // Counted in ASCII characters, so a full-width "５０" is two digits like "50".
+  if (fraction.size() >= 1 && fraction.size() <= 3) {
+    // At most three bytes, so at most 999 or a short exponent form such as "9e9".
+    const double scale = fraction.size() == 1 ? 10.0 : fraction.size() == 2 ? 100.0 : 1000.0;
+    t += std::round(TextToNumber(fraction)) / scale;
   }
   // Overflowing fields ("1e999") or opposite infinities must not leak out as infinity
   // or NaN into seeking, sorting and formatting.
@@ -70,11 +79,19 @@ double ParseTime(std::string_view text) {
 }
 
 bool IsInfoLine(std::string_view line) {
-  if (StartsWithNoCase(line, "[OFFSET:")) return true;
-  for (std::string_view head : {"[TI:", "[AR:", "[AL:", "[BY:"}) {
-    if (StartsWithNoCase(line, head)) return true;
+  if (line.size() < 2 || line[0] != '[') return false;
+  // A full-width letter or sign counts as its ASCII form: "[ａｒ:" is a header, "[０" a time.
+  std::string_view rest = line.substr(1);
+  std::string first;
+  if (static_cast<unsigned char>(rest[0]) >= 0x80) {
+    first = FullWidthToAscii(rest.substr(0, 3));
+    // Any other character that is not ASCII (an ideograph, a kana, an accented letter)
+    // starts a name, never a time.
+    if (first.empty() || static_cast<unsigned char>(first[0]) >= 0x80) return true;
+    rest = first;
   }
-  return false;
+  const char c = rest[0];
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '#';
 }
 
 std::string StripTags(std::string_view line, int limit) {
@@ -99,9 +116,11 @@ std::string ExtractTags(std::string_view line) {
   std::string out;
   bool inside = false;
   for (char c : line) {
-    if (c == ']') {
+    // A "]" closes only a tag that a "[" opened; a stray one is text.
+    if (c == ']' && inside) {
       inside = false;
       out += kCrLf;
+      continue;
     }
     if (inside) out.push_back(c);
     if (c == '[') inside = true;
@@ -168,17 +187,7 @@ std::string TrimSpaces(std::string_view text) {
 }
 
 std::string NormaliseLineBreaks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\r') continue;
-    if (c == '\n') {
-      out += kCrLf;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
+  return CrLfLineBreaks(text);
 }
 
 }  // namespace lirotag

@@ -23,16 +23,19 @@ constexpr double kMaxTimeSeconds = 1e9;
 // "00:00.00"; times above kMaxTimeSeconds and +infinity are formatted as kMaxTimeSeconds.
 std::string FormatTime(double seconds, bool three);
 
-// The time a tag's text stands for: "[mm:ss.xx]", "mm:ss.xx", "h:mm:ss", ".5" … Only ASCII
-// ':' and '.' separate; fields are read with TextToNumber; a fraction of one, two or three
-// characters (full-width digits count as one) is tenths, hundredths or thousandths, any
-// other fraction adds nothing. -1 for an empty text, "[]" and a text with more than one '.';
-// 0 for text without numbers. The result is always finite, within ±kMaxTimeSeconds
-// (or -1).
+// The time a tag's text stands for: "[mm:ss.xx]", "mm:ss.xx", "h:mm:ss.xx", ".5",
+// "mm:ss:xx" … Only ASCII ':' and '.' separate; fields are read with TextToNumber; a
+// fraction of one, two or three characters (full-width digits count as one) is tenths,
+// hundredths or thousandths, any other fraction adds nothing. Without a '.', a third
+// colon field of one to three digits is the fraction ("01:02:50" is 62.5 s). -1 for an empty text,
+// "[]" and a text with more than one '.'; 0 for text without numbers. The result is always finite,
+// within ±kMaxTimeSeconds (or -1).
 double ParseTime(std::string_view text);
 
-// A header line the tag commands leave alone: "[offset:" (8 bytes) or "[ti:", "[ar:",
-// "[al:", "[by:" at the start, without regard to ASCII case.
+// A header line the tag commands leave alone: its first tag, at the very start of the
+// line, begins with a letter or "#" ("[ti:", "[offset:", "[id:", "[length:", "[#:",
+// "[Chorus]"), so it is never a time. Full-width letters count as letters, and so does
+// any other character that is not ASCII.
 bool IsInfoLine(std::string_view line);
 
 // The line without its bracketed parts; an info line unchanged. A '[' without ']' drops
@@ -40,7 +43,7 @@ bool IsInfoLine(std::string_view line);
 std::string StripTags(std::string_view line, int limit = 0);
 
 // The contents of the line's tags joined by CR LF (empty for an info line or a line
-// without tags). Every ']' ends a piece, so "]a]" gives one CR LF.
+// without tags). A tag opens with '['; a ']' with no '[' before it is text.
 std::string ExtractTags(std::string_view line);
 
 // The tags of a line: SplitText(ExtractTags(line), "\r\n").
@@ -57,7 +60,7 @@ std::string JoinTexts(const std::vector<std::string>& list, std::string_view sep
 // Removes ASCII spaces and ideographic spaces (U+3000) from both ends; nothing else.
 std::string TrimSpaces(std::string_view text);
 
-// Every CR removed, then every LF made CR LF (so lone-CR breaks disappear).
+// Every line break CR LF: LF, CR LF, CR CR LF and a CR not followed by LF each end a line.
 std::string NormaliseLineBreaks(std::string_view text);
 
 }  // namespace lirotag

@@ -259,12 +259,24 @@ LineWords FindWords(std::string_view line) {
 }
 
 std::string StripWordTags(std::string_view line) {
-  return ReplaceWordTags(line, FindWords(line), [](const WordTag&) { return std::string(); });
+  std::string out;
+  size_t at = 0;
+  for (const WordTag& tag : FindWords(line).tags) {
+    out.append(line.substr(at, tag.begin - at));
+    at = tag.end;
+    if (!out.empty() && out.back() == ' ' && at < line.size() && line[at] == ' ') ++at;
+  }
+  out.append(line.substr(at));
+  return out;
 }
 
-std::string ShiftWordTags(std::string_view line, double offset, bool threeDecimals) {
+std::string ShiftWordTags(std::string_view line, double offset, std::optional<bool> threeDecimals) {
   return ReplaceWordTags(line, FindWords(line), [&](const WordTag& tag) {
-    return "<" + FormatTime(tag.time + offset, threeDecimals) + ">";
+    const std::string_view text = line.substr(tag.begin, tag.end - tag.begin);
+    const size_t dot = text.find('.');
+    const bool three =
+        threeDecimals.value_or(dot != std::string_view::npos && text.size() - dot - 2 >= 3);
+    return "<" + FormatTime(tag.time + offset, three) + ">";
   });
 }
 

@@ -50,11 +50,13 @@ struct LineWords {
 // as the tag commands skip them (an unclosed '[' takes the rest of the line).
 LineWords FindWords(std::string_view line);
 
-// The line without its word tags: the plain line-timed text.
+// The line without its word tags: the plain line-timed text. A tag between two spaces
+// takes one of them along, so no double space is left.
 std::string StripWordTags(std::string_view line);
-// Every word tag moved by `offset` seconds and written as FormatTime writes line tags;
-// a line without word tags comes back byte for byte.
-std::string ShiftWordTags(std::string_view line, double offset, bool threeDecimals);
+// Every word tag moved by `offset` seconds and written as FormatTime writes line tags, in
+// thousandths when `threeDecimals` says so (none: as each tag was written); a line
+// without word tags comes back byte for byte.
+std::string ShiftWordTags(std::string_view line, double offset, std::optional<bool> threeDecimals);
 
 // One word stamp on one line, `time` already formatted: the line tag in front when the
 // line has no bracketed tag, and "<time>" before the first word after the last timed

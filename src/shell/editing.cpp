@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "ui/dialogs.h"
 #include "ui/instant_mnemonic.h"
 #include "ui/lyric_edit.h"
 
@@ -42,7 +43,16 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connectCommand(c_.splitTags, [this] { editor_.SplitRangeTags(); });
   connectCommand(c_.sortTags, [this] { editor_.SortRangeByTime(); });
   connectCommand(c_.jump, [this] { Jump(); });
-  connectCommand(c_.offset, [this] { editor_.IntegrateOffsetTags(settings_.ThreePointTime); });
+  connectCommand(c_.offset, [this] {
+    std::string refused;
+    if (!editor_.IntegrateOffsetTags(settings_.ThreePointTime, &refused) && !refused.empty()) {
+      ui::MessageBox::Show(box_.window(), QMessageBox::Warning, QStringLiteral("整合偏移值"),
+                           QStringLiteral("“%1”不是可用的偏移值：偏移值是毫秒数，且在正负 24 "
+                                          "小时以内。歌词没有改动。")
+                               .arg(QString::fromStdString(refused)),
+                           QMessageBox::Ok);
+    }
+  });
   connectCommand(c_.blank, [this] { editor_.RemoveBlankLines(); });
   connectCommand(c_.fold, [this] { editor_.FoldText(); });
 

@@ -110,12 +110,16 @@ void InfoWindow::ReadSongTagsIntoFields() {
     return;
   }
   // Taken at once, not only on "确定": the values stay even when the window is cancelled.
-  info_->InfoTi = tags.Title;
-  info_->InfoAr = tags.Artist;
-  info_->InfoAl = tags.Album;
-  ti_->setText(Q(tags.Title));
-  ar_->setText(Q(tags.Artist));
-  al_->setText(Q(tags.Album));
+  // What the song lacks keeps what the fields hold, typed or not.
+  AdditionalInfo shown{
+      ti_->text().toStdString(), ar_->text().toStdString(), al_->text().toStdString(), {}};
+  TakeSongTagValues(&shown, tags.Title, tags.Artist, tags.Album);
+  info_->InfoTi = shown.InfoTi;
+  info_->InfoAr = shown.InfoAr;
+  info_->InfoAl = shown.InfoAl;
+  ti_->setText(Q(shown.InfoTi));
+  ar_->setText(Q(shown.InfoAr));
+  al_->setText(Q(shown.InfoAl));
 }
 
 }  // namespace lirotag

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "audio/confirm_sound.h"
+#include "files/encoding.h"
 #include "files/lyric_file.h"
 #include "lyrics/editing.h"
 #include "lyrics/lyric_box.h"
@@ -126,9 +127,8 @@ bool LyricFiles::ReadOpenSongTags() {
 bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
   if (settings_.FastMode && !transport_.SongPath().empty()) {
     if (!ReadOpenSongTags()) return false;
-    info->InfoTi = song_tags_.tags.Title;
-    info->InfoAr = song_tags_.tags.Artist;
-    info->InfoAl = song_tags_.tags.Album;
+    const SongTags& tags = song_tags_.tags;
+    TakeSongTagValues(info, tags.Title, tags.Artist, tags.Album);
     info->InfoBy = settings_.EditBy;
     return true;
   }
@@ -166,7 +166,10 @@ void LyricFiles::SaveLyrics() {
     if (!ui::FileDialog(options, &path)) return;
   }
   if (settings_.FastMode && settings_.AutoAdd) SetAdditionalInfo();
-  const std::string body = EncodeLyricText(GetLyricText(box_), settings_.Encoding);
+  const std::string text = GetLyricText(box_);
+  int encoding = settings_.Encoding;
+  if (encoding == 0 && !ConfirmGbk(text, &encoding)) return;
+  const std::string body = EncodeLyricText(text, encoding);
   std::string err;
   if (!s_.fs->WriteFileAtomic(path, body, &err)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
@@ -176,6 +179,40 @@ void LyricFiles::SaveLyrics() {
   }
   PlayConfirmation();
   emit Saved();
+}
+
+bool LyricFiles::ConfirmGbk(const std::string& text, int* encoding) {
+  const std::vector<std::string> lacking = CharactersGbkLacks(text);
+  if (lacking.empty()) return true;
+  constexpr size_t kShown = 30;
+  QString list;
+  for (size_t i = 0; i < lacking.size() && i < kShown; ++i)
+    list += (i ? QStringLiteral(" ") : QString()) + Q(lacking[i]);
+  if (lacking.size() > kShown)
+    list += QStringLiteral(" 等 %1 个字符").arg(static_cast<qulonglong>(lacking.size()));
+  const QString question = QStringLiteral(
+                               "歌词中有 GBK 编码容纳不下的字符：\n\n%1\n\n"
+                               "按 GBK 保存，它们会写成 GB18030 的四字节编码，只认 GBK "
+                               "的播放器读不出来。\n改用 UTF-8 或 UTF-16 保存吗？")
+                               .arg(list);
+  switch (ui::MessageBox::Show(
+      c_.window, QMessageBox::Question, QStringLiteral("保存歌词"), question,
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Save | QMessageBox::Cancel,
+      {{QMessageBox::Yes, QStringLiteral("改存 UTF-8")},
+       {QMessageBox::No, QStringLiteral("改存 UTF-16")},
+       {QMessageBox::Save, QStringLiteral("仍存 GBK")},
+       {QMessageBox::Cancel, QStringLiteral("取消")}})) {
+    case QMessageBox::Yes:
+      *encoding = 2;
+      return true;
+    case QMessageBox::No:
+      *encoding = 1;
+      return true;
+    case QMessageBox::Save:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void LyricFiles::PlayConfirmation() {

@@ -70,6 +70,9 @@ class LyricFiles : public QObject {
   // or the file is gone (then nothing is remembered).
   bool ReadOpenSongTags();
   void PlayConfirmation();
+  // Before a GBK save of text GBK cannot hold whole: the user may switch this save to
+  // UTF-8 or UTF-16 (`*encoding` becomes 2 or 1), keep GBK, or cancel (false).
+  bool ConfirmGbk(const std::string& text, int* encoding);
   bool ReadLyricFile(const std::string& path, const LyricEncoding* chosen);
   void BuildReloadMenu();
   void ShowLoadedEncoding();

@@ -22,6 +22,7 @@
 #include "files/dropped_files.h"
 #include "shell/editing.h"
 #include "shell/lyric_files.h"
+#include "shell/online_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
@@ -53,7 +54,8 @@ constexpr char kShortcutHelp[] =
     "Alt +０　　　　　恢复原速\r\nAlt +Ｖ　　　　　显示/隐藏波形\r\n"
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
-    "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来";
+    "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
+    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -357,6 +359,8 @@ void MainWindow::BuildControls() {
       *env_.player, *env_.fs, env_.configPath,
       {this, lyric_edit_, currentTime, transport_, &editing_->editor()}, [this] { LayOut(); },
       this);
+  online_lyrics_ = new OnlineLyrics({env_.fs, env_.configPath, env_.engine, env_.player},
+                                    {this, lyric_edit_, transport_, &editing_->editor()}, this);
   // After the transport's refresh, so that the speed follows the time it shows.
   connect(refresh_timer_, &QTimer::timeout, timing_aids_, &TimingAids::Tick);
 
@@ -467,6 +471,10 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     menu->addMenu(skins_->Menu());
     menu->addMenu(timing_aids_->SpeedMenu());
     menu->addAction(timing_aids_->StripAction());
+    menu->addSeparator();
+    menu->addAction(online_lyrics_->FindAction());
+    menu->addAction(online_lyrics_->PublishAction());
+    menu->setToolTipsVisible(true);
     menu->addSeparator();
     menu->addAction(song_lyrics_->LoadAction());
     menu->addAction(song_lyrics_->WriteAction());

@@ -20,6 +20,7 @@ class LyricEdit;
 }
 class Editing;
 class LyricFiles;
+class OnlineLyrics;
 class Shortcuts;
 class Skins;
 class Recovery;
@@ -69,6 +70,7 @@ class MainWindow : public QWidget {
   void StartUp(const QStringList& files);
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
+  OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
   SongLyrics* songLyrics() const { return song_lyrics_; }
 
   // Whether closing now must first ask the user.
@@ -108,6 +110,7 @@ class MainWindow : public QWidget {
   Skins* skins_ = nullptr;
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
+  OnlineLyrics* online_lyrics_ = nullptr;
   SongLyrics* song_lyrics_ = nullptr;
   RealFileSystem own_fs_;
 };

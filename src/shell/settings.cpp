@@ -103,6 +103,12 @@ std::string ReadConfigValue(FileSystem& fs, const std::string& path, const std::
   return ini.Get(section, key, fallback);
 }
 
+std::string ConfiguredLrclibServer(FileSystem& fs, const std::string& configPath) {
+  std::string server = ReadConfigValue(fs, configPath, "Lirotag", kLrclibServerKey, "");
+  while (!server.empty() && (server.back() == ' ' || server.back() == '/')) server.pop_back();
+  return server.empty() ? kDefaultLrclibServer : server;
+}
+
 bool WriteConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
                       const std::string& key, const std::string& value) {
   IniFile ini;

@@ -61,6 +61,12 @@ std::string ReadConfigValue(FileSystem& fs, const std::string& path, const std::
 bool WriteConfigValue(FileSystem& fs, const std::string& path, const std::string& section,
                       const std::string& key, const std::string& value);
 
+// The online lyrics service's base address, [Lirotag] LrclibServer: the public service
+// unless the user names a mirror or a copy of their own.
+inline constexpr char kLrclibServerKey[] = "LrclibServer";
+inline constexpr char kDefaultLrclibServer[] = "https://lrclib.net";
+std::string ConfiguredLrclibServer(FileSystem& fs, const std::string& configPath);
+
 // Where the configuration file lives: beside the program when the file is already there
 // or the program's folder is writable, otherwise in the user's configuration folder.
 std::string ConfigFilePath(FileSystem& fs, const std::string& programDir,

@@ -12,7 +12,6 @@
 #include "tags/id3v2.h"
 #include "tags/mp4_tags.h"
 #include "tags/ogg_comments.h"
-#include "tags/vorbis_comments.h"
 
 namespace lirotag {
 
@@ -40,18 +39,6 @@ constexpr std::array<ExtensionRow, 14> kExtensions = {{{"MP3", LyricsFormat::kId
 // Frames of the usual 1152 samples at 44.1 kHz: what a SYLT in frames means when the
 // stream's own first frame header cannot be found.
 constexpr double kDefaultFrameSeconds = 1152.0 / 44100.0;
-
-uint32_t Synchsafe(uint32_t v) {
-  return (v & 0x7F) | (v >> 8 & 0x7F) << 7 | (v >> 16 & 0x7F) << 14 | (v >> 24 & 0x7F) << 21;
-}
-
-// Bytes of the ID3v2 tag at the start (header, frames, padding and footer); 0 when none.
-uint64_t Id3v2TagBytes(ByteSource& src) {
-  std::string h;
-  if (!src.ReadAt(0, 10, &h) || !h.starts_with("ID3")) return 0;
-  const uint64_t size = 10 + uint64_t{Synchsafe(ReadBE32(h, 6))} + ((h[5] & 0x10) ? 10 : 0);
-  return std::min(size, src.Size());
-}
 
 // Bytes of the APE tag and ID3v1 block at the end.
 uint64_t TrailingTagBytes(ByteSource& src, uint64_t begin) {
@@ -203,24 +190,6 @@ size_t OggHeaderCount(std::string_view first) {
   return 0;
 }
 
-// The comments of an Opus or Ogg FLAC stream, which follow their first packet.
-bool ReadOtherOggComments(ByteSource& src, std::vector<TagItem>* items) {
-  std::vector<std::string> packets;
-  uint64_t after;
-  if (!OggHeaderPackets(src, 2, &packets, &after)) return false;
-  MemorySource mem(packets[1]);
-  if (packets[0].starts_with("OpusHead") && packets[1].starts_with("OpusTags")) {
-    ReadVorbisComments(ByteReader(mem, 8, packets[1].size()), false, items);
-    return true;
-  }
-  if (OggHeaderCount(packets[0]) > 1 && packets[0].starts_with("\x7F") && !packets[1].empty() &&
-      (packets[1][0] & 0x7F) == 4) {
-    ReadVorbisComments(ByteReader(mem, 4, packets[1].size()), true, items);
-    return true;
-  }
-  return false;
-}
-
 // A user-defined text frame's value when its description names a lyric, as ffmpeg
 // ("USLT") and some taggers ("LYRICS", "UNSYNCEDLYRICS") store one.
 std::optional<std::string> TxxxLyrics(std::string_view body) {
@@ -253,7 +222,7 @@ bool ReadId3Lyrics(ByteSource& src, std::string* lyrics) {
     }
   }
   if (!sylt.empty()) {
-    double frame = MpegFrameSeconds(src, Id3v2TagBytes(src));
+    const double frame = MpegFrameSeconds(src, Id3v2TagBytes(src, 0));
     *lyrics = SyltToLrc(sylt, frame > 0 ? frame : kDefaultFrameSeconds);
     if (!lyrics->empty()) return true;
   }
@@ -279,7 +248,7 @@ bool ReadLyricsOfFormat(ByteSource& src, LyricsFormat format, std::string* lyric
       *lyrics = ItemLyrics(items);
       return true;
     case LyricsFormat::kOgg:
-      if (!ReadOggComments(src, &tags, &items)) ReadOtherOggComments(src, &items);
+      ReadOggComments(src, &tags, &items);
       *lyrics = ItemLyrics(items);
       return true;
     case LyricsFormat::kMp4:
@@ -480,7 +449,7 @@ bool AudioPayload(ByteSource& src, LyricsFormat format, ByteRanges* ranges) {
       return false;
     case LyricsFormat::kId3v2:
     case LyricsFormat::kApe: {
-      const uint64_t begin = Id3v2TagBytes(src);
+      const uint64_t begin = std::min(Id3v2TagBytes(src, 0), src.Size());
       ranges->push_back({begin, src.Size() - TrailingTagBytes(src, begin)});
       return true;
     }

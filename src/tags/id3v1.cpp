@@ -192,7 +192,12 @@ bool ReadId3v1(ByteSource& src, SongTags* tags) {
   if (src.Size() < 128 || !src.ReadAt(src.Size() - 128, 128, &b) || b.compare(0, 3, "TAG") != 0)
     return false;
   const std::string_view v(b);
-  auto text = [&](size_t at, size_t n) { return Trimmed(LegacyTagText(v.substr(at, n))); };
+  // A field without a NUL filled its 30 bytes, and writers cut a longer GBK text there
+  // even in the middle of a character.
+  auto text = [&](size_t at, size_t n) {
+    const std::string_view field = v.substr(at, n);
+    return Trimmed(LegacyTagText(field, field.find('\0') == std::string_view::npos));
+  };
   SongTags t;
   t.Title = text(3, 30);
   t.Artist = text(33, 30);

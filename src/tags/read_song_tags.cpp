@@ -18,7 +18,7 @@ struct Row {
   std::string_view ext;
   TagFormat format;
 };
-constexpr std::array<Row, 16> kDispatch = {{{"MP3", TagFormat::kMp3},
+constexpr std::array<Row, 17> kDispatch = {{{"MP3", TagFormat::kMp3},
                                             {"WMA", TagFormat::kAsf},
                                             {"APE", TagFormat::kApe},
                                             {"AAC", TagFormat::kApe},
@@ -30,6 +30,7 @@ constexpr std::array<Row, 16> kDispatch = {{{"MP3", TagFormat::kMp3},
                                             {"TTA", TagFormat::kApe},
                                             {"OGG", TagFormat::kOgg},
                                             {"OGA", TagFormat::kOgg},
+                                            {"OPUS", TagFormat::kOgg},
                                             {"MP4", TagFormat::kMp4},
                                             {"M4A", TagFormat::kMp4},
                                             {"FLAC", TagFormat::kFlac},
@@ -95,14 +96,24 @@ bool ReadTagsOfFormat(TagFormat format, ByteSource& src, SongTags* tags, std::st
       ReadApeTag(src, &t);
       break;
     case TagFormat::kOgg:
-      ReadOggComments(src, &t);
+      ReadOggComments(src, &t, nullptr, wantPicture ? picture : nullptr);
       break;
     case TagFormat::kMp4:
       ReadMp4Tags(src, &t, picture, wantPicture);
       break;
-    case TagFormat::kFlac:
-      ReadFlacTags(src, &t, picture, wantPicture);
+    case TagFormat::kFlac: {
+      // An ID3v2 tag some taggers put in front fills what the comments leave empty.
+      // Its cover serves when the FLAC blocks give none.
+      const bool want = wantPicture && picture;
+      std::string flac_picture = picture ? *picture : std::string(), id3_picture;
+      SongTags id3;
+      ReadFlacTags(src, &t, &flac_picture, want);
+      if (ReadId3v2(src, &id3, &id3_picture, want)) t = MergeSongTags({t, id3});
+      if (!picture) break;
+      const bool none = flac_picture.empty() || flac_picture == *picture;
+      *picture = none && !id3_picture.empty() ? std::move(id3_picture) : std::move(flac_picture);
       break;
+    }
   }
   *tags = std::move(t);
   return true;

@@ -14,7 +14,7 @@ namespace lirotag {
 enum class TagFormat { kNone, kMp3, kAsf, kApe, kOgg, kMp4, kFlac };
 
 // By the text after the path's last "." (the whole path without one), letter case
-// ignored: MP3; WMA; APE AAC WAV OFR OFS MPC WV TTA; OGG OGA; MP4 M4A; FLAC FLA.
+// ignored: MP3; WMA; APE AAC WAV OFR OFS MPC WV TTA; OGG OGA OPUS; MP4 M4A; FLAC FLA.
 TagFormat TagFormatOf(std::string_view path);
 
 // Runs the format's reader(s) on a fresh record and puts it in `*tags`; the picture only

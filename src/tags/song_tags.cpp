@@ -16,37 +16,6 @@ char AsciiUpperChar(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
-// Two-byte GBK only: a lead byte 81–FE and a trail byte 40–FE other than 7F.
-bool IsGbk(std::string_view b) {
-  for (size_t i = 0; i < b.size(); ++i) {
-    const auto c = static_cast<unsigned char>(b[i]);
-    if (c < 0x80) continue;
-    if (c == 0x80 || c == 0xFF || i + 1 == b.size()) return false;
-    const auto t = static_cast<unsigned char>(b[++i]);
-    if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-  }
-  return true;
-}
-
-std::string Latin1ToUtf8(std::string_view b) {
-  std::string out;
-  out.reserve(b.size() * 2);
-  for (char ch : b) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out.push_back(ch);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | c >> 6));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
-std::string_view UpToNul(std::string_view b) {
-  return b.substr(0, b.find('\0'));
-}
-
 }  // namespace
 
 std::string& SongTags::Field(int i) {
@@ -89,18 +58,6 @@ std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
   units.resize(std::min(units.size(), units.find(u'\0')));
   std::erase(units, u'\uFEFF');
   return Utf16ToUtf8(units);
-}
-
-std::string LegacyTagText(std::string_view bytes) {
-  bytes = UpToNul(bytes);
-  if (IsValidUtf8(bytes)) return std::string(bytes);
-  if (IsGbk(bytes)) return GbkToUtf8(bytes);
-  return Latin1ToUtf8(bytes);
-}
-
-std::string Utf8TagText(std::string_view bytes) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-  return LegacyTagText(bytes);
 }
 
 std::string AsciiUpper(std::string_view s) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tags/legacy_text.h"
+
 namespace lirotag {
 
 // Eight texts in UTF-8, in this fixed order (merging walks them in it). An absent value
@@ -51,13 +53,6 @@ TagOutputs AllFields(SongTags* tags);
 // UTF-16 bytes → UTF-8, the whole run at once (surrogate pairs stay one character): an
 // odd last byte is ignored, U+FEFF is dropped and the text ends at the first U+0000.
 std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
-// Bytes of unknown single- or double-byte encoding, up to the first NUL: valid UTF-8 as
-// it is, else GBK when every byte pair is GBK, else ISO-8859-1. Nothing is lost.
-std::string LegacyTagText(std::string_view bytes);
-// Text that should be UTF-8 (APE, Vorbis comments, MP4): a leading byte-order mark goes
-// and the text ends at the first NUL; bytes that are not UTF-8 (old writers stored the
-// system's GBK) follow LegacyTagText instead of turning into U+FFFD.
-std::string Utf8TagText(std::string_view bytes);
 // ASCII letters upper-cased, every other byte kept.
 std::string AsciiUpper(std::string_view s);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);

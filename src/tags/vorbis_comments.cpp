@@ -2,6 +2,19 @@
 
 namespace lirotag {
 
+namespace {
+
+// A field name as the comment format defines it: printable ASCII other than "=".
+bool IsFieldName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (c < 0x20 || c > 0x7D || c == '=') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 TagItem SplitComment(std::string_view comment) {
   const size_t eq = comment.find('=');
   if (eq == std::string_view::npos) return {"", Utf8TagText(comment)};
@@ -16,21 +29,28 @@ void FillFromStandardNames(const std::vector<TagItem>& items, SongTags* tags) {
   }
 }
 
-void ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items) {
+bool ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items, uint64_t* end,
+                        bool namedOnly) {
   uint32_t vendor, count;
-  if (!r.U32LE(&vendor) || !r.Skip(vendor) || !r.U32LE(&count)) return;
-  for (uint32_t i = 0; (!countLimits || i < count) && r.Remaining() >= 4; ++i) {
+  if (!r.U32LE(&vendor) || !r.Skip(vendor) || !r.U32LE(&count)) return false;
+  uint32_t i = 0;
+  for (; (!countLimits || i < count) && r.Remaining() >= 4; ++i) {
     uint32_t length;
     r.U32LE(&length);
-    if (length > r.Remaining()) return;
+    if (length > r.Remaining()) return false;
     if (length > kMaxValueBytes) {  // an embedded picture no field wants
       r.Skip(length);
       continue;
     }
     std::string comment;
     r.Read(length, &comment);
+    if (namedOnly && !IsFieldName(std::string_view(comment).substr(0, comment.find('='))))
+      return false;
+    if (namedOnly && comment.find('=') == std::string::npos) return false;
     items->push_back(SplitComment(comment));
   }
+  if (end) *end = r.Pos();
+  return i == count;
 }
 
 }  // namespace lirotag

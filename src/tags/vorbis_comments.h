@@ -12,8 +12,11 @@ namespace lirotag {
 
 // Appends the comments of the body at `r` to `items`. With `countLimits` the declared
 // count ends the list (FLAC); otherwise only the body's end does (Ogg). A comment whose
-// length runs past the end ends the list without becoming an item.
-void ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items);
+// length runs past the end ends the list without becoming an item; with `namedOnly` so
+// does one that is not NAME=value. True when exactly the declared count was read; then
+// `*end`, when given, is where the last comment ends.
+bool ReadVorbisComments(ByteReader r, bool countLimits, std::vector<TagItem>* items,
+                        uint64_t* end = nullptr, bool namedOnly = false);
 
 // After the reader's own names: Year, Comment and Track still empty take the comments
 // DATE, DESCRIPTION and TRACKNUMBER, the names the Vorbis comment standard gives them

@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
 
 namespace lirotag::ui {
@@ -10,9 +11,10 @@ QString MessageBox::last_text_;
 QMessageBox::Icon MessageBox::last_icon_ = QMessageBox::NoIcon;
 int MessageBox::shown_count_ = 0;
 
-QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon,
-                                             const QString& caption, const QString& text,
-                                             QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton MessageBox::Show(
+    QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+    QMessageBox::StandardButtons buttons,
+    const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts) {
   last_caption_ = caption;
   last_text_ = text;
   last_icon_ = icon;
@@ -23,6 +25,9 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
     return answer;
   }
   QMessageBox box(icon, caption, text, buttons, parent);
+  for (const auto& [button, label] : buttonTexts) {
+    if (QAbstractButton* b = box.button(button)) b->setText(label);
+  }
   const int result = box.exec();
   // Closing the box with the window's close button answers with the escape button
   // (Cancel where there is one), which is what the callers treat as "no".

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QString>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace lirotag::ui {
 
@@ -11,9 +13,12 @@ namespace lirotag::ui {
 // without a modal loop and see what the user would have read.
 class MessageBox {
  public:
-  static QMessageBox::StandardButton Show(QWidget* parent, QMessageBox::Icon icon,
-                                          const QString& caption, const QString& text,
-                                          QMessageBox::StandardButtons buttons);
+  // `buttonTexts` gives buttons captions of their own ("改存 UTF-8" on Yes); the answer
+  // is still the standard button.
+  static QMessageBox::StandardButton Show(
+      QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+      QMessageBox::StandardButtons buttons,
+      const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts = {});
 
   // Test hook: the next box is not shown but answered at once with `answer`.
   static void SetNextAnswer(QMessageBox::StandardButton answer);

@@ -104,6 +104,58 @@ TEST(LyricEncodingsTest, FilesInEachEncodingAndTheirFirstLines) {
   }
 }
 
+// Files as people have them: UTF-8 with a few bad bytes stays UTF-8 (U+FFFD for those),
+// UTF-16 needs no mark, any number of marks goes, and every kind of line break counts.
+TEST(LyricEncodingsTest, RealWorldShapesOfUtf8AndUtf16) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const std::string lyric = kSimplified;
+  const std::string crlf = LyricTextFromBytes(lyric);
+  const auto utf16 = [](const std::string& text, bool big) {
+    return Utf16ToBytes(Utf8ToUtf16(text), big);
+  };
+  const struct {
+    const char* what;
+    std::string bytes, text, detected;
+  } cases[] = {
+      {"a Latin-1 letter in a header", "[re:Caf\xE9 Player]\n" + lyric,
+       "[re:Caf" + fffd + " Player]\r\n" + crlf, "UTF-8"},
+      {"the last character cut off", lyric + "[00:13.00]\xE5\xAE", crlf + "[00:13.00]" + fffd,
+       "UTF-8"},
+      {"ASCII cut in its last character", "[00:01.00]a\n[00:02.00]\xE5\xAE",
+       "[00:01.00]a\r\n[00:02.00]" + fffd, "UTF-8"},
+      {"one header line typed in GBK", "[ar:\xD6\xDC\xBD\xDC\xC2\xD7]\n" + lyric,
+       RepairUtf8("[ar:\xD6\xDC\xBD\xDC\xC2\xD7]\r\n") + crlf, "UTF-8"},
+      {"UTF-16 LE without mark", utf16(lyric, false), crlf, "UTF-16LE"},
+      {"UTF-16 BE without mark", utf16(lyric, true), crlf, "UTF-16BE"},
+      {"UTF-16 without mark, no tags",
+       utf16("你还记得那天吗\r\n我们在雨中等待\r\n城市的灯光\r\n", false),
+       "你还记得那天吗\r\n我们在雨中等待\r\n城市的灯光\r\n", "UTF-16LE"},
+      {"two UTF-8 marks", "\xEF\xBB\xBF\xEF\xBB\xBF[ti:T]\n", "[ti:T]\r\n", "UTF-8"},
+      {"two UTF-16 marks", "\xFF\xFE" + utf16("\xEF\xBB\xBF[ti:T]", false), "[ti:T]", "UTF-16LE"},
+      {"a lone CR among LFs", "a\nb\rc\r[00:04.00]d\n", "a\r\nb\r\nc\r\n[00:04.00]d\r\n", "UTF-8"},
+      {"CR CR LF is one break", "a\r\r\nb\r\n\r\r", "a\r\nb\r\n\r\n\r\n", "UTF-8"},
+      // Stray NULs are no UTF-16, and GBK text whose words happen to be valid UTF-8 now
+      // and then stays GBK.
+      {"NULs in UTF-8", std::string("a\0b\n\0你好", 11), "ab\r\n你好", "UTF-8"},
+      {"GBK with UTF-8 look-alikes", Encode("[ar:薛之谦]\n" + lyric, "GB18030"),
+       "[ar:薛之谦]\r\n" + crlf, "GBK"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(LyricTextFromBytes(c.bytes), c.text);
+    EXPECT_STREQ(DetectLyricEncoding(c.bytes).encoding->name, c.detected.c_str());
+  }
+  EXPECT_EQ(DetectLyricEncoding(cases[0].bytes).confidence, 98);
+}
+
+// Saving GBK: the characters that only GB18030's four-byte form can carry.
+TEST(LyricEncodingsTest, CharactersGbkLacks) {
+  EXPECT_EQ(CharactersGbkLacks("[ti:夜曲]\r\n周杰伦€…“”・"), (std::vector<std::string>{"・"}));
+  EXPECT_EQ(CharactersGbkLacks("사랑 å ♪ 사랑 🎵 å"),
+            (std::vector<std::string>{"사", "랑", "å", "♪", "🎵"}));
+  EXPECT_TRUE(CharactersGbkLacks("plain ASCII").empty());
+}
+
 TEST(LyricEncodingsTest, ChosenEncodingsReplaceWhatTheyCannotRead) {
   const std::string fffd = "\xEF\xBF\xBD";
   const struct {
@@ -136,16 +188,23 @@ TEST(LyricEncodingsTest, ChosenEncodingsReplaceWhatTheyCannotRead) {
 }
 
 TEST(LyricEncodingsTest, NamesAsUsersAndIcuSpellThem) {
-  for (const auto& [name, expected] : std::map<std::string, std::string>{{"utf-16 le", "UTF-16LE"},
-                                                                         {"shift-jis", "Shift_JIS"},
-                                                                         {"SJIS", "Shift_JIS"},
-                                                                         {"gb2312", "GBK"},
-                                                                         {"GB18030", "GBK"},
-                                                                         {"cp949", "EUC-KR"},
-                                                                         {"latin1", "ISO-8859-1"},
-                                                                         {"koi8r", "KOI8-R"},
-                                                                         {"nonsense", "-"},
-                                                                         {"", "-"}}) {
+  for (const auto& [name, expected] :
+       std::map<std::string, std::string>{{"utf-16 le", "UTF-16LE"},
+                                          {"shift-jis", "Shift_JIS"},
+                                          {"SJIS", "Shift_JIS"},
+                                          {"gb2312", "GBK"},
+                                          {"GB18030", "GBK"},
+                                          {"cp949", "EUC-KR"},
+                                          {"cp936", "GBK"},
+                                          {"cp932", "Shift_JIS"},
+                                          {"sjis", "Shift_JIS"},
+                                          {"cp950", "Big5"},
+                                          {"euc-kr", "EUC-KR"},
+                                          {"big5-hkscs", "Big5-HKSCS"},
+                                          {"latin1", "ISO-8859-1"},
+                                          {"koi8r", "KOI8-R"},
+                                          {"nonsense", "-"},
+                                          {"", "-"}}) {
     const LyricEncoding* e = FindLyricEncoding(name);
     EXPECT_EQ(e ? e->name : "-", expected) << name;
   }
@@ -224,6 +283,61 @@ TEST(LyricEncodingsTest, CommandLineConvertsAndDetects) {
     EXPECT_EQ(Shell(cli + bad, &out), 2) << bad;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
   }
+}
+
+// The commands on files as they end: a final line break ends the last line and the
+// output ends as the file did; what cannot be done well is said on standard error.
+TEST(LyricEncodingsTest, CommandLineKeepsTheFilesShape) {
+  const std::string dir = ::testing::TempDir(), cli = "'" LIROTAG_CLI "' lrc ";
+  const auto run = [&](const std::string& args, const std::string& bytes, std::string* err) {
+    std::ofstream(dir + "in.lrc", std::ios::binary) << bytes;
+    std::string out;
+    EXPECT_EQ(Shell("(" + cli + args + " '" + dir + "in.lrc' 2>'" + dir + "err.txt')", &out), 0)
+        << args;
+    std::ifstream in(dir + "err.txt", std::ios::binary);
+    *err = std::string(std::istreambuf_iterator<char>(in), {});
+    return out;
+  };
+  const struct {
+    const char *args, *in, *out;
+    bool warns;
+  } cases[] = {
+      {"add-tag --time 2", "[ti:T]\n[00:01.00]a\n", "[00:02.00][ti:T]\n[00:02.00][00:01.00]a\n",
+       false},
+      {"add-tag --time 2", "a\r\nb", "[00:02.00]a\n[00:02.00]b", false},
+      {"add-tag --time 2", "a\n\n", "[00:02.00]a\n[00:02.00]\n", false},
+      {"sort", "[00:02.00]b\n[00:01.00]a\n", "[00:01.00]a\n[00:02.00]b\n", false},
+      {"integrate-offset", "[offset:1000]\n[00:01.00]a\n", "[00:02.00]a\n", false},
+      {"integrate-offset", "[offset:1000]\r\n[00:01.00]a", "[00:02.00]a", false},
+      {"integrate-offset", "[offset:1000]\n[00:01.00]a\n\n", "[00:02.00]a\n\n", false},
+      {"integrate-offset", "[offset:1e400]\n[00:01.00]a\n", "[offset:1e400]\n[00:01.00]a\n", true},
+      {"integrate-offset", "[offset:nan]\n[00:01.00]a", "[offset:nan]\n[00:01.00]a", true},
+      {"split", "[00:01.00][00:02.00]a\n", "[00:01.00]a\n[00:02.00]a\n", false},
+      {"strip-words", "", "", false},
+      {"fold --crlf", "\xEF\xBB\xBF\xEF\xBB\xBF[ti:T]\n[00:01.00]a\r[00:02.00]a\n",
+       "[ti:T]\r\n[00:01.00][00:02.00]a\r\n", false},
+  };
+  std::string err;
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.args, c.in, &err), c.out) << c.args << " on " << c.in;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.warns ? 1 : 0) << err;
+  }
+  // Each pass over its own output with a new offset line: the text does not grow.
+  std::string text = "[00:01.00]a\n";
+  for (int pass = 0; pass < 3; ++pass)
+    text = run("integrate-offset", "[offset:1000]\n" + text, &err);
+  EXPECT_EQ(text, "[00:04.00]a\n");
+  // GBK that cannot hold everything is still written, with the characters named.
+  const std::string korean = "[ti:사랑]\n[00:01.00]å ♪ 你好\n";
+  EXPECT_EQ(run("convert --encoding 0 '" + dir + "in.lrc'", korean, &err), "");
+  EXPECT_NE(err.find("사 랑 å ♪;"), std::string::npos) << err;
+  std::ifstream saved(dir + "in.lrc", std::ios::binary);
+  EXPECT_EQ(DecodeLyricBytes(std::string(std::istreambuf_iterator<char>(saved), {})),
+            LyricTextFromBytes(korean));
+  run("convert --encoding 0 '" + dir + "in.lrc'", "[ti:夜曲]\n", &err);
+  EXPECT_EQ(err, "");
+  run("convert --from cp950 --encoding 2 '" + dir + "in.lrc'", Encode(kTraditional, "Big5"), &err);
+  EXPECT_EQ(err, "");
 }
 #endif
 

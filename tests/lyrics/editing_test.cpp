@@ -67,14 +67,24 @@ TEST(RangeCommands, RewriteTheRangeAndMoveItAsTheButtonsDo) {
        0,
        4},
       // Untagged lines (headers, plain, empty) keep their order in front; the tagged
-      // ones sort by their bytes, so "[100:" comes before "[20:" and UTF-8 after ASCII.
+      // ones sort by the time of their first tag, whatever its spelling, and lines of
+      // the same time (a lyric and its translation) keep their order.
       {Cmd::kSort,
-       {"[20:00.00]b", "[ti:T]", "[100:00.00]a", "", "plain", "[00:01.00]é", "[00:01.00]z", "k"},
+       {"[20:00.00]b", "[ti:T]", "[100:00.00]a", "", "plain", "[00:01.00]é", "[0:1.0]z", "k"},
        0,
        6,
-       {"[ti:T]", "", "plain", "[00:01.00]z", "[00:01.00]é", "[100:00.00]a", "[20:00.00]b", "k"},
+       {"[ti:T]", "", "plain", "[00:01.00]é", "[0:1.0]z", "[20:00.00]b", "[100:00.00]a", "k"},
        0,
        6},
+      {Cmd::kSort,
+       {"[10:00.00]ten", "[5:00.00]five", "[00:05.00]你好", "[00:05.00]Hello", "[length:02:53.70]",
+        "[00:01.00][09:00.00]one"},
+       0,
+       5,
+       {"[length:02:53.70]", "[00:01.00][09:00.00]one", "[00:05.00]你好", "[00:05.00]Hello",
+        "[5:00.00]five", "[10:00.00]ten"},
+       0,
+       5},
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.lines.front());
@@ -186,8 +196,14 @@ TEST(WholeTextCommands, RewriteTheTextAndPutTheRangeOnLineZero) {
        {"[00:01.28]a", "[00:00.16]b", "[00:00.06]c", ""}},
       {"three decimals", {"[offset:1]", "[00:01.29]a"}, {"[00:01.291]a", ""}, true},
       {"the offset tag's line keeps its lyric; all offset lines go",
-       {"[ti:T]", "[offset:102][00:00.17]誰か", "plain", "[offset:500]", "[x]y"},
-       {"[ti:T]", "[00:00.27]誰か", "plain", "[00:00.10]y", ""}},
+       {"[ti:T]", "[offset:102][00:00.17]誰か", "plain", "[offset:500]", "a[x]y"},
+       {"[ti:T]", "[00:00.27]誰か", "plain", "[00:00.10]ay", ""}},
+      {"headers stay as they are",
+       {"[id:1421304018]", "[length:02:53.70]", "[au:]", "[re:]", "[ve:]", "[la:]", "[#:]",
+        "[Chorus]", "[offset:+250]", "[00:01.00]a"},
+       {"[id:1421304018]", "[length:02:53.70]", "[au:]", "[re:]", "[ve:]", "[la:]", "[#:]",
+        "[Chorus]", "[00:01.25]a", ""}},
+      {"an empty value is 0", {"[offset:]", "[0:1:5]a"}, {"[00:01.50]a", ""}},
   };
   for (const WholeCase& c : offset) {
     SCOPED_TRACE(c.name);
@@ -197,9 +213,59 @@ TEST(WholeTextCommands, RewriteTheTextAndPutTheRangeOnLineZero) {
   }
   // Without an offset line nothing happens, not even to the range.
   Fixture none({"[00:01.00]a", "b"}, 1, 1);
-  EXPECT_FALSE(none.editor.IntegrateOffsetTags(false));
+  std::string refused = "x";
+  EXPECT_FALSE(none.editor.IntegrateOffsetTags(false, &refused));
   EXPECT_EQ(none.box.lines(), (Lines{"[00:01.00]a", "b"}));
+  EXPECT_EQ(refused, "");
   ExpectRange(none, 1, 1);
+  // Neither with an offset no song can have: the caller learns which tag it was.
+  for (const char* tag : {"[offset:1e400]", "[offset:NaN]", "[OFFSET:inf]", "[offset:86400001]",
+                          "[offset:-9e7]", "[offset:abc", "[offset:１e９]"}) {
+    Fixture absurd({"[ti:T]", tag, "[00:01.00]a"}, 2, 2);
+    EXPECT_FALSE(absurd.editor.IntegrateOffsetTags(false, &refused)) << tag;
+    EXPECT_EQ(absurd.box.lines(), (Lines{"[ti:T]", tag, "[00:01.00]a"}));
+    EXPECT_EQ(refused, tag);
+    ExpectRange(absurd, 2, 2);
+  }
+  // A day either way is still taken.
+  Fixture day({"[offset:-86400000]", "[24:00:00.00]a"});
+  EXPECT_TRUE(day.editor.IntegrateOffsetTags(false));
+  EXPECT_EQ(day.box.lines(), (Lines{"[00:00.00]a", ""}));
+  // Integrating again, after another offset line is typed, changes the times only: no
+  // line is added at the end.
+  Fixture twice({"[00:01.00]a", ""});
+  for (int pass = 0; pass < 3; ++pass) {
+    twice.box.SetWholeText("[offset:1000]\r\n" + GetLyricText(twice.box));
+    EXPECT_TRUE(twice.editor.IntegrateOffsetTags(false));
+  }
+  EXPECT_EQ(twice.box.lines(), (Lines{"[00:04.00]a", ""}));
+}
+
+// Header lines that real files carry stay as they are under every command; only the
+// lines they stand between move.
+TEST(WholeTextCommands, HeaderLinesOfRealFilesStayAsTheyAre) {
+  const Lines headers = {"[id:1421304018]", "[length:02:53.70]", "[au:]",       "[re:Caf Player]",
+                         "[ve:1.0]",        "[la:ja]",           "[#:comment]", "[Chorus]",
+                         "[ti:T]",          "[tool:x][00:01.00]"};
+  Lines lines = headers;
+  lines.push_back("[00:02.00]b");
+  lines.push_back("[00:01.00]a");
+  Fixture f(lines, 0, static_cast<int>(lines.size()) - 1);
+  f.editor.SplitRangeTags();
+  f.editor.DeleteTag();
+  Lines stripped = headers;
+  stripped.push_back("b");
+  stripped.push_back("a");
+  EXPECT_EQ(f.box.lines(), stripped);
+  Fixture sorted(lines, 0, static_cast<int>(lines.size()) - 1);
+  sorted.editor.SortRangeByTime();
+  Lines expected = headers;
+  expected.push_back("[00:01.00]a");
+  expected.push_back("[00:02.00]b");
+  EXPECT_EQ(sorted.box.lines(), expected);
+  Fixture folded(lines);
+  folded.editor.FoldText();
+  EXPECT_EQ(folded.box.lines(), lines);
 }
 
 TEST(Jump, CyclesThroughTheTagsOfTheFirstLineOfTheRange) {
@@ -233,10 +299,13 @@ TEST(Editing, BadInputNeitherCrashesNorHangs) {
   f.editor.ReplaceTags([] { return 1e300; }, true);
   f.editor.FoldText();
   EXPECT_EQ(f.box.LineCount(), 8);  // one line per distinct text
-  lines.insert(lines.begin(), "[offset:1e400]");
+  lines.insert(lines.begin(), "[offset:1e300]");
   Fixture o(lines);
-  EXPECT_TRUE(o.editor.IntegrateOffsetTags(false));
-  EXPECT_EQ(o.box.Line(0).substr(0, 11), "[" + FormatTime(kMaxTimeSeconds, false).substr(0, 10));
+  EXPECT_FALSE(o.editor.IntegrateOffsetTags(false));
+  lines[0] = "[offset:8.64e7]";
+  Fixture day(lines);
+  EXPECT_TRUE(day.editor.IntegrateOffsetTags(false));
+  EXPECT_EQ(day.box.Line(0).substr(0, 15), "[101440:39.99]x");
 }
 
 // Real lyric files: the commands keep every line's text and every tag.
@@ -287,6 +356,60 @@ TEST(InfoTags, TakesEveryHeaderLineAndPutsTheValuesFirst) {
     return true;
   }));
   EXPECT_EQ(lines, (Lines{"[ti:t]", "[ar:y]", "[al:a]", "[by:me]", "x", "[offset:5]", ""}));
+}
+
+}  // namespace
+}  // namespace lirotag
+
+namespace lirotag {
+namespace {
+
+// Every command on lines that tempt a scanner into quadratic work: a million stray "]",
+// unclosed "[", lone "<" and CRs, and many short lines. Each must finish in time linear in
+// the text; the test's timeout (see CMakeLists.txt) fails a quadratic one, which runs for
+// hours on these.
+TEST(LinearTime, EveryCommandOnPathologicalText) {
+  constexpr size_t kBig = 1000000;
+  const Lines shapes[] = {
+      {std::string(kBig, ']')},
+      {"[00:01.00]" + std::string(kBig, ']')},
+      {std::string(kBig, '[')},
+      {"x" + std::string(kBig, '[') + "]"},
+      {std::string(kBig / 2, '<') + std::string(kBig / 2, '1')},
+      {[] {
+        std::string words = "[00:01.00]";
+        for (size_t i = 0; i < kBig / 20; ++i) words += "<00:01.00>ab ";
+        return words;
+      }()},
+      Lines(kBig / 10, "[00:02.00][00:01.00]<00:01.00>a"),
+  };
+  for (const Lines& lines : shapes) {
+    Fixture f(lines, 0, static_cast<int>(lines.size()) - 1);
+    const auto keepRange = [&] {
+      f.box.SelectLines(0, f.box.LineCount() - 1);
+      f.editor.RangeFromSelection();
+    };
+    f.editor.SplitRangeTags();
+    keepRange();
+    f.editor.SortRangeByTime();
+    f.editor.StripRangeWordTags();
+    f.editor.AddWordTag([] { return 1.0; }, false);
+    keepRange();
+    f.editor.DeleteWordTag();
+    f.editor.RestartWordTags();
+    f.editor.DeleteTag();
+    f.editor.ReplaceTags([] { return 2.0; }, false);
+    keepRange();
+    f.editor.AddTag([] { return 3.0; }, true);
+    f.editor.NextJumpTime();
+    f.editor.FoldText();
+    f.box.SetWholeText("[offset:5]\r\n" + GetLyricText(f.box));
+    f.editor.IntegrateOffsetTags(false);
+    f.editor.RemoveBlankLines();
+  }
+  // A line of stray "]" has no tag to split at.
+  EXPECT_EQ(SplitTags(std::string(kBig, ']')).size(), 1u);
+  EXPECT_EQ(LyricTextFromBytes(std::string(kBig, '\r')).size(), 2 * kBig);
 }
 
 }  // namespace

@@ -99,7 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"1:", 1}, ParseCase{":5", 5}, ParseCase{"-0:5", 5}, ParseCase{"-1:00", -60},
         ParseCase{"00:01.-5", 0.95}, ParseCase{"[1e999]", kMaxTimeSeconds},
         ParseCase{"[-1e999]", -kMaxTimeSeconds}, ParseCase{"1e999:-1e999", 0},
-        ParseCase{"00:00.9e9", 9e6}, ParseCase{"[", 0}, ParseCase{"]", 0}));
+        ParseCase{"00:00.9e9", 9e6}, ParseCase{"[", 0}, ParseCase{"]", 0},
+        // A colon before the fraction, as several tools write it; "1:2:3.25" above keeps
+        // its hours, having a '.'.
+        ParseCase{"[00:12:34]", 12.34}, ParseCase{"0:00:01", 0.01}, ParseCase{"01:05:5", 65.5},
+        ParseCase{"01:05:500", 65.5}, ParseCase{"[０１:０５:５０]", 65.5},
+        ParseCase{"1:00:0000", 3600}, ParseCase{"1:2:3x", 3723}));
 
 TEST(TimeTagsTest, NoLineLengthLimit) {
   std::string line = "[00:01.00]" + std::string(9000, 'x') + "[00:02.00]";
@@ -123,10 +128,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(InfoCase{"[ti:Song]", true}, InfoCase{"[Ti:x", true},
                       InfoCase{"[AR:a]", true}, InfoCase{"[al:]", true}, InfoCase{"[by:me]", true},
                       InfoCase{"[offset:100]", true}, InfoCase{"[OffSet:-5]", true},
-                      InfoCase{"[la:English]", false}, InfoCase{"[length:3:00]", false},
-                      InfoCase{"[offset]", false}, InfoCase{" [ti:x]", false},
-                      InfoCase{"[ti", false}, InfoCase{"", false},
-                      InfoCase{"[00:01.00]ti:", false}));
+                      // Any first tag that starts with a letter or "#" is a name, never a time.
+                      InfoCase{"[la:English]", true}, InfoCase{"[length:02:53.70]", true},
+                      InfoCase{"[id:1421304018]", true}, InfoCase{"[#:]", true},
+                      InfoCase{"[Chorus]", true}, InfoCase{"[offset]", true},
+                      InfoCase{"[ｔｉ:全角]", true}, InfoCase{"[歌手:某人]", true},
+                      InfoCase{"[ti", true}, InfoCase{" [ti:x]", false}, InfoCase{"", false},
+                      InfoCase{"[00:01.00]ti:", false}, InfoCase{"[０１:００]x", false},
+                      InfoCase{"[-1:00]x", false}, InfoCase{"[]", false},
+                      InfoCase{"x[ti:y]", false}));
 
 struct StripCase {
   const char* line;
@@ -146,8 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StripCase{"[00:01.00]abc[def", 0, "abc"},
                       StripCase{"[33:44.55][00:11.22]Content", 1, "[00:11.22]Content"},
                       StripCase{"[33:44.55][00:11.22]Content", 0, "Content"},
-                      StripCase{"[a][b][c]x", 2, "[c]x"}, StripCase{"[ti:Song]", 0, "[ti:Song]"},
-                      StripCase{"[la:English]", 0, ""}, StripCase{"a]b", 0, "a]b"},
+                      StripCase{"[1][2][3]x", 2, "[3]x"}, StripCase{"[ti:Song]", 0, "[ti:Song]"},
+                      StripCase{"[la:English]", 0, "[la:English]"}, StripCase{"a]b", 0, "a]b"},
                       StripCase{"[[x]y]z", 0, "y]z"}, StripCase{"[01:00.00]中文[x]仿", 0, "中文仿"},
                       StripCase{"", 0, ""}));
 
@@ -169,11 +179,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExtractCase{
             "[33:44.55][00:11.22]Content", "33:44.55\r\n00:11.22", {"33:44.55", "00:11.22"}},
-        ExtractCase{"no brackets", "", {}}, ExtractCase{"]a]", "\r\n", {""}},
-        ExtractCase{"[ti:Song]", "", {}}, ExtractCase{"[la:English]", "la:English", {"la:English"}},
-        ExtractCase{"[abc]lyric[00:11.22]", "abc\r\n00:11.22", {"abc", "00:11.22"}},
+        ExtractCase{"no brackets", "", {}},
+        // A "]" that no "[" opened is text.
+        ExtractCase{"]a]", "", {}}, ExtractCase{"a]b[00:01.00]c]", "00:01.00", {"00:01.00"}},
+        ExtractCase{"[ti:Song]", "", {}}, ExtractCase{"[la:English]", "", {}},
+        ExtractCase{"x[abc]lyric[00:11.22]", "abc\r\n00:11.22", {"abc", "00:11.22"}},
         ExtractCase{"[]x", "", {}}, ExtractCase{"[][]", "\r\n", {""}},
-        ExtractCase{"[open", "open", {"open"}}, ExtractCase{"[a[b]", "a[b", {"a[b"}}));
+        ExtractCase{"x[open", "open", {"open"}}, ExtractCase{"x[a[b]", "a[b", {"a[b"}}));
 
 struct SplitCase {
   const char* text;
@@ -220,7 +232,7 @@ TEST(TimeTagsTest, TrimSpaces) {
 
 TEST(TimeTagsTest, NormaliseLineBreaks) {
   EXPECT_EQ(NormaliseLineBreaks("a\nb\r\nc"), "a\r\nb\r\nc");
-  EXPECT_EQ(NormaliseLineBreaks("a\rb"), "ab");
+  EXPECT_EQ(NormaliseLineBreaks("a\rb"), "a\r\nb");
   EXPECT_EQ(NormaliseLineBreaks("\n\n"), "\r\n\r\n");
   EXPECT_EQ(NormaliseLineBreaks("a\r\r\n"), "a\r\n");
 }

@@ -144,16 +144,48 @@ TEST(WordStamps, ARangeIsStampedLineByLineAndMovesOnWhenAllAreDone) {
             (Lines{"[00:11.00]a b", "[00:01.00]c", "[00:13.00]d", "[ar:x]", "next"}));
 }
 
+// Word tags as files write them, between spaces too: plain timing keeps single spaces.
+TEST(WordStamps, StrippingLeavesTheSpacingOfPlainText) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[00:19.51]You <00:19.73> gotta <00:20.00> go", "[00:19.51]You gotta go"},
+      {"[00:01.00]<00:01.00>a <00:01.20><00:01.40> b", "[00:01.00]a b"},
+      {"[00:01.00]<00:01.00> lead <00:02.00>", "[00:01.00] lead "},
+      {"[00:01.00]床<00:01.30>前 <00:01.60>明", "[00:01.00]床前 明"},
+      {"[00:01.00]two  <00:01.00>  spaces", "[00:01.00]two   spaces"},
+  };
+  for (const auto& [line, plain] : cases) EXPECT_EQ(StripWordTags(line), plain) << line;
+}
+
 // Split, sort, fold, the line stamps and integrate offset keep each line's word tags.
 TEST(WordStamps, OtherCommandsCarryWordTagsWithTheirLine) {
   const std::string words = "<00:01.00>a <00:01.50>b";
+  // Word tags belong to the line's earliest time: each copy of a split line and a line
+  // given a new time take them along.
   Fixture split({"[00:05.00][00:01.00]" + words}, 0, 0);
   split.editor.SplitRangeTags();
-  EXPECT_EQ(split.box.lines(), (Lines{"[00:05.00]" + words, "[00:01.00]" + words}));
-  split.editor.DeleteTag();
+  EXPECT_EQ(split.box.lines(), (Lines{"[00:05.00]<00:05.00>a <00:05.50>b", "[00:01.00]" + words}));
   split.editor.ReplaceTags([] { return 2.0; }, false);
   split.editor.AddTag([] { return 3.0; }, false);
-  EXPECT_EQ(split.box.lines(), (Lines{"[00:02.00]" + words, "[00:03.00][00:02.00]" + words}));
+  EXPECT_EQ(split.box.lines(), (Lines{"[00:02.00]<00:02.00>a <00:02.50>b",
+                                      "[00:03.00][00:02.00]<00:02.00>a <00:02.50>b"}));
+  const struct {
+    Lines line, split;
+  } shapes[] = {
+      {{"[00:19.51][00:33.09]You <00:19.73>gotta"},
+       {"[00:19.51]You <00:19.73>gotta", "[00:33.09]You <00:33.31>gotta"}},
+      // Thousandths stay thousandths; a tag that is no time leaves the words alone.
+      {{"[01:00.000][00:10.000]<00:10.125>x<00:11.5>"},
+       {"[01:00.000]<01:00.125>x<01:01.50>", "[00:10.000]<00:10.125>x<00:11.5>"}},
+      {{"a[x][00:02.00]<00:02.00>y"}, {"[x]a<00:02.00>y", "[00:02.00]a<00:02.00>y"}},
+  };
+  for (const auto& shape : shapes) {
+    Fixture f(shape.line, 0, 0);
+    f.editor.SplitRangeTags();
+    EXPECT_EQ(f.box.lines(), shape.split);
+  }
+  Fixture untimed({"<00:05.00>a"}, 0, 0);
+  untimed.editor.ReplaceTags([] { return 2.0; }, false);
+  EXPECT_EQ(untimed.box.lines(), (Lines{"[00:02.00]<00:05.00>a"}));
 
   Fixture sort({"[00:05.00]<00:05.00>x", "<00:00.50>y", "[00:01.00]<00:01.00>z"}, 0, 2);
   sort.editor.SortRangeByTime();

@@ -169,6 +169,22 @@ TEST(SettingsTest, GbkFileWithChineseName) {
   EXPECT_EQ(again.EditBy, "李四");
 }
 
+TEST(SettingsTest, LrclibServerIsTheConfiguredOneElseThePublicService) {
+  const std::pair<const char*, const char*> cases[] = {
+      {nullptr, "https://lrclib.net"},  // no file
+      {"[Other]\r\nAskOnExit=1\r\n", "https://lrclib.net"},
+      {"[Lirotag]\r\nLrclibServer=\r\n", "https://lrclib.net"},
+      {"[lirotag]\r\nlrclibserver = http://127.0.0.1:8080/ \r\n", "http://127.0.0.1:8080"},
+      {"[Lirotag]\r\nLrclibServer=https://lyrics.example.org/mirror//\r\n",
+       "https://lyrics.example.org/mirror"},
+  };
+  for (const auto& [file, server] : cases) {
+    FakeFileSystem fs;
+    if (file) fs.files["c.ini"] = file;
+    EXPECT_EQ(ConfiguredLrclibServer(fs, "c.ini"), server) << (file ? file : "no file");
+  }
+}
+
 TEST(SettingsTest, FailuresReturnFalseAndKeepTheFile) {
   FakeFileSystem fs;
   Settings s;

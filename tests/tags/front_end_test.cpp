@@ -16,11 +16,11 @@ using namespace std::string_literals;
 
 TEST(FrontEndTest, DispatchByTheTextAfterTheLastDot) {
   const std::pair<const char*, TagFormat> cases[] = {
-      {"a/b.mP3", TagFormat::kMp3},    {"x.WMA", TagFormat::kAsf}, {"x.wav", TagFormat::kApe},
-      {"x.wv", TagFormat::kApe},       {"x.tta", TagFormat::kApe}, {"x.oga", TagFormat::kOgg},
-      {"x.M4A", TagFormat::kMp4},      {"x.mp4", TagFormat::kMp4}, {"x.fla", TagFormat::kFlac},
-      {"a.b/song", TagFormat::kNone},  {"mp3", TagFormat::kMp3},   {"x.asf", TagFormat::kNone},
-      {"x.mp3.txt", TagFormat::kNone}, {"x.", TagFormat::kNone}};
+      {"a/b.mP3", TagFormat::kMp3}, {"x.WMA", TagFormat::kAsf},      {"x.wav", TagFormat::kApe},
+      {"x.wv", TagFormat::kApe},    {"x.tta", TagFormat::kApe},      {"x.oga", TagFormat::kOgg},
+      {"x.Opus", TagFormat::kOgg},  {"x.M4A", TagFormat::kMp4},      {"x.mp4", TagFormat::kMp4},
+      {"x.fla", TagFormat::kFlac},  {"a.b/song", TagFormat::kNone},  {"mp3", TagFormat::kMp3},
+      {"x.asf", TagFormat::kNone},  {"x.mp3.txt", TagFormat::kNone}, {"x.", TagFormat::kNone}};
   for (const auto& [path, format] : cases) EXPECT_EQ(TagFormatOf(path), format) << path;
 }
 

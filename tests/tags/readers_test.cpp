@@ -16,6 +16,13 @@ using namespace std::string_literals;
 const std::string kGbkTitle = Utf8ToGbk("中文歌名");
 const std::string kLong(300, 'x');  // a size of 128 or more differs when synchsafe
 
+// An APIC body of 383 bytes (01 7F, 255 when read as synchsafe) with a zero at 255.
+const std::string kCoverWithZero = [] {
+  std::string body = Apic("image/jpeg", 3, "", FakeJpeg(383 - 14));
+  body[255] = '\0';
+  return body;
+}();
+
 std::string Comm(std::string_view id, std::string_view desc, std::string_view text, int enc = 1) {
   const std::string term = enc == 1 ? std::string(2, '\0') : std::string(1, '\0');
   const std::string bom = enc == 1 ? "\xFF\xFE" : "";
@@ -66,6 +73,14 @@ const Case kCases[] = {
      TagFormat::kMp3,
      Id3Tag(Id3Frame("TIT2", Id3Text(3, kLong)) + Id3Frame("TPE1", Id3Text(3, "b")), 4),
      {kLong, "b"}},
+    // Plain sizes whose synchsafe reading ends on a zero inside the cover: only the plain
+    // reading walks the whole tag.
+    {"Id3v24PlainSizesPastACover",
+     TagFormat::kMp3,
+     Id3Tag(Id3Frame("TIT2", Id3Text(3, "before")) + Id3Frame("APIC", kCoverWithZero) +
+                Id3Frame("TPE1", Id3Text(3, "after")),
+            4),
+     {"before", "after"}},
     {"Id3v23ExtendedHeaderAndYearOverDate",
      TagFormat::kMp3,
      Id3Tag(BE32(6) + std::string(6, '\0') + Id3Frame("TDRC", Id3Text(0, "2001")) +
@@ -82,9 +97,20 @@ const Case kCases[] = {
      "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s + Id3Frame("TIT2", Id3Text(0, "kept")) + "TPE1" +
          BE32(0xFFFFFFFF) + "\0\0\0lost"s,
      {"kept"}},
-    {"Id3v22IsNotReadButId3v1Is",
+    {"Id3v22ThreeLetterFrames",
      TagFormat::kMp3,
-     "ID3\x02" + std::string(6, '\0') + Id3v1("v1", "", "", "", "", 0, 255),
+     Id3Tag(Id3Frame22("TT2", Id3Text(1, "\xFF\xFE" + U16("标题"))) +
+                Id3Frame22("TP1", Id3Text(0, kGbkTitle)) + Id3Frame22("TAL", Id3Text(0, "al")) +
+                Id3Frame22("TYE", Id3Text(0, "1999")) + Id3Frame22("TCO", Id3Text(0, "(13)")) +
+                Id3Frame22("COM", Id3Text(0, "engiTunNORM\0 00\0"s)) +
+                Id3Frame22("COM", Id3Text(0, "eng\0plain"s)) +
+                Id3Frame22("TRK", Id3Text(0, "4/9")) + Id3Frame22("TIT2", Id3Text(0, "v2.3 name")),
+            2) +
+         Id3v1("v1", "", "", "", "", 0, 255),
+     {"标题", "中文歌名", "al", "1999", "(13)", "plain", "4/9"}},
+    {"Id3v22CompressedIsSkipped",
+     TagFormat::kMp3,
+     Id3Tag(Id3Frame22("TT2", Id3Text(0, "packed")), 2, 0x40) + Id3v1("v1", "", "", "", "", 0, 255),
      {"v1"}},
     {"MergeId3v2ApeId3v1",
      TagFormat::kMp3,
@@ -171,10 +197,12 @@ const Case kCases[] = {
      TagFormat::kFlac,
      FlacFile({{4, VorbisBody({"TITLE=a", "ARTIST=" + kLong})}}).substr(0, 42 + 40 + 30),
      {"a"}},
-    {"FlacAfterId3v2IsNotRead",
+    {"FlacAfterId3v2FillsWhatTheCommentsLack",
      TagFormat::kFlac,
-     Id3Tag(Id3Frame("TIT2", Id3Text(0, "x"))) + FlacFile({{4, VorbisBody({"TITLE=a"})}}),
-     {}},
+     Id3Tag(Id3Frame("TIT2", Id3Text(0, "x")) + Id3Frame("TPE1", Id3Text(0, "id3"))) +
+         Id3Tag(Id3Frame("TALB", Id3Text(0, "second tag")), 4) +
+         FlacFile({{4, VorbisBody({"TITLE=a"})}}),
+     {"a", "id3"}},
     {"OggYearAndTrackFirstThenStandardNames",
      TagFormat::kOgg,
      OggVorbis({"TITLE=a", "date=2001", "YEAR=1999", "tracknumber=4", "ALBUM=" + kLong, "COMMENT=c",
@@ -185,7 +213,35 @@ const Case kCases[] = {
      TagFormat::kOgg,
      OggVorbis({"ARTIST=" + std::string(3000, 'y'), "TITLE=歌"}, 3),
      {"歌", std::string(3000, 'y')}},
-    {"OggOtherCodec", TagFormat::kOgg, OggVorbis({"TITLE=a"}).replace(28, 7, "OpusHea"), {}},
+    {"OggOtherCodec", TagFormat::kOgg, OggVorbis({"TITLE=a"}).replace(28, 7, "Speex  "), {}},
+    {"OpusTags",
+     TagFormat::kOgg,
+     OggOpus({"title=歌", "ARTIST=" + kLong, "DATE=2020", "TRACKNUMBER=2"}),
+     {"歌", kLong, "", "2020", "", "", "2"}},
+    {"OpusWithoutItsTags", TagFormat::kOgg, OggOpus({"TITLE=a"}).replace(47, 8, "OpusTagz"), {}},
+    {"OggFlacCommentBlock",
+     TagFormat::kOgg,
+     OggFlac({{1, std::string(20, '\0')}, {4, VorbisBody({"TITLE=a", "ALBUM=b"})}}),
+     {"a", "", "b"}},
+    // An old libFLAC's comment block length was too short; the comments run on past it.
+    {"FlacCommentBlockTooShort",
+     TagFormat::kFlac,
+     FlacFile({{4, VorbisBody({"TITLE=Mother's Daughter", "ARTIST=Tunng", "DATE=2004"})}})
+             .replace(42, 4, BE32(0x84000000u | 30)) +
+         "\xFF\xF8\x59\xA8" + std::string(40, '\x10'),
+     {"Mother's Daughter", "Tunng", "", "2004"}},
+    // A picture block declared empty (mutagen's issue 106 file): the walk goes on after
+    // the picture its own lengths describe.
+    {"FlacPictureBlockDeclaredEmpty",
+     TagFormat::kFlac,
+     FlacFile({{6, FlacPicture(3, "image/png", FakePng())}, {4, VorbisBody({"TITLE=a"})}})
+         .replace(42, 4, BE32(0x06000000u)),
+     {"a"}},
+    // A count beyond what the block holds, followed by what is no comment.
+    {"FlacCountBeyondTheBlock",
+     TagFormat::kFlac,
+     FlacFile({{4, VorbisBody({"TITLE=a"}, 3)}, {4, "\x05\0\0\0x yyy"s}}),
+     {"a"}},
 };
 
 class ReaderTest : public ::testing::TestWithParam<Case> {};
@@ -213,10 +269,37 @@ TEST(ReaderTest, PicturesAreTheImageBytesExactly) {
        "BMxyz"},
       {TagFormat::kMp3, Id3Tag(Id3Frame("APIC", Apic("image/png", 0, "\x89PNG", png, 1))), png},
       {TagFormat::kMp3, Id3Tag(Id3Frame("APIC", "\0image/jpeg"s + jpeg)), jpeg},
+      {TagFormat::kMp3,
+       Id3Tag(Id3Frame22("PIC", "\0PNG\x04\0"s + png) + Id3Frame22("PIC", "\0JPG\x03JPG\0"s + jpeg),
+              2),
+       jpeg},
       {TagFormat::kFlac,
        FlacFile({{6, FlacPicture(3, "image/png", png)}, {6, FlacPicture(4, "image/jpeg", jpeg)}}),
        png},
       {TagFormat::kFlac, FlacFile({{6, FlacPicture(3, "-->", "http://x")}}), ""},
+      // A picture block declared empty; the picture's own lengths tell where it ends.
+      {TagFormat::kFlac,
+       FlacFile({{6, FlacPicture(3, "image/png", png)}, {4, VorbisBody({"TITLE=a"})}})
+           .replace(42, 4, BE32(0x06000000u)),
+       png},
+      // A cover in an ID3v2 tag before "fLaC" serves when the FLAC blocks have none.
+      {TagFormat::kFlac,
+       Id3Tag(Id3Frame("APIC", Apic("image/png", 3, "", png))) +
+           FlacFile({{6, FlacPicture(3, "image/jpeg", jpeg)}}),
+       jpeg},
+      {TagFormat::kFlac,
+       Id3Tag(Id3Frame("APIC", Apic("image/png", 3, "", png))) + FlacFile({{1, ""}}), png},
+      {TagFormat::kOgg,
+       OggOpus({"METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(4, "image/jpeg", jpeg)),
+                "metadata_block_picture=" + Base64(FlacPicture(3, "image/png", png + "x")),
+                "METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(0, "image/jpeg", jpeg))}),
+       png + "x"},
+      {TagFormat::kOgg,
+       OggVorbis({"METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(0, "image/png", png + "xy"))}),
+       png + "xy"},
+      {TagFormat::kOgg, OggVorbis({"COVERART=" + Base64(png), "COVERART=" + Base64(jpeg)}), png},
+      {TagFormat::kOgg,
+       OggFlac({{4, VorbisBody({"TITLE=a"})}, {6, FlacPicture(3, "image/jpeg", jpeg)}}), jpeg},
       {TagFormat::kAsf,
        AsfFile({"", "", "", "", ""},
                {{"WM/Picture", 1,

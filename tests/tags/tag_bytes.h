@@ -4,12 +4,22 @@
 // format's tag with the values given, put together as the format's writers do.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "files/encoding.h"
+#include "tags/song_tags.h"
+
+namespace lirotag {
+// Test failures show the eight fields as text.
+inline void PrintTo(const SongTags& t, std::ostream* os) {
+  for (int i = 0; i < SongTags::kFieldCount; ++i) *os << (i ? ", \"" : "{\"") << t.Field(i) << '"';
+  *os << "}";
+}
+}  // namespace lirotag
 
 namespace lirotag::testing {
 
@@ -53,6 +63,10 @@ inline std::string Id3Frame(std::string_view id, std::string_view body, int majo
   const auto n = static_cast<uint32_t>(body.size());
   return std::string(id) + (major >= 4 ? Synchsafe(n) : BE32(n)) +
          std::string{static_cast<char>(flags >> 8), static_cast<char>(flags)} + std::string(body);
+}
+// Version 2.2: three-letter name, three-byte size, no flags.
+inline std::string Id3Frame22(std::string_view id, std::string_view body) {
+  return std::string(id) + BE32(static_cast<uint32_t>(body.size())).substr(1) + std::string(body);
 }
 inline std::string Id3Text(int encoding, std::string_view data) {
   return static_cast<char>(encoding) + std::string(data);
@@ -184,12 +198,10 @@ inline std::string OggPage(uint8_t flags, uint32_t seq, const std::string& lacin
   return "OggS" + std::string{0, static_cast<char>(flags)} + std::string(8, '\0') + LE32(serial) +
          LE32(seq) + LE32(0) + static_cast<char>(lacing.size()) + lacing + body;
 }
-inline std::string OggVorbis(const std::vector<std::string>& comments, size_t maxSegments = 255,
-                             int count = -1) {
-  const std::string ident = "\x01vorbis" + std::string(23, '\0');
+// Any codec: the first packet alone on the first page, the others after it.
+inline std::string OggStream(const std::string& ident, const std::vector<std::string>& packets,
+                             size_t maxSegments = 255) {
   std::string f = OggPage(2, 0, std::string(1, static_cast<char>(ident.size())), ident);
-  const std::string packets[] = {"\x03vorbis" + VorbisBody(comments, count) + "\x01",
-                                 "\x05vorbis" + std::string(40, 's')};
   std::string lacing, body;
   bool continued = false;
   uint32_t seq = 1;
@@ -213,6 +225,47 @@ inline std::string OggVorbis(const std::vector<std::string>& comments, size_t ma
   }
   flush();
   return f;
+}
+inline std::string OggVorbis(const std::vector<std::string>& comments, size_t maxSegments = 255,
+                             int count = -1) {
+  return OggStream(
+      "\x01vorbis" + std::string(23, '\0'),
+      {"\x03vorbis" + VorbisBody(comments, count) + "\x01", "\x05vorbis" + std::string(40, 's')},
+      maxSegments);
+}
+inline std::string OggOpus(const std::vector<std::string>& comments) {
+  return OggStream("OpusHead\x01\x02" + std::string(9, '\0'), {"OpusTags" + VorbisBody(comments)});
+}
+// Ogg FLAC: the mapping's first packet holds STREAMINFO; then one metadata block a packet.
+inline std::string OggFlac(const std::vector<std::pair<int, std::string>>& blocks) {
+  const std::string ident =
+      std::string(
+          "\x7F"
+          "FLAC\x01\x00",
+          7) +
+      std::string{static_cast<char>(blocks.size() >> 8), static_cast<char>(blocks.size())} +
+      "fLaC" + BE32(34) + std::string(34, '\0');
+  std::vector<std::string> packets;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const uint32_t last = i + 1 == blocks.size() ? 0x80000000u : 0;
+    packets.push_back(BE32(last | uint32_t(blocks[i].first) << 24 |
+                           static_cast<uint32_t>(blocks[i].second.size())) +
+                      blocks[i].second);
+  }
+  return OggStream(ident, packets);
+}
+inline std::string Base64(std::string_view bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t v = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 2]);
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    for (size_t k = 0; k < 4; ++k) out += k <= n ? kAlphabet[v >> (18 - 6 * k) & 63] : '=';
+  }
+  return out;
 }
 
 }  // namespace lirotag::testing

@@ -95,6 +95,53 @@ TEST_F(ToolsTest, ChineseTagsAndCoversOfEveryFormat) {
   }
 }
 
+// Opus (opusenc, and ffmpeg into .ogg), Ogg FLAC (flac --ogg, ffmpeg) and a FLAC file
+// behind the ID3v2 tag a tagger put in front of it.
+TEST_F(ToolsTest, OggCodecsAndFlacBehindId3v2) {
+  if (Shell("command -v opusenc && command -v flac") != 0) GTEST_SKIP() << "no opusenc or flac";
+  const std::string wav = " '" + P("s.wav") + "' ", cover = "'" + P("cover.png") + "'";
+  ASSERT_EQ(
+      Shell("opusenc --quiet --title 标题 --artist 歌手 --album 专辑 --date 2019 --genre 流行 "
+            "--comment tracknumber=4 --picture " +
+            cover + wav + "'" + P("o.opus") + "'"),
+      0);
+  ASSERT_EQ(Shell("flac -s --ogg -T TITLE=奥格 -T ARTIST=歌手 -T DATE=2018 --picture=" + cover +
+                  wav + "-o '" + P("f.oga") + "'"),
+            0);
+  // ffmpeg carries over the WAV's tags and sets the title.
+  const std::string ff = "ffmpeg -v error -y -i" + wav;
+  ASSERT_EQ(Shell(ff + "-metadata title=火 -c:a flac '" + P("flac.ogg") + "'"), 0);
+  ASSERT_EQ(Shell(ff + "-metadata title=欧 -c:a libopus '" + P("opus.ogg") + "'"), 0);
+  // The ID3v2 tag of v23.mp3 (its cover included) before a FLAC file with a title only.
+  ASSERT_EQ(Shell("flac -s -T TITLE=自己的 " + wav + "-o '" + P("plain.flac") + "'"), 0);
+  const std::string mp3 = Slurp(P("v23.mp3"));
+  const size_t id3 =
+      10 + (size_t{static_cast<unsigned char>(mp3[6])} << 21 |
+            size_t{static_cast<unsigned char>(mp3[7])} << 14 |
+            size_t{static_cast<unsigned char>(mp3[8])} << 7 | static_cast<unsigned char>(mp3[9]));
+  std::ofstream(P("behind.flac"), std::ios::binary) << mp3.substr(0, id3) << Slurp(P("plain.flac"));
+
+  const std::string png = Slurp(P("cover.png"));
+  const struct {
+    const char* name;
+    SongTags want;
+    bool cover;
+  } cases[] = {
+      {"o.opus", {"标题", "歌手", "专辑", "2019", "流行", "", "4"}, true},
+      {"f.oga", {"奥格", "歌手", "", "2018"}, true},
+      {"flac.ogg", {"火", "歌手", "专辑", "2020", "流行", "评论", "3/12"}, false},
+      {"opus.ogg", {"欧", "歌手", "专辑", "2020", "流行", "评论", "3/12"}, false},
+      {"behind.flac", {"自己的", "歌手", "专辑", "2020", "流行", "", "3/12"}, true},
+  };
+  for (const auto& c : cases) {
+    SongTags tags;
+    std::string picture;
+    EXPECT_TRUE(ReadSongTags(P(c.name), &tags, &picture, true));
+    EXPECT_EQ(tags, c.want) << c.name;
+    EXPECT_EQ(picture, c.cover ? png : "") << c.name;
+  }
+}
+
 #ifdef LIROTAG_CLI
 TEST_F(ToolsTest, CommandLineGivesOneJsonLinePerFile) {
   const std::string cli = "'" LIROTAG_CLI "' tags ";
@@ -152,6 +199,12 @@ TEST(CorpusTest, TagLibrariesTestData) {
        {"Intro", "Pearl Jam", "1995-03-22 Brisbane, Australia - Entertainment Centre", "1995", "",
         "", "1"}},
       {"taglib/gnre.m4a", {"", "", "", "", "Ska"}},
+      {"mutagen/id3v22-test.mp3",
+       {"cosmic american", "Anais Mitchell", "Hymns for the Exiled", "2004", "",
+        "Waterbug Records, www.anaismitchell.com", "3/11"}},
+      {"mutagen/52-too-short-block-size.flac",
+       {"Mother's Daughter", "Tunng", "Mother's Daughter and Other Songs", "2004", "Folk-Rock", "",
+        "1"}},
       {"mutagen/variable-block.flac",
        {"DIVE FOR YOU", "Boom Boom Satellites", "Appleseed Original Soundtrack", "2004",
         "Anime Soundtrack", "Original Soundtrack", "01"}}};

@@ -237,6 +237,21 @@ class LyricFilesTest : public QObject {
     QVERIFY(window_->transport()->OpenSong(Path("song.aif")));
     Click("按钮_设置附加信息");  // no reader for the type: the text stays
     QCOMPARE(Text().left(8), QStringLiteral("[ti:静夜思]"));
+    // A song with only some tags replaces only those values, in fast mode and by the button.
+    QVERIFY(MakeTaggedMp3(mp3, QString(), QStringLiteral("杜甫")));
+    QVERIFY(window_->transport()->OpenSong(mp3.toStdString()));
+    Click("按钮_设置附加信息");
+    QCOMPARE(Text(),
+             QStringLiteral("[ti:静夜思]\n[ar:杜甫]\n[by:小明]\n[00:01.00]a\n[offset:500]"));
+    window_->settings().FastMode = false;
+    WithInfoWindow([](QDialog* d) {
+      SetField(d, "编辑框_AL", QStringLiteral("唐诗"));
+      Press(d, "按钮_读取");
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_TI"))->text(),
+               QStringLiteral("静夜思"));
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("编辑框_AL"))->text(),
+               QStringLiteral("唐诗"));
+    });
   }
 
   void savesInEveryEncodingAndNeverDamagesAFile() {
@@ -291,6 +306,43 @@ class LyricFilesTest : public QObject {
       QCOMPARE(MessageBox::LastCaption(), QStringLiteral("错误"));
       QCOMPARE(ReadAll(target), before);
     }
+  }
+
+  // Saving GBK asks first when the text holds characters GBK lacks, naming them; the
+  // answer decides this save's encoding, or cancels it.
+  void asksBeforeGbkCannotHoldTheText() {
+    const std::string text = "[ti:사랑]\r\n[00:01.00]å ♪ 你好";
+    window_->lyricEdit()->setPlainText(QString::fromStdString(text));
+    window_->settings().Encoding = 0;
+    const struct {
+      QMessageBox::StandardButton answer;
+      std::string bytes;
+    } cases[] = {
+        {QMessageBox::Yes, lirotag::EncodeLyricText(text, 2)},
+        {QMessageBox::No, lirotag::EncodeLyricText(text, 1)},
+        {QMessageBox::Save, lirotag::EncodeLyricText(text, 0)},
+        {QMessageBox::Cancel, ""},
+    };
+    for (const auto& c : cases) {
+      QFile::remove(QString::fromStdString(Path("gbk.lrc")));
+      const int shown = MessageBox::ShownCount();
+      MessageBox::SetNextAnswer(c.answer);
+      lirotag::ui::SetNextFileDialogResult(Path("gbk.lrc"));
+      Click("按钮_保存歌词");
+      QCOMPARE(MessageBox::ShownCount(), shown + 1);
+      QCOMPARE(MessageBox::LastCaption(), QStringLiteral("保存歌词"));
+      QVERIFY2(MessageBox::LastText().contains(QStringLiteral("사 랑 å ♪")),
+               qPrintable(MessageBox::LastText()));
+      QCOMPARE(ReadAll(Path("gbk.lrc")), c.bytes);
+      QCOMPARE(window_->settings().Encoding, 0);
+    }
+    // Text GBK holds whole is saved without a question.
+    window_->lyricEdit()->setPlainText(QStringLiteral("[ti:夜曲]\n[00:01.00]“你好”…"));
+    const int shown = MessageBox::ShownCount();
+    lirotag::ui::SetNextFileDialogResult(Path("gbk.lrc"));
+    Click("按钮_保存歌词");
+    QCOMPARE(MessageBox::ShownCount(), shown);
+    QCOMPARE(ReadAll(Path("gbk.lrc")), lirotag::Utf8ToGbk("[ti:夜曲]\r\n[00:01.00]“你好”…"));
   }
 
   void savesAutomaticallyBesideTheSong() {
