@@ -55,7 +55,8 @@ constexpr char kShortcutHelp[] =
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
-    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词";
+    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
+    "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
