@@ -366,7 +366,8 @@ std::string SyltToLrc(std::string_view body, double secondsPerFrame) {
   const bool frames = body[4] == 1;
   bool big = encoding == 2;
   size_t at;
-  TextEnd(body, 6, encoding, &at);  // the content descriptor
+  // The content descriptor; its byte-order mark stands for the texts that have none.
+  FrameText(body.substr(6, TextEnd(body, 6, encoding, &at) - 6), encoding, &big);
   struct Entry {
     double seconds;
     std::string text;

@@ -74,6 +74,9 @@ TEST(SyltTest, BecomesLrcLines) {
       // MPEG frames; UTF-16 whose later texts rely on the first one's byte-order mark.
       {Sylt(1, 1, {{W("第一", true), 100}, {W("second", false), 200}}),
        "[00:02.61]第一\n[00:05.22]second"},
+      // A big-endian mark on the descriptor only.
+      {Sylt(1, 2, {{U16("be", true) + std::string(2, '\0'), 10}}).replace(6, 2, "\xFE\xFF"),
+       "[00:00.01]be"},
       // Syllables: a line break starts a sung line, the others get word tags.
       {Sylt(0, 2, {{N("\nHel"), 1000}, {N("lo"), 1500}, {N("\nWorld"), 3000}}),
        "[00:01.00]<00:01.00>Hel<00:01.50>lo\n[00:03.00]World"},
