@@ -20,6 +20,10 @@ extern const char kPeaksHelp[];
 // lrclib get|search|publish: the online lyrics service.
 int RunLrclibCommand(int argc, char** argv);
 extern const char kLrclibHelp[];
+// export --format F [--song SONG | --length S] LYRICS OUT, import SUBTITLES OUT.lrc.
+int RunExportCommand(int argc, char** argv);
+int RunImportCommand(int argc, char** argv);
+extern const char kSubtitlesHelp[];
 
 // lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS: the lyric inside a song.
 int RunLyricsCommand(int argc, char** argv);

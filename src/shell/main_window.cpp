@@ -346,8 +346,9 @@ void MainWindow::BuildControls() {
     wordMode->setVisible(on);
     WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
   });
-  lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
-                                {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
+  lyric_files_ =
+      new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
+                     {env_.fs, env_.engine, env_.player}, {this, loadText, setInfo, save}, this);
   song_lyrics_ = new SongLyrics(
       {this, lyric_edit_, &editing_->editor(), transport_, lyric_files_, env_.fs, env_.configPath},
       this);
