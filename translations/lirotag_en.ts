@@ -376,56 +376,6 @@ Save as UTF-8 or UTF-16 instead?</translation>
 <context>
     <name>lirotag::MainWindow</name>
     <message>
-        <source>Alt +Ｄ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;删除标签<byte value="xd"/>
-Alt +Ａ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加入标签<byte value="xd"/>
-Alt +Ｒ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;替换标签<byte value="xd"/>
-Alt +↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行上移(*)<byte value="xd"/>
-Alt +↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行下移(*)<byte value="xd"/>
-Alt +←&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快退5秒<byte value="xd"/>
-Alt +→&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快进5秒<byte value="xd"/>
-Ctrl+↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向上滚动<byte value="xd"/>
-Ctrl+↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向下滚动<byte value="xd"/>
-Alt +Ｅ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在文本框和按钮间切换焦点<byte value="xd"/>
-Alt +Ｐ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;播放/暂停<byte value="xd"/>
-<byte value="xd"/>
-带(*)标志的仅在文本框失去焦点时生效<byte value="xd"/>
-<byte value="xd"/>
-Alt +－&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;减慢播放（音调不变）<byte value="xd"/>
-Alt +＝&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加快播放<byte value="xd"/>
-Alt +０&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;恢复原速<byte value="xd"/>
-Alt +Ｖ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;显示/隐藏波形<byte value="xd"/>
-在当前时间上滚动鼠标滚轮可调节播放速度；<byte value="xd"/>
-在波形上单击跳转，滚动滚轮缩放<byte value="xd"/>
-Alt +Ｗ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;逐字模式：Alt+A 为下一个字加时间，<byte value="xd"/>
-&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;Alt+D 撤回最后一个字，Alt+R 本行重来<byte value="xd"/>
-Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="xd"/>
-Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词</source>
-        <translation>Alt+D		Delete tag
-Alt+A		Add tag
-Alt+R		Replace tag
-Alt+Up		Move the highlight up (*)
-Alt+Down	Move the highlight down (*)
-Alt+Left		Back 5 seconds
-Alt+Right	Forward 5 seconds
-Ctrl+Up		Scroll the text up
-Ctrl+Down	Scroll the text down
-Alt+E		Switch the focus between the text box and the buttons
-Alt+P		Play/Pause
-
-(*) only while the text box does not have the focus
-
-Alt+-		Slower (same pitch)
-Alt+=		Faster
-Alt+0		Normal speed
-Alt+V		Show/hide the waveform
-Turn the mouse wheel over the current time to change the speed;
-click the waveform to jump, turn the wheel over it to zoom
-Alt+W		Word by word: Alt+A times the next word,
-		Alt+D takes back the last word, Alt+R restarts the line
-Alt+O		Find lyrics online
-Alt+U		Publish lyrics</translation>
-    </message>
-    <message>
         <source>是否要退出？<byte value="xd"/>
 请确认单击过“保存歌词”按钮，并成功保存了文件。<byte value="xd"/>
 （可以在设置中关闭此提示）</source>
@@ -678,6 +628,60 @@ becomes
     <message>
         <source>关于 %1</source>
         <translation>About %1</translation>
+    </message>
+    <message>
+        <source>Alt +Ｄ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;删除标签<byte value="xd"/>
+Alt +Ａ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加入标签<byte value="xd"/>
+Alt +Ｒ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;替换标签<byte value="xd"/>
+Alt +↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行上移(*)<byte value="xd"/>
+Alt +↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行下移(*)<byte value="xd"/>
+Alt +←&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快退5秒<byte value="xd"/>
+Alt +→&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;快进5秒<byte value="xd"/>
+Ctrl+↑&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向上滚动<byte value="xd"/>
+Ctrl+↓&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;文本向下滚动<byte value="xd"/>
+Alt +Ｅ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在文本框和按钮间切换焦点<byte value="xd"/>
+Alt +Ｐ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;播放/暂停<byte value="xd"/>
+<byte value="xd"/>
+带(*)标志的仅在文本框失去焦点时生效<byte value="xd"/>
+<byte value="xd"/>
+Alt +－&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;减慢播放（音调不变）<byte value="xd"/>
+Alt +＝&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加快播放<byte value="xd"/>
+Alt +０&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;恢复原速<byte value="xd"/>
+Alt +Ｖ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;显示/隐藏波形<byte value="xd"/>
+在当前时间上滚动鼠标滚轮可调节播放速度；<byte value="xd"/>
+在波形上单击跳转，滚动滚轮缩放<byte value="xd"/>
+Alt +Ｗ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;逐字模式：Alt+A 为下一个字加时间，<byte value="xd"/>
+&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;Alt+D 撤回最后一个字，Alt+R 本行重来<byte value="xd"/>
+Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="xd"/>
+Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词<byte value="xd"/>
+Ctrl+Shift+Ｌ&#x3000;&#x3000;载入歌曲内嵌歌词<byte value="xd"/>
+Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲</source>
+        <translation>Alt+D		Delete tag
+Alt+A		Add tag
+Alt+R		Replace tag
+Alt+Up		Move the highlight up (*)
+Alt+Down	Move the highlight down (*)
+Alt+Left		Back 5 seconds
+Alt+Right	Forward 5 seconds
+Ctrl+Up		Scroll the text up
+Ctrl+Down	Scroll the text down
+Alt+E		Switch the focus between the text box and the buttons
+Alt+P		Play/Pause
+
+(*) only while the text box does not have the focus
+
+Alt+-		Slower (same pitch)
+Alt+=		Faster
+Alt+0		Normal speed
+Alt+V		Show/hide the waveform
+Turn the mouse wheel over the current time to change the speed;
+click the waveform to jump, turn the wheel over it to zoom
+Alt+W		Word by word: Alt+A times the next word,
+		Alt+D takes back the last word, Alt+R restarts the line
+Alt+O		Find lyrics online
+Alt+U		Publish lyrics
+Ctrl+Shift+L	Load the lyrics embedded in the song
+Ctrl+Shift+W	Write the lyrics into the song</translation>
     </message>
 </context>
 <context>
@@ -1005,6 +1009,10 @@ Note: some players cannot read lyrics with 3 decimals</translation>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
+    <message>
+        <source>保存歌词时同时写入歌曲</source>
+        <translation>Also save the lyrics into the song</translation>
+    </message>
 </context>
 <context>
     <name>lirotag::Skins</name>
@@ -1023,6 +1031,98 @@ Note: some players cannot read lyrics with 3 decimals</translation>
     <message>
         <source>深色.she</source>
         <translation>Dark.she</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::SongLyrics</name>
+    <message>
+        <source>歌词为空，没有写入歌曲。</source>
+        <translation>The lyrics are empty; nothing was written into the song.</translation>
+    </message>
+    <message>
+        <source>不支持向这种类型的歌曲写入歌词：
+%1</source>
+        <translation>Writing lyrics into this kind of song is not supported:
+%1</translation>
+    </message>
+    <message>
+        <source>找不到歌曲文件：
+%1</source>
+        <translation>The song file cannot be found:
+%1</translation>
+    </message>
+    <message>
+        <source>歌曲文件是只读的，没有写入：
+%1</source>
+        <translation>The song file is read-only; nothing was written:
+%1</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足，没有写入歌曲。歌曲没有改变。</source>
+        <translation>Not enough disk space; nothing was written. The song is unchanged.</translation>
+    </message>
+    <message>
+        <source>写入歌曲时发生错误，歌曲没有改变：
+%1</source>
+        <translation>An error occurred while writing the song; it is unchanged:
+%1</translation>
+    </message>
+    <message>
+        <source>写入后检查未通过（歌词读不回来或音频有变），歌曲没有改变：
+%1</source>
+        <translation>The check after writing failed (the lyrics did not read back or the audio changed); the song is unchanged:
+%1</translation>
+    </message>
+    <message>
+        <source>载入歌曲内嵌歌词(&amp;I)</source>
+        <translation>Load lyrics &amp;in the song</translation>
+    </message>
+    <message>
+        <source>写入歌曲(&amp;G)</source>
+        <translation>Write into the son&amp;g</translation>
+    </message>
+    <message>
+        <source>载入歌曲内嵌歌词</source>
+        <translation>Load lyrics in the song</translation>
+    </message>
+    <message>
+        <source>歌词框中的文本还没有保存，载入歌曲内嵌歌词将替换它（可以撤销）。
+是否继续？</source>
+        <translation>The text in the lyrics box has not been saved; loading the song&apos;s lyrics replaces it (Undo brings it back).
+Continue?</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>请先打开一首歌曲。</source>
+        <translation>Please open a song first.</translation>
+    </message>
+    <message>
+        <source>这首歌曲没有内嵌歌词。</source>
+        <translation>This song has no embedded lyrics.</translation>
+    </message>
+    <message>
+        <source>不支持从这种类型的歌曲读取歌词：
+%1</source>
+        <translation>Reading lyrics from this kind of song is not supported:
+%1</translation>
+    </message>
+    <message>
+        <source>打开歌曲文件
+%1
+时发生错误。</source>
+        <translation>An error occurred while opening the song file
+%1</translation>
+    </message>
+    <message>
+        <source>歌词已写入歌曲。</source>
+        <translation>The lyrics were written into the song.</translation>
     </message>
 </context>
 <context>

@@ -27,6 +27,7 @@
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
 #include "shell/skins.h"
+#include "shell/song_lyrics.h"
 #include "shell/timing_aids.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
@@ -54,7 +55,8 @@ constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
-    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词");
+    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
+    "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲");
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -372,6 +374,9 @@ void MainWindow::BuildControls() {
   lyric_files_ =
       new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                      {env_.fs, env_.engine, env_.player}, {this, loadText, setInfo, save}, this);
+  song_lyrics_ = new SongLyrics(
+      {this, lyric_edit_, &editing_->editor(), transport_, lyric_files_, env_.fs, env_.configPath},
+      this);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
@@ -475,8 +480,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::ShowSettings() {
   // Modeless and owned by the main window; a second click brings the open one to the
   // front.
-  if (!settings_window_)
+  if (!settings_window_) {
     settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
+    song_lyrics_->AttachSettingsWindow(settings_window_);
+  }
   settings_window_->show();
   settings_window_->raise();
   settings_window_->activateWindow();
@@ -495,6 +502,9 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     menu->addAction(online_lyrics_->FindAction());
     menu->addAction(online_lyrics_->PublishAction());
     menu->setToolTipsVisible(true);
+    menu->addSeparator();
+    menu->addAction(song_lyrics_->LoadAction());
+    menu->addAction(song_lyrics_->WriteAction());
   }
   menu->popup(event->globalPos());
   event->accept();

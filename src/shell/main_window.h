@@ -26,6 +26,7 @@ class Skins;
 class Recovery;
 class TimingAids;
 class SettingsWindow;
+class SongLyrics;
 class Transport;
 
 // What the main window needs from outside: where its settings live, how to reach the
@@ -70,6 +71,7 @@ class MainWindow : public QWidget {
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
+  SongLyrics* songLyrics() const { return song_lyrics_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -109,6 +111,7 @@ class MainWindow : public QWidget {
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
   OnlineLyrics* online_lyrics_ = nullptr;
+  SongLyrics* song_lyrics_ = nullptr;
   RealFileSystem own_fs_;
 };
 
