@@ -4,10 +4,11 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 # Debian 12 / Ubuntu packages the build, the tests and the running editor need (clang
-# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only; ca-certificates
-# lets Qt Network check the online lyrics service's certificate).
+# builds the tag readers' fuzzers; TagLib is the benchmarks' yardstick only; qt6-l10n-tools
+# compiles the interface translations; ca-certificates lets Qt Network check the online
+# lyrics service's certificate).
 PACKAGES := cmake g++ make pkg-config \
-	qt6-base-dev qt6-translations-l10n libgl-dev \
+	qt6-base-dev qt6-translations-l10n qt6-l10n-tools libgl-dev \
 	libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
 	libopenmpt-dev portaudio19-dev librubberband-dev libicu-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \

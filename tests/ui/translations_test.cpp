@@ -14,13 +14,17 @@
 #include <QtTest>
 #include <cstdlib>
 
+#include "audio/player.h"
+#include "files/lyric_encodings.h"
 #include "lupdate_config.h"
 #include "shell/editing.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
 #include "shell/settings_window.h"
+#include "shell/subtitle_files.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
+#include "ui/file_dialog.h"
 #include "ui/lyric_edit.h"
 #include "ui/translation.h"
 #include "window_fixture.h"
@@ -236,6 +240,21 @@ class TranslationsTest : public QObject {
     }
     const QStringList chinese = Chinese(texts);
     QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
+  }
+
+  // Texts of the Qt-free core, shown by the window: the file dialogs' type names (the
+  // chosen type is still reported by its Chinese name) and the encodings.
+  void coreTextsAreShownInEnglish() {
+    QStringList texts;
+    for (const std::string& filter :
+         {lirotag::LoadPlugins(*f_.engine, f_.dir.filePath(QStringLiteral("none")).toStdString()),
+          std::string(lirotag::kLoadFilterWithSubtitles),
+          std::string(lirotag::kSaveFilterWithSubtitles)})
+      texts << lirotag::ui::ToQtNameFilters(filter);
+    for (const lirotag::LyricEncoding& e : lirotag::LyricEncodings())
+      texts << lirotag::ui::CoreText(e.menuText);
+    for (const QString& text : texts) QVERIFY2(!text.contains(Cjk()), qPrintable(text));
+    QVERIFY(texts.contains(QStringLiteral("GBK (Simplified Chinese)")));
   }
 
   // The stamping keys keep their letters in English.
