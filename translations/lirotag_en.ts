@@ -1013,6 +1013,10 @@ Note: some players cannot read lyrics with 3 decimals</translation>
         <source>保存歌词时同时写入歌曲</source>
         <translation>Also save the lyrics into the song</translation>
     </message>
+    <message>
+        <source>界面语言将在下次启动程序时更换。</source>
+        <translation>The new language is used from the next start of the program.</translation>
+    </message>
 </context>
 <context>
     <name>lirotag::Skins</name>

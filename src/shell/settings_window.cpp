@@ -176,7 +176,12 @@ void SettingsWindow::BuildControls() {
   connect(encoding_, &QComboBox::activated, this,
           [this](int index) { settings_.Encoding = index; });
   connect(language_, &QComboBox::activated, this, [this](int index) {
-    settings_.Language = language_->itemData(index).toString().toStdString();
+    const std::string chosen = language_->itemData(index).toString().toStdString();
+    if (chosen == settings_.Language) return;
+    settings_.Language = chosen;
+    // The windows are built in one language; the other one comes with the next start.
+    ui::MessageBox::Show(this, QMessageBox::Information, tr("界面语言"),
+                         tr("界面语言将在下次启动程序时更换。"), QMessageBox::Ok);
   });
   connect(ask_on_exit_, &QCheckBox::clicked, this, [this](bool on) { settings_.AskOnExit = on; });
   connect(three_, &QCheckBox::clicked, this, &SettingsWindow::OnThreeDecimalsClicked);

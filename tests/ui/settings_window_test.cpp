@@ -119,6 +119,36 @@ class SettingsWindowTest : public QObject {
     QTRY_COMPARE(QToolTip::text(), lirotag::SettingsWindow::PlaceholderHelp());
   }
 
+  // The language is chosen for the next start: kept in our own section, said once, and
+  // shown again as chosen; an unknown stored value shows (and works) as automatic.
+  void languageIsKeptForTheNextStart() {
+    WriteAll(f_.IniPath(), "[Lirotag]\r\nLanguage=fr\r\n");
+    window_ = f_.MakeActiveWindow();
+    QComboBox* language = In<QComboBox>(OpenSettings(), "组合框_界面语言");
+    QCOMPARE(language->currentText(), QStringLiteral("自动"));
+    QCOMPARE(language->count(), 3);
+    const int shown = MessageBox::ShownCount();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    language->setCurrentIndex(2);
+    emit language->activated(2);
+    QCOMPARE(MessageBox::ShownCount(), shown + 1);
+    QCOMPARE(MessageBox::LastText(), QStringLiteral("界面语言将在下次启动程序时更换。"));
+    QCOMPARE(window_->settings().Language, std::string("en"));
+    // Nothing else changes now: the windows stay in the language they were built in.
+    QCOMPARE(In<QPushButton>(window_.get(), "按钮_设置")->text(), QStringLiteral("设置"));
+    window_.reset();
+    QVERIFY(ReadAll(f_.IniPath()).find("[Lirotag]\r\nLanguage=en\r\n") != std::string::npos);
+
+    window_ = f_.MakeActiveWindow();
+    language = In<QComboBox>(OpenSettings(), "组合框_界面语言");
+    QCOMPARE(language->currentText(), QStringLiteral("English"));
+    language->setCurrentIndex(0);
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    emit language->activated(0);
+    window_.reset();
+    QVERIFY(ReadAll(f_.IniPath()).find("Language=\r\n") != std::string::npos);
+  }
+
   void coloursRepaintTheBoxAndKeepTheHighlight() {
     window_ = f_.MakeActiveWindow();
     lirotag::ui::LyricEdit* box = window_->lyricEdit();
