@@ -659,13 +659,13 @@ Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲</source>
         <translation>Alt+D		Delete tag
 Alt+A		Add tag
 Alt+R		Replace tag
-Alt+Up		Move the highlight up (*)
-Alt+Down	Move the highlight down (*)
+Alt+Up		Highlight up (*)
+Alt+Down		Highlight down (*)
 Alt+Left		Back 5 seconds
-Alt+Right	Forward 5 seconds
+Alt+Right		Forward 5 seconds
 Ctrl+Up		Scroll the text up
-Ctrl+Down	Scroll the text down
-Alt+E		Switch the focus between the text box and the buttons
+Ctrl+Down		Scroll the text down
+Alt+E		Focus to the text box or the buttons
 Alt+P		Play/Pause
 
 (*) only while the text box does not have the focus
@@ -674,13 +674,15 @@ Alt+-		Slower (same pitch)
 Alt+=		Faster
 Alt+0		Normal speed
 Alt+V		Show/hide the waveform
-Turn the mouse wheel over the current time to change the speed;
-click the waveform to jump, turn the wheel over it to zoom
-Alt+W		Word by word: Alt+A times the next word,
-		Alt+D takes back the last word, Alt+R restarts the line
+Mouse wheel over the current time: change the speed;
+click the waveform to jump, turn the wheel on it to zoom
+Alt+W		Word by word:
+		Alt+A times the next word,
+		Alt+D takes back the last one,
+		Alt+R restarts the line
 Alt+O		Find lyrics online
 Alt+U		Publish lyrics
-Ctrl+Shift+L	Load the lyrics embedded in the song
+Ctrl+Shift+L		Load the lyrics in the song
 Ctrl+Shift+W	Write the lyrics into the song</translation>
     </message>
 </context>
