@@ -45,7 +45,8 @@ inline constexpr char kSkinPathKey[] = "Path";
 // toward zero and held within the 32-bit range (text without a number gives 0).
 void LoadSettings(const IniFile& ini, Settings* s);
 // Writes the same eleven keys in the same order: truth values as "1" or "0", integers
-// as signed decimal.
+// as signed decimal. The interface language ([Lirotag] Language) is read with them and
+// written once the user has chosen one.
 void SaveSettings(const Settings& s, IniFile* ini);
 
 // Loads `path` into `*s`. Whatever cannot be read (no file, unreadable file) gives the
