@@ -1,8 +1,11 @@
 #include "shell/lyric_files.h"
 
 #include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
 
 #include "audio/confirm_sound.h"
 #include "files/lyric_file.h"
@@ -93,12 +96,16 @@ bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* cho
     ShowLoadedEncoding();  // a choice that failed is not the text's encoding
     return false;
   }
+  // Asked once the file is known to be readable. Reading the same file again in
+  // another encoding does not ask: its text replaces its own, and undo brings edits back.
+  if (!chosen && before_load_ && !before_load_()) return false;
   const LyricEncoding& encoding = chosen ? *chosen : *DetectLyricEncoding(bytes).encoding;
   box_.SetWholeText(LyricTextFromBytes(bytes, &encoding));
   editor_.ResetHighlight();
   last_loaded_path_ = path;
   last_loaded_encoding_ = encoding.name;
   ShowLoadedEncoding();
+  emit Loaded();
   return true;
 }
 
@@ -138,14 +145,31 @@ bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
 
 void LyricFiles::SetAdditionalInfo() {
   std::vector<std::string> lines = SplitText(GetLyricText(box_), "\r\n");
+  const int before = box_.LineCount();
   if (!UpdateInfoTags(&lines, &info_,
                       [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
     return;
   box_.SetWholeText(JoinTexts(lines, "\n", false));
-  editor_.ResetHighlight();
+  // The information lines are at the top: the highlighted lyric lines move with them.
+  const int shift = box_.LineCount() - before;
+  box_.SelectLines(std::max(0, editor_.RangeFirst() + shift),
+                   std::max(0, editor_.RangeLast() + shift));
+  editor_.RangeFromSelection();
 }
 
-void LyricFiles::SaveLyrics() {
+std::string LyricFiles::ProposedSavePath() const {
+  const std::string& song = transport_.SongPath();
+  if (!song.empty()) {
+    const QFileInfo info(Q(song));
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".lrc")).toStdString();
+  }
+  const std::string& last = last_saved_path_.empty() ? last_loaded_path_ : last_saved_path_;
+  if (last.empty()) return {};
+  const QFileInfo info(Q(last));
+  return info.dir().filePath(info.completeBaseName() + QStringLiteral(".lrc")).toStdString();
+}
+
+bool LyricFiles::SaveLyrics() {
   std::string path;
   const std::string& song = transport_.SongPath();
   if (settings_.Automatic && !song.empty()) {
@@ -163,7 +187,8 @@ void LyricFiles::SaveLyrics() {
     options.filter = "LRC歌词|*.LRC|所有文件|*.*";
     options.defaultExtension = "lrc";
     options.showHidden = true;
-    if (!ui::FileDialog(options, &path)) return;
+    options.initialFile = ProposedSavePath();
+    if (!ui::FileDialog(options, &path)) return false;
   }
   if (settings_.FastMode && settings_.AutoAdd) SetAdditionalInfo();
   const std::string body = EncodeLyricText(GetLyricText(box_), settings_.Encoding);
@@ -172,10 +197,12 @@ void LyricFiles::SaveLyrics() {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
                          QStringLiteral("写出文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
                          QMessageBox::Ok);
-    return;
+    return false;
   }
   PlayConfirmation();
+  last_saved_path_ = path;
   emit Saved();
+  return true;
 }
 
 void LyricFiles::PlayConfirmation() {

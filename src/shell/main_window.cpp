@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -28,6 +29,7 @@
 #include "shell/skins.h"
 #include "shell/timing_aids.h"
 #include "shell/transport.h"
+#include "shell/unsaved_changes.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
@@ -52,7 +54,10 @@ constexpr char kShortcutHelp[] =
     "Alt +０　　　　　恢复原速\r\nAlt +Ｖ　　　　　显示/隐藏波形\r\n"
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
-    "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来";
+    "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
+    "Ctrl+Ｚ　　　　　撤销（焦点在窗口内任何位置）\r\n"
+    "Ctrl+Ｙ　　　　　重做（也可用 Ctrl+Shift+Z）\r\n"
+    "Ctrl+Ｓ　　　　　保存歌词";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -243,6 +248,9 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
     recovery_ = new Recovery(
         env_.recoveryDir, this, *lyric_edit_, [this] { return transport_->SongPath(); }, this);
     connect(lyric_files_, &LyricFiles::Saved, recovery_, &Recovery::Discard);
+    recovery_->SetRangeSource([this] {
+      return std::pair(editing_->editor().RangeFirst(), editing_->editor().RangeLast());
+    });
   }
 }
 
@@ -252,7 +260,9 @@ void MainWindow::StartUp(const QStringList& files) {
       if (!record.songPath.empty() && env_.fs->FileExists(record.songPath))
         transport_->OpenSong(record.songPath);
       lyric_edit_->SetWholeText(record.text);
-      editing_->editor().ResetHighlight();
+      // Where the user was; the selection becomes the range and comes into view.
+      lyric_edit_->SelectLines(record.rangeFirst, record.rangeLast);
+      editing_->editor().RangeFromSelection();
     });
   }
   if (!files.isEmpty()) OnFilesDropped(files);
@@ -260,8 +270,15 @@ void MainWindow::StartUp(const QStringList& files) {
 
 MainWindow::~MainWindow() {
   refresh_timer_->stop();
-  // Closed on purpose: whatever was not saved was given up with the close question.
-  if (recovery_) recovery_->Discard();
+  // The recovery file goes only with text that is saved or that the user gave up; a
+  // window that goes without its close question (the session ends) leaves it current.
+  if (recovery_) {
+    if (unsaved_->Any() && !gave_up_text_) {
+      recovery_->Flush();
+    } else {
+      recovery_->Discard();
+    }
+  }
   env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
   if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
@@ -334,16 +351,33 @@ void MainWindow::BuildControls() {
       {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
   // Shown while word mode is on; the choice is kept in our own section of the
   // configuration file.
-  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 590, 80, 16});
+  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 606, 80, 16});
   wordMode->setText(Q("逐字模式：开"));
   wordMode->setStyleSheet(QStringLiteral("color: #1a8f3a; font-weight: bold;"));
   wordMode->hide();
+  // The lyric file's name, with a mark while the text holds unsaved work.
+  auto* fileLabel = MakeLabel(this, "标签_歌词文件", "歌词文件", {9, 587, 98, 16});
   connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
     wordMode->setVisible(on);
     WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
   });
   lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                                 {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
+  unsaved_ = new UnsavedChanges(
+      lyric_edit_->document(), this, fileLabel, [this] { return lyric_files_->SaveLyrics(); },
+      this);
+  connect(lyric_files_, &LyricFiles::Saved, unsaved_,
+          [this] { unsaved_->MarkSaved(lyric_files_->LastSavedPath()); });
+  connect(lyric_files_, &LyricFiles::Loaded, unsaved_,
+          [this] { unsaved_->MarkLoaded(lyric_files_->LastLoadedPath()); });
+  lyric_files_->SetBeforeLoad(
+      [this] { return unsaved_->AskBeforeGivingUp() != UnsavedChanges::Outcome::Cancelled; });
+  // Wherever the focus is in the window, the lyric box included.
+  auto* saveAction = new QAction(this);
+  saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  saveAction->setShortcutContext(Qt::WindowShortcut);
+  addAction(saveAction);
+  connect(saveAction, &QAction::triggered, save, &QPushButton::click);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
@@ -430,6 +464,21 @@ void MainWindow::OnFilesDropped(const QStringList& paths) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  switch (unsaved_->AskBeforeGivingUp()) {
+    case UnsavedChanges::Outcome::Cancelled:
+      event->ignore();
+      return;
+    case UnsavedChanges::Outcome::GivenUp:
+      gave_up_text_ = true;
+      if (recovery_) recovery_->Discard();
+      event->accept();
+      return;
+    case UnsavedChanges::Outcome::Saved:
+      event->accept();
+      return;
+    case UnsavedChanges::Outcome::Nothing:
+      break;
+  }
   if (NeedsExitConfirmation()) {
     const auto answer =
         ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),

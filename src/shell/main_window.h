@@ -26,6 +26,7 @@ class Recovery;
 class TimingAids;
 class SettingsWindow;
 class Transport;
+class UnsavedChanges;
 
 // What the main window needs from outside: where its settings live, how to reach the
 // disk, and the audio engine with the one Player, which outlive the window. Tests point
@@ -68,6 +69,7 @@ class MainWindow : public QWidget {
   void StartUp(const QStringList& files);
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
+  UnsavedChanges* unsavedChanges() const { return unsaved_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -106,6 +108,9 @@ class MainWindow : public QWidget {
   Skins* skins_ = nullptr;
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
+  UnsavedChanges* unsaved_ = nullptr;
+  // The user chose to close without saving: the recovery file goes with the window.
+  bool gave_up_text_ = false;
   RealFileSystem own_fs_;
 };
 

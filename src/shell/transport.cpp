@@ -125,8 +125,9 @@ void Transport::UpdatePlayButton() {
   switch (player_.State()) {
     case kActiveStopped:
       c_.playPause->setText(Q("播放(&P)"));
-      c_.playPause->setEnabled(false);
-      c_.playPause->setToolTip(QString());
+      // A song that played to its end plays again from the start.
+      c_.playPause->setEnabled(player_.Handle() != 0);
+      c_.playPause->setToolTip(player_.Handle() != 0 ? Q("继续播放") : QString());
       break;
     case kActivePlaying:
       c_.playPause->setText(Q("暂停(&P)"));
@@ -176,6 +177,8 @@ void Transport::Refresh() {
   // Some formats (WMA) know their exact length only once the engine has counted it,
   // a moment after the song opened: show the real one when it arrives.
   if (player_.LengthSeconds() != shown_length_) ShowLength();
+  // A song that reaches its end stops by itself: the button offers to play again.
+  if (player_.State() == kActiveStopped) UpdatePlayButton();
   if (dragging_) {
     c_.currentTime->setText(Q("跳转到") +
                             Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime)));

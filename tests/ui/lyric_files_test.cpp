@@ -96,6 +96,7 @@ class LyricFilesTest : public QObject {
     for (const auto& c : cases) {
       WriteAll(Path("in.lrc"), c.bytes);
       lirotag::ui::SetNextFileDialogResult(Path("in.lrc"));
+      lirotag::testing::GiveUpUnsavedText(*window_);
       Click("按钮_载入文本");
       QCOMPARE(Text(), c.text);
       QCOMPARE(window_->lyricEdit()->HighlightFirst(), 0);
@@ -122,6 +123,7 @@ class LyricFilesTest : public QObject {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(box, &enter);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    lirotag::testing::GiveUpUnsavedText(*window_);
     QApplication::sendEvent(box, &drop);
     QCOMPARE(QString::fromStdString(window_->SongPath()), QString::fromStdString(Path("x.mp3")));
     QCOMPARE(Text(), QStringLiteral("from a"));
@@ -272,6 +274,7 @@ class LyricFilesTest : public QObject {
     for (int encoding : {1, 2}) {
       const std::string bytes = lirotag::EncodeLyricText(text, encoding);
       WriteAll(Path("round.lrc"), bytes);
+      lirotag::testing::GiveUpUnsavedText(*window_);
       QVERIFY(window_->lyricFiles()->LoadLyricFile(Path("round.lrc")));
       window_->settings().Encoding = encoding;
       lirotag::ui::SetNextFileDialogResult(Path("again.lrc"));
