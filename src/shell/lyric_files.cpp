@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdlib>
 
 #include "audio/confirm_sound.h"
 #include "files/lyric_file.h"
@@ -146,14 +147,23 @@ bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
 void LyricFiles::SetAdditionalInfo() {
   std::vector<std::string> lines = SplitText(GetLyricText(box_), "\r\n");
   const int before = box_.LineCount();
+  const int first = editor_.RangeFirst();
+  const int size = editor_.RangeLast() - first;
+  const std::string firstLine = box_.Line(first);
   if (!UpdateInfoTags(&lines, &info_,
                       [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
     return;
   box_.SetWholeText(JoinTexts(lines, "\n", false));
-  // The information lines are at the top: the highlighted lyric lines move with them.
-  const int shift = box_.LineCount() - before;
-  box_.SelectLines(std::max(0, editor_.RangeFirst() + shift),
-                   std::max(0, editor_.RangeLast() + shift));
+  // The highlighted lines stay highlighted: the information lines gather at the top, so
+  // the first of them is the same text nearest to where the added lines pushed it.
+  int at = std::max(0, first + box_.LineCount() - before);
+  int found = -1;
+  for (int n = 0; n < box_.LineCount(); ++n) {
+    if (box_.Line(n) == firstLine && (found < 0 || std::abs(n - at) < std::abs(found - at)))
+      found = n;
+  }
+  if (found >= 0) at = found;
+  box_.SelectLines(at, at + size);
   editor_.RangeFromSelection();
 }
 
