@@ -33,6 +33,7 @@
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
+#include "ui/program_icon.h"
 #include "ui/waveform_strip.h"
 
 namespace lirotag {
@@ -208,6 +209,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   (void)accessible_as_window;
   // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
+  setWindowIcon(ui::ProgramIcon());
   if (!env_.fs) env_.fs = &own_fs_;
   if (env_.skinDir.empty()) env_.skinDir = JoinPath(env_.programDir, "Skin");
   if (env_.pluginDir.empty()) env_.pluginDir = JoinPath(env_.programDir, "Plugins");
@@ -515,15 +517,35 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
+static QFont ShortcutHelpFont() {
+  // The list is laid out for a font whose Latin letters take half the width of a
+  // Chinese character and whose arrows and full-width letters take a whole one; in a
+  // proportional font the rows with arrows come out of line.
+  for (const char* family : {"SimSun", "NSimSun", "Noto Sans Mono CJK SC", "Sarasa Mono SC"}) {
+    if (QFontDatabase::families().contains(Q(family), Qt::CaseInsensitive)) {
+      QFont font(Q(family));
+      font.setPointSizeF(QApplication::font().pointSizeF());
+      return font;
+    }
+  }
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
 void MainWindow::ShowShortcutHelp() {
+  ui::MessageOptions options;
+  options.textFont = ShortcutHelpFont();
   ui::MessageBox::Show(this, QMessageBox::NoIcon, Q("快捷键"), ui::DisplayText(kShortcutHelp),
-                       QMessageBox::Ok);
+                       QMessageBox::Ok, options);
 }
 
 void MainWindow::ShowAbout() {
-  // The fixed title, never the caption, which may carry a song's path.
+  // The fixed title, never the caption, which may carry a song's path; the address on
+  // one line, and the program's own icon.
+  ui::MessageOptions options;
+  options.iconPixmap = ui::ProgramIconPixmap(64);
+  options.keepLinesWhole = true;
   ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
-                       Q(kTitle) + Q(kCredit), QMessageBox::Ok);
+                       Q(kTitle) + Q(kCredit), QMessageBox::Ok, options);
 }
 
 }  // namespace lirotag
