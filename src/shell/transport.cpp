@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "lyrics/time_tags.h"
+#include "shell/song_open_error.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
 #include "ui/instant_mnemonic.h"
@@ -80,7 +81,9 @@ void Transport::ChooseSong() {
 bool Transport::OpenSong(const std::string& path) {
   if (!player_.Load(path, /*keepCurrent=*/true, /*autoPlay=*/false, /*withEffects=*/false)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, Q("错误"),
-                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。"), QMessageBox::Ok);
+                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。\n") +
+                             Q(SongOpenFailureReason(path, song_filter_)),
+                         QMessageBox::Ok);
     return false;
   }
   ApplyVolume();
