@@ -135,6 +135,26 @@
         <source>ISO-8859-13（波罗的海）</source>
         <translation>ISO-8859-13 (Baltic)</translation>
     </message>
+    <message>
+        <source>文件不存在。</source>
+        <translation>The file does not exist.</translation>
+    </message>
+    <message>
+        <source>这不是一个文件。</source>
+        <translation>This is not a file.</translation>
+    </message>
+    <message>
+        <source>没有读取这个文件的权限。</source>
+        <translation>No permission to read this file.</translation>
+    </message>
+    <message>
+        <source>文件已损坏，或者内容与扩展名不符。</source>
+        <translation>The file is damaged, or its content does not match its extension.</translation>
+    </message>
+    <message>
+        <source>不支持这种文件格式。</source>
+        <translation>This file format is not supported.</translation>
+    </message>
 </context>
 <context>
     <name>lirotag::Editing</name>
@@ -149,6 +169,14 @@
     <message>
         <source>逐字模式(&amp;W)</source>
         <translation>&amp;Word by word</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>请先打开歌曲</source>
+        <translation>Please open a song first.</translation>
     </message>
 </context>
 <context>
@@ -652,38 +680,46 @@ Alt +Ｖ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;显示/隐藏波形<byte value="
 在波形上单击跳转，滚动滚轮缩放<byte value="xd"/>
 Alt +Ｗ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;逐字模式：Alt+A 为下一个字加时间，<byte value="xd"/>
 &#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;Alt+D 撤回最后一个字，Alt+R 本行重来<byte value="xd"/>
+Ctrl+Ｚ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;撤销（焦点在窗口内任何位置）<byte value="xd"/>
+Ctrl+Ｙ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;重做（也可用 Ctrl+Shift+Z）<byte value="xd"/>
+Ctrl+Ｓ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;保存歌词<byte value="xd"/>
 Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="xd"/>
 Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词<byte value="xd"/>
 Ctrl+Shift+Ｌ&#x3000;&#x3000;载入歌曲内嵌歌词<byte value="xd"/>
 Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲</source>
-        <translation>Alt+D		Delete tag
-Alt+A		Add tag
-Alt+R		Replace tag
-Alt+Up		Highlight up (*)
-Alt+Down		Highlight down (*)
-Alt+Left		Back 5 seconds
-Alt+Right		Forward 5 seconds
-Ctrl+Up		Scroll the text up
-Ctrl+Down		Scroll the text down
-Alt+E		Focus to the text box or the buttons
-Alt+P		Play/Pause
+        <translation>Alt+D           Delete tag
+Alt+A           Add tag
+Alt+R           Replace tag
+Alt+Up          Highlight up (*)
+Alt+Down        Highlight down (*)
+Alt+Left        Back 5 seconds
+Alt+Right       Forward 5 seconds
+Ctrl+Up         Scroll the text up
+Ctrl+Down       Scroll the text down
+Alt+E           Focus to the text box or the buttons
+Alt+P           Play/Pause
 
 (*) only while the text box does not have the focus
 
-Alt+-		Slower (same pitch)
-Alt+=		Faster
-Alt+0		Normal speed
-Alt+V		Show/hide the waveform
+Alt+-           Slower (same pitch)
+Alt+=           Faster
+Alt+0           Normal speed
+Alt+V           Show/hide the waveform
 Mouse wheel over the current time: change the speed;
 click the waveform to jump, turn the wheel on it to zoom
-Alt+W		Word by word:
-		Alt+A times the next word,
-		Alt+D takes back the last one,
-		Alt+R restarts the line
-Alt+O		Find lyrics online
-Alt+U		Publish lyrics
-Ctrl+Shift+L		Load the lyrics in the song
-Ctrl+Shift+W	Write the lyrics into the song</translation>
+Alt+W           Word by word: Alt+A times the next word,
+                Alt+D takes back the last one, Alt+R restarts the line
+Ctrl+Z          Undo (wherever the focus is in the window)
+Ctrl+Y          Redo (also Ctrl+Shift+Z)
+Ctrl+S          Save lyrics
+Alt+O           Find lyrics online
+Alt+U           Publish lyrics
+Ctrl+Shift+L    Load the lyrics in the song
+Ctrl+Shift+W    Write the lyrics into the song</translation>
+    </message>
+    <message>
+        <source>歌词文件</source>
+        <translation>Lyrics file</translation>
     </message>
 </context>
 <context>
@@ -878,7 +914,7 @@ Kept at: %1</translation>
 %Artist%：歌曲标签内的『艺术家』<byte value="xd"/>
 %Album%：歌曲标签内的『专辑』</source>
         <translation>Field names are not case-sensitive
-%LocalDir%: the song&apos;s folder, without the trailing &quot;\&quot;
+%LocalDir%: the song&apos;s folder, without the trailing “\”
 %FileName%: the song&apos;s file name without extension
 %FullName%: the song&apos;s file name with extension
 %Ext%: the extension
@@ -1235,6 +1271,57 @@ holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
     </message>
 </context>
 <context>
+    <name>lirotag::UnsavedChanges</name>
+    <message>
+        <source>已保存：%1</source>
+        <translation>Saved: %1</translation>
+    </message>
+    <message>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <source>未命名</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>歌词尚未保存到文件</source>
+        <translation>The lyrics have not been saved to a file yet</translation>
+    </message>
+    <message>
+        <source>歌词文件：%1</source>
+        <translation>Lyrics file: %1</translation>
+    </message>
+    <message>
+        <source>* 有尚未保存的修改</source>
+        <translation>* There are unsaved changes</translation>
+    </message>
+    <message>
+        <source>%1，尚未保存</source>
+        <translation>%1, not saved</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>不保存</source>
+        <translation>Don&apos;t save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>保存歌词</source>
+        <translation>Save lyrics</translation>
+    </message>
+    <message>
+        <source>歌词尚未保存，是否保存？</source>
+        <translation>The lyrics have not been saved. Save them?</translation>
+    </message>
+</context>
+<context>
     <name>lirotag::ui::LyricEdit</name>
     <message>
         <source>歌词</source>
@@ -1276,6 +1363,10 @@ holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
 滚轮：以鼠标处为中心缩放</source>
         <translation>Click: jump here
 Wheel: zoom around the mouse</translation>
+    </message>
+    <message>
+        <source>打开歌曲后，这里显示它的波形</source>
+        <translation>Open a song to see its waveform here</translation>
     </message>
 </context>
 </TS>

@@ -28,6 +28,7 @@ class TimingAids;
 class SettingsWindow;
 class SongLyrics;
 class Transport;
+class UnsavedChanges;
 
 // What the main window needs from outside: where its settings live, how to reach the
 // disk, and the audio engine with the one Player, which outlive the window. Tests point
@@ -72,6 +73,7 @@ class MainWindow : public QWidget {
   TimingAids* timingAids() const { return timing_aids_; }
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
   SongLyrics* songLyrics() const { return song_lyrics_; }
+  UnsavedChanges* unsavedChanges() const { return unsaved_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -112,6 +114,9 @@ class MainWindow : public QWidget {
   TimingAids* timing_aids_ = nullptr;
   OnlineLyrics* online_lyrics_ = nullptr;
   SongLyrics* song_lyrics_ = nullptr;
+  UnsavedChanges* unsaved_ = nullptr;
+  // The user chose to close without saving: the recovery file goes with the window.
+  bool gave_up_text_ = false;
   RealFileSystem own_fs_;
 };
 

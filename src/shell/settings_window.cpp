@@ -3,14 +3,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QToolTip>
 #include <algorithm>
 
 #include "lyrics/editing.h"
@@ -64,8 +63,10 @@ constexpr char kThreeDecimalsWarning[] = QT_TRANSLATE_NOOP(
 
 }  // namespace
 
-QString SettingsWindow::PlaceholderHelp() {
-  return ui::DisplayText(tr(kHelp));
+QString SettingsWindow::PlaceholderHelp(QChar separator) {
+  QString text = ui::DisplayText(tr(kHelp));
+  text.replace(QStringLiteral("“\\”"), QStringLiteral("“") + separator + QStringLiteral("”"));
+  return text;
 }
 
 SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box,
@@ -104,6 +105,9 @@ void SettingsWindow::BuildControls() {
   linkColour.setColor(QPalette::WindowText, QColor(0, 0, 255));
   help_->setPalette(linkColour);
   help_->setCursor(Qt::PointingHandCursor);
+  // Reachable with Tab, opened with Space or Enter as with a click.
+  help_->setFocusPolicy(Qt::StrongFocus);
+  help_->setAccessibleName(tr("哪些字段可用？"));
   help_->installEventFilter(this);
   path_ = Make<QComboBox>(save, "组合框_保存歌词_位置", {16, 72, 288, 21});
   path_->setEditable(true);
@@ -159,9 +163,9 @@ void SettingsWindow::BuildControls() {
       tr("界面语言，下次启动时生效\r\n自动：随系统的语言（英语系统为英文，其他为中文）"));
   languageLabel->setBuddy(language_);
 
-  const QList<QWidget*> order = {full_,      fast_,     maker_,       auto_add_,   ask_,
-                                 automatic_, path_,     encoding_,    background_, normal_,
-                                 highlight_, language_, ask_on_exit_, three_};
+  const QList<QWidget*> order = {full_,      fast_,      maker_,    auto_add_,    ask_,
+                                 automatic_, help_,      path_,     encoding_,    background_,
+                                 normal_,    highlight_, language_, ask_on_exit_, three_};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(full_, &QRadioButton::clicked, this, [this] { SetFastMode(false); });
@@ -267,12 +271,36 @@ void SettingsWindow::ChooseColour(QPushButton* picker, int32_t* setting) {
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == help_ && event->type() == QEvent::MouseButtonPress &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    QToolTip::showText(QCursor::pos(), PlaceholderHelp(), help_);
-    return true;
+  if (watched == help_) {
+    const bool clicked = event->type() == QEvent::MouseButtonRelease &&
+                         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    const int key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event)->key() : 0;
+    if (clicked || key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+      ShowPlaceholderHelp();
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void SettingsWindow::ShowPlaceholderHelp() {
+  // The separator the chosen pattern uses; both work on every system.
+  const QString pattern = path_->currentText();
+  const qsizetype slash = pattern.indexOf(QLatin1Char('/'));
+  const qsizetype backslash = pattern.indexOf(QLatin1Char('\\'));
+  const QChar separator =
+      slash >= 0 && (backslash < 0 || slash < backslash) ? QLatin1Char('/') : QLatin1Char('\\');
+  ui::MessageBox::Show(this, QMessageBox::Information, tr("哪些字段可用？"),
+                       PlaceholderHelp(separator), QMessageBox::Ok);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event) {
+  // A tool window closes with Esc, as a dialog does.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace lirotag

@@ -26,11 +26,13 @@ class SettingsWindow : public QWidget {
  public:
   SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box, LyricEditor& editor);
 
-  // The balloon's text, shown at the mouse by "哪些字段可用？".
-  static QString PlaceholderHelp();
+  // The text "哪些字段可用？" shows; folders are written with `separator`, as in the
+  // pattern the user has chosen.
+  static QString PlaceholderHelp(QChar separator = QLatin1Char('\\'));
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();
@@ -40,6 +42,8 @@ class SettingsWindow : public QWidget {
   void OnThreeDecimalsClicked(bool checked);
   void ChooseColour(QPushButton* picker, int32_t* setting);
   void ShowColour(QPushButton* picker, int32_t colorRef);
+  // The placeholders, in a box that stays until the user closes it.
+  void ShowPlaceholderHelp();
 
   Settings& settings_;
   ui::LyricEdit& box_;

@@ -2,7 +2,8 @@
 // writes them in Chinese (UTF-8) and the window shows them through ui::CoreText. The
 // file dialogs' type names (audio/player.cpp, audio/formats.cpp, shell/subtitle_files.cpp;
 // translated at display, the chosen type is still reported by its Chinese name) and the
-// encodings menu (files/lyric_encodings.cpp).
+// encodings menu (files/lyric_encodings.cpp), why a song did not open
+// (shell/song_open_error.cpp).
 #include <QtGlobal>
 
 namespace {
@@ -41,6 +42,11 @@ namespace {
     QT_TRANSLATE_NOOP("lirotag::Core", "ISO-8859-9（土耳其文）"),
     QT_TRANSLATE_NOOP("lirotag::Core", "windows-1257（波罗的海）"),
     QT_TRANSLATE_NOOP("lirotag::Core", "ISO-8859-13（波罗的海）"),
+    QT_TRANSLATE_NOOP("lirotag::Core", "文件不存在。"),
+    QT_TRANSLATE_NOOP("lirotag::Core", "这不是一个文件。"),
+    QT_TRANSLATE_NOOP("lirotag::Core", "没有读取这个文件的权限。"),
+    QT_TRANSLATE_NOOP("lirotag::Core", "文件已损坏，或者内容与扩展名不符。"),
+    QT_TRANSLATE_NOOP("lirotag::Core", "不支持这种文件格式。"),
 };
 
 }  // namespace
