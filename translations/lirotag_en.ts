@@ -708,7 +708,8 @@ Alt+V           Show/hide the waveform
 Mouse wheel over the current time: change the speed;
 click the waveform to jump, turn the wheel on it to zoom
 Alt+W           Word by word: Alt+A times the next word,
-                Alt+D takes back the last one, Alt+R restarts the line
+                Alt+D takes back the last one,
+                Alt+R restarts the line
 Ctrl+Z          Undo (wherever the focus is in the window)
 Ctrl+Y          Redo (also Ctrl+Shift+Z)
 Ctrl+S          Save lyrics
