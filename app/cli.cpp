@@ -21,6 +21,7 @@
 
 #include "app/cli_commands.h"
 #include "audio/audio_engine.h"
+#include "audio/engine_module.h"
 #include "audio/player.h"
 
 namespace lirotag {
@@ -114,6 +115,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (argc < 2) return Usage("no command given");
+  // Only probe, render and peaks load the engine's library, when they get that far.
+  SetEngineModuleDir(LIROTAG_INSTALLED_ENGINE_DIR);
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
@@ -152,7 +155,9 @@ int Run(int argc, char** argv) {
   if (cmd == "render" && seconds < 0) return Usage("render needs --seconds");
   if (cmd == "render" && out.empty()) return Usage("render needs --out");
 
-  auto engine = CreateAudioEngine();
+  std::string why;
+  if (!LoadEngineModule(&why)) return Fail("cannot load the audio engine: " + why);
+  auto engine = LoadAudioEngine();
   engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
   std::error_code ec;
   auto self = std::filesystem::canonical("/proc/self/exe", ec);

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "audio/engine_module.h"
+
 namespace lirotag {
 
 void Player::Destroy() {
@@ -40,6 +42,24 @@ bool Player::Load(const std::string& path, bool keepCurrent, bool autoPlay, bool
     return false;
   }
   if (keepCurrent) Release(previous);
+  if (playback_speed_ != 1.0) engine_.ChannelSetSpeed(channel_, playback_speed_);
+  if (withEffects) SetupEffects();
+  base_frequency_ = GetFrequency();
+  if (autoPlay) engine_.ChannelPlay(channel_, false);
+  return true;
+}
+
+AudioHandle Player::OpenChannel(const std::string& path) {
+  AudioHandle channel = engine_.StreamCreateFile(path, 0, 0, 0);
+  if (channel == 0) channel = engine_.MusicLoad(path, 0, 0, 0, 0);
+  return channel;
+}
+
+bool Player::Adopt(AudioHandle channel, bool autoPlay, bool withEffects) {
+  if (channel == 0) return false;
+  const AudioHandle previous = channel_;
+  channel_ = channel;
+  Release(previous);
   if (playback_speed_ != 1.0) engine_.ChannelSetSpeed(channel_, playback_speed_);
   if (withEffects) SetupEffects();
   base_frequency_ = GetFrequency();
@@ -233,7 +253,10 @@ bool IsPluginFile(const std::filesystem::path& p) {
 }  // namespace
 
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir) {
-  return LoadPlugins(engine, pluginDir, BuiltInFormats());
+  // Without the engine's library there is nothing built in to offer.
+  static const std::vector<FormatFamily> none;
+  const EngineModule* module = LoadEngineModule();
+  return LoadPlugins(engine, pluginDir, module ? module->built_in_formats() : none);
 }
 
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir,

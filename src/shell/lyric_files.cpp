@@ -38,6 +38,7 @@ LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::Lyric
       s_(services),
       c_(controls) {
   if (!s_.fs) s_.fs = &own_fs_;
+  connect(&transport_, &Transport::SongOpened, this, [this] { song_tags_.read = false; });
   connect(c_.load, &QPushButton::clicked, this, &LyricFiles::ChooseLyricFile);
   connect(c_.setInfo, &QPushButton::clicked, this, &LyricFiles::SetAdditionalInfo);
   connect(c_.save, &QPushButton::clicked, this, &LyricFiles::SaveLyrics);
@@ -113,13 +114,13 @@ void LyricFiles::ShowLoadedEncoding() {
 }
 
 bool LyricFiles::ReadOpenSongTags() {
-  if (transport_.SongTagsRead()) return true;
+  if (song_tags_.read) return true;
   const std::string& song = transport_.SongPath();
   if (!s_.fs->FileExists(song)) return false;
   song_tags_ = {};
   std::string picture;
   if (!ReadSongTags(song, &song_tags_.tags, &picture, false)) return false;
-  transport_.SetSongTagsRead(true);
+  song_tags_.read = true;
   return true;
 }
 
@@ -152,7 +153,7 @@ void LyricFiles::SaveLyrics() {
     // A song whose tags cannot be read fills the tag placeholders with nothing.
     if (!ReadOpenSongTags()) {
       song_tags_ = {};
-      transport_.SetSongTagsRead(true);
+      song_tags_.read = true;
     }
     const SongTags& tags = song_tags_.tags;
     path = ExpandSavePath(settings_.Path, song, {tags.Title, tags.Artist, tags.Album});
@@ -179,7 +180,8 @@ void LyricFiles::SaveLyrics() {
 }
 
 void LyricFiles::PlayConfirmation() {
-  if (!s_.engine) return;
+  // Not worth waiting for the engine to arrive.
+  if (!s_.engine || !transport_.EngineReady()) return;
   // One chime at a time; the engine mixes it over the song without waiting for it.
   if (chime_) s_.engine->StreamFree(chime_);
   static const std::string wav = ConfirmationSoundWav();

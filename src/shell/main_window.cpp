@@ -206,7 +206,8 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   if (!env_.fs) env_.fs = &own_fs_;
   if (env_.skinDir.empty()) env_.skinDir = JoinPath(env_.programDir, "Skin");
   if (env_.pluginDir.empty()) env_.pluginDir = JoinPath(env_.programDir, "Plugins");
-  skins_ = new Skins(*env_.fs, env_.skinDir, env_.configPath, this);
+  config_ = std::make_unique<ConfigFile>(*env_.fs, env_.configPath);
+  skins_ = new Skins(*config_, env_.skinDir, this);
   skins_->ApplyConfigured();
   BuildControls();
 
@@ -220,21 +221,20 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   }
   resize(kDesignWidth, kDesignHeight);
 
-  // No sound device is not an error: the engine then plays on a silent output.
-  env_.engine->Init(kDefaultDevice, 44100, 0, nullptr, nullptr);
-  transport_->SetSongFilter(LoadPlugins(*env_.engine, env_.pluginDir));
+  // Set up off the GUI thread once the window is painted (see event()).
+  transport_->SetEngine(env_.engine, env_.pluginDir);
   transport_->UpdatePlayButton();
   transport_->OnVolumeChanged();
   setAcceptDrops(true);
   connect(lyric_edit_, &ui::LyricEdit::FilesDropped, this, &MainWindow::OnFilesDropped);
 
-  if (env_.fs) LoadSettingsFile(*env_.fs, env_.configPath, &settings_);
+  config_->Load(&settings_);
   lyric_edit_->SetColours(settings_.BackGroundColor, settings_.NormalTextColor,
                           settings_.HighLightTextColor);
   SetTooltips();
   refresh_timer_->start();
   editing_->editor().ResetHighlight();
-  if (ReadConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", "0") == "1") {
+  if (config_->Read("Lirotag", "WordMode", "0") == "1") {
     const QSignalBlocker quiet(editing_);  // remembered already: nothing to write
     editing_->SetWordMode(true);
     findChild<QLabel*>(Q("标签_逐字模式"))->show();
@@ -262,9 +262,10 @@ MainWindow::~MainWindow() {
   refresh_timer_->stop();
   // Closed on purpose: whatever was not saved was given up with the close question.
   if (recovery_) recovery_->Discard();
+  transport_->FinishWork();
   env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
-  if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
+  config_->Save(settings_);
 }
 
 const std::string& MainWindow::SongPath() const {
@@ -340,7 +341,7 @@ void MainWindow::BuildControls() {
   wordMode->hide();
   connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
     wordMode->setVisible(on);
-    WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
+    config_->Write("Lirotag", "WordMode", on ? "1" : "0");
   });
   lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                                 {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
@@ -350,9 +351,8 @@ void MainWindow::BuildControls() {
   refresh_timer_->setInterval(100);
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
   timing_aids_ = new TimingAids(
-      *env_.player, *env_.fs, env_.configPath,
-      {this, lyric_edit_, currentTime, transport_, &editing_->editor()}, [this] { LayOut(); },
-      this);
+      *env_.player, *config_, {this, lyric_edit_, currentTime, transport_, &editing_->editor()},
+      [this] { LayOut(); }, this);
   // After the transport's refresh, so that the speed follows the time it shows.
   connect(refresh_timer_, &QTimer::timeout, timing_aids_, &TimingAids::Tick);
 
@@ -376,6 +376,11 @@ void MainWindow::SetupFont() {
 }
 
 bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::Paint && !engine_asked_) {
+    // The engine, and the libraries behind it, are loaded once the window is there.
+    engine_asked_ = true;
+    QTimer::singleShot(0, transport_, &Transport::PrepareEngine);
+  }
   if (event->type() == QEvent::WindowActivate && !font_set_up_) {
     font_set_up_ = true;
     SetupFont();
