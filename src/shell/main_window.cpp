@@ -38,6 +38,7 @@ namespace lirotag {
 namespace {
 
 constexpr const char* kTitle = kProgramTitle;
+constexpr int kEngineDelayMs = 300;
 constexpr char kNoFile[] = "(无文件)";
 
 constexpr char kShortcutHelp[] =
@@ -377,9 +378,12 @@ void MainWindow::SetupFont() {
 
 bool MainWindow::event(QEvent* event) {
   if (event->type() == QEvent::Paint && !engine_asked_) {
-    // The engine, and the libraries behind it, are loaded once the window is there.
+    // The engine, and the libraries behind it, are loaded once the window is there and
+    // its first frames are drawn: loading takes the dynamic loader's lock, which the
+    // window's own first steps (styles, fonts, input methods) need too. A song opened
+    // sooner asks for the engine at once.
     engine_asked_ = true;
-    QTimer::singleShot(0, transport_, &Transport::PrepareEngine);
+    QTimer::singleShot(kEngineDelayMs, transport_, &Transport::PrepareEngine);
   }
   if (event->type() == QEvent::WindowActivate && !font_set_up_) {
     font_set_up_ = true;
