@@ -20,8 +20,8 @@
 #include <algorithm>
 
 #include "files/dropped_files.h"
-#include "shell/editing.h"
-#include "shell/lyric_files.h"
+#include "shell/edit_buttons.h"
+#include "shell/load_save_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"

@@ -8,7 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/words.h"
 #include "shell/settings.h"
 #include "shell/transport.h"

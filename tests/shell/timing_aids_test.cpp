@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "lyrics/editing.h"
-#include "shell/editing.h"
+#include "lyrics/edit_commands.h"
+#include "shell/edit_buttons.h"
 #include "shell/transport.h"
 #include "ui/lyric_edit.h"
 #include "ui/waveform_strip.h"

@@ -1,4 +1,4 @@
-#include "shell/lyric_files.h"
+#include "shell/load_save_lyrics.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -6,7 +6,7 @@
 
 #include "audio/confirm_sound.h"
 #include "files/lyric_file.h"
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/lyric_box.h"
 #include "lyrics/time_tags.h"
 #include "shell/info_window.h"
