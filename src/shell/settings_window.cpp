@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
