@@ -19,7 +19,7 @@ PACKAGES := cmake g++ make pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build run test bench install package fuzz format clean
+.PHONY: setup configure build run test sanitize bench install package fuzz format clean
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -31,8 +31,10 @@ setup:
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
 	fi
 
+# CMAKE_FLAGS given on the command line (e.g. -DLIROTAG_WERROR=ON) reach an existing build too.
 configure:
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	@if [ ! -f $(BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_FLAGS)" ]; then \
+	  cmake -S . -B $(BUILD) $(CMAKE_FLAGS); fi
 
 build: setup configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -40,8 +42,19 @@ build: setup configure
 run: build
 	./$(BUILD)/lirotag
 
+# The tests in parallel, then each tag reader's fuzzer briefly (its own clang build).
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@if command -v clang++ >/dev/null; then fuzz/run.sh $(BUILD)/fuzz 3; fi
+
+# Every test program built with AddressSanitizer and UBSan in a build of its own, and run.
+SANITIZE_BUILD ?= $(BUILD)-sanitize
+sanitize: setup
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLIROTAG_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done; true
@@ -49,7 +62,7 @@ bench: build
 # Installs under /usr/local (or PREFIX); DESTDIR is honoured.
 PREFIX ?= /usr/local
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 # A Debian package of the program (lirotag_VERSION_ARCH.deb in the build folder).
 package: build

@@ -23,6 +23,7 @@
 
 #include "app/cli_commands.h"
 #include "audio/audio_engine.h"
+#include "audio/engine_module.h"
 #include "audio/player.h"
 
 namespace lirotag {
@@ -117,6 +118,56 @@ bool ParseSeconds(const char* s, double* out) {
   return true;
 }
 
+// Why a song did not open, in the words of every command that opens one.
+const char* OpenErrorText(OpenError error) {
+  switch (error) {
+    case OpenError::kNotFound:
+      return "no such file";
+    case OpenError::kNotAFile:
+      return "not a regular file";
+    case OpenError::kNoPermission:
+      return "permission denied";
+    case OpenError::kDamaged:
+      return "damaged, or not what its header claims";
+    case OpenError::kUnsupported:
+    case OpenError::kNone:
+      break;
+  }
+  return "not a song this program plays";
+}
+
+}  // namespace
+
+bool ExactSongLength(const std::string& song, double* seconds, std::string* err) {
+  std::string why;
+  std::unique_ptr<AudioEngine> engine = LoadAudioEngine(&why);
+  if (!engine) {
+    *err = "cannot load the audio engine: " + why;
+    return false;
+  }
+  engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
+  std::error_code ec;
+  const auto self = std::filesystem::canonical("/proc/self/exe", ec);
+  if (!ec) LoadPlugins(*engine, (self.parent_path() / "Plugins").string());
+  bool ok = false;
+  {
+    Player player(*engine);
+    if (player.Load(song, true, false, false)) {
+      // Far more than counting the longest song takes; the wait ends when it is done.
+      ok = engine->ChannelLengthIsExact(player.Handle(), 10 * 60 * 1000);
+      *seconds = player.LengthSeconds();
+      if (!ok) *err = "cannot count the exact length of " + song;
+      player.Destroy();
+    } else {
+      *err = "cannot open " + song + ": " + OpenErrorText(player.LastOpenError());
+    }
+  }
+  engine->Free();
+  return ok;
+}
+
+namespace {
+
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::printf("%s%s%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp,
@@ -124,6 +175,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (argc < 2) return Usage("no command given");
+  // Only probe, render and peaks load the engine's library, when they get that far.
+  SetEngineModuleDir(LIROTAG_INSTALLED_ENGINE_DIR);
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
@@ -166,7 +219,9 @@ int Run(int argc, char** argv) {
   if (cmd == "render" && seconds < 0) return Usage("render needs --seconds");
   if (cmd == "render" && out.empty()) return Usage("render needs --out");
 
-  auto engine = CreateAudioEngine();
+  std::string why;
+  if (!LoadEngineModule(&why)) return Fail("cannot load the audio engine: " + why);
+  auto engine = LoadAudioEngine();
   engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
   std::error_code ec;
   auto self = std::filesystem::canonical("/proc/self/exe", ec);
@@ -176,25 +231,7 @@ int Run(int argc, char** argv) {
     Player player(*engine);
     if (!player.Load(song, true, false, false)) {
       engine->Free();
-      const char* why = "not a song this program plays";
-      switch (player.LastOpenError()) {
-        case OpenError::kNotFound:
-          why = "no such file";
-          break;
-        case OpenError::kNotAFile:
-          why = "not a regular file";
-          break;
-        case OpenError::kNoPermission:
-          why = "permission denied";
-          break;
-        case OpenError::kDamaged:
-          why = "damaged, or not what its header claims";
-          break;
-        case OpenError::kUnsupported:
-        case OpenError::kNone:
-          break;
-      }
-      return Fail("cannot open " + song + ": " + why);
+      return Fail("cannot open " + song + ": " + OpenErrorText(player.LastOpenError()));
     }
     ChannelInfo info = player.GetInfo();
     if (cmd == "probe") {

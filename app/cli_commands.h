@@ -33,6 +33,9 @@ extern const char kLyricsHelp[];
 // status 2. Usage adds where to find help.
 int Fail(const std::string& why);
 int Usage(const std::string& why);
+// The song's exact length, as `probe` finds it, through the audio engine's library;
+// false with a one-line reason in `err`.
+bool ExactSongLength(const std::string& song, double* seconds, std::string* err);
 // `text` as a JSON string (invalid UTF-8 repaired first).
 std::string Json(const std::string& text);
 

@@ -19,7 +19,7 @@
 #include "files/file_io.h"
 #include "files/lyric_encodings.h"
 #include "files/lyric_file.h"
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/text_box.h"
 
 namespace lirotag {

@@ -55,32 +55,6 @@ std::string ConfiguredServer() {
   return ConfiguredLrclibServer(fs, JoinPath(user, kConfigFileName));
 }
 
-// The song's length as `probe` gives it: what a decode from the start produces.
-bool ExactSongLength(const std::string& song, double* seconds, std::string* err) {
-  auto engine = CreateAudioEngine();
-  engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
-  std::error_code ec;
-  const auto self = std::filesystem::canonical("/proc/self/exe", ec);
-  if (!ec) LoadPlugins(*engine, (self.parent_path() / "Plugins").string());
-  bool ok = false;
-  {
-    Player player(*engine);
-    if (player.Load(song, true, false, false)) {
-      // Far more than counting the longest song takes; the wait ends when it is done.
-      ok = engine->ChannelLengthIsExact(player.Handle(), 10 * 60 * 1000);
-      *seconds = player.LengthSeconds();
-      if (!ok) *err = "cannot count the exact length of " + song;
-      player.Destroy();
-    } else {
-      *err = "cannot open " + song + ": " +
-             (std::filesystem::exists(song) ? "unreadable, or not a song this program plays"
-                                            : "no such file");
-    }
-  }
-  engine->Free();
-  return ok;
-}
-
 // Runs the event loop until `done` has been called.
 template <typename Start>
 LrclibOutcome Await(Start start) {

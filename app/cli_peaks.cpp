@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/cli_commands.h"
+#include "audio/engine_module.h"
 #include "audio/peaks.h"
 
 namespace lirotag {
@@ -54,6 +55,8 @@ int RunPeaksCommand(int argc, char** argv) {
   if (song.empty()) return Usage("no song given");
   if (columns < 1 || columns > kMaxColumns || columns != static_cast<long>(columns))
     return Usage("--columns needs a whole number from 1 to 1000000");
+  std::string why;
+  if (!LoadEngineModule(&why)) return Fail("cannot load the audio engine: " + why);
   std::mutex mu;
   std::condition_variable cv;
   auto table = PeakTable::Start(song, [&] {

@@ -31,30 +31,6 @@ const char kSubtitlesHelp[] =
 
 namespace {
 
-// The song's exact length, as `probe` finds it.
-bool SongLengthMs(const std::string& song, int64_t* ms, std::string* err) {
-  constexpr uint32_t kLengthWaitMs = 10 * 60 * 1000;
-  auto engine = CreateAudioEngine();
-  engine->Init(kNoSoundDevice, 44100, 0, nullptr, nullptr);
-  std::error_code ec;
-  auto self = std::filesystem::canonical("/proc/self/exe", ec);
-  if (!ec) LoadPlugins(*engine, (self.parent_path() / "Plugins").string());
-  bool ok = false;
-  {
-    Player player(*engine);
-    if (player.Load(song, true, false, false)) {
-      engine->ChannelLengthIsExact(player.Handle(), kLengthWaitMs);
-      *ms = std::llround(player.LengthSeconds() * 1000.0);
-      ok = true;
-    } else {
-      *err = "cannot open " + song + ": unreadable, or not a song this program plays";
-    }
-    player.Destroy();
-  }
-  engine->Free();
-  return ok;
-}
-
 bool ReadText(RealFileSystem& fs, const std::string& path, std::string* text, std::string* err) {
   std::string bytes;
   if (!fs.ReadFile(path, &bytes, err)) {
@@ -104,7 +80,9 @@ int RunExportCommand(int argc, char** argv) {
   if (track.cues.empty()) return Fail(files[0] + " has no timed line");
   if (!song.empty()) {
     int64_t ms = 0;
-    if (!SongLengthMs(song, &ms, &err)) return Fail(err);
+    double seconds = 0;
+    if (!ExactSongLength(song, &seconds, &err)) return Fail(err);
+    ms = std::llround(seconds * 1000.0);
     lengthMs = ms;
   }
   std::string body = WriteSubtitles(CuesFromLyrics(text, lengthMs), *format);

@@ -8,9 +8,12 @@
 #include <cstdlib>
 
 #include "audio/audio_engine.h"
+#include "audio/engine_module.h"
 #include "audio/player.h"
+#include "bench/report_shown.h"
 #include "files/file_io.h"
 #include "files/recovery_file.h"
+#include "lirotag_version.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
 #include "ui/translation.h"
@@ -31,12 +34,14 @@ std::string FindFolder(const QString& programDir, const char* beside, const char
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lirotag"));
-  QApplication::setApplicationVersion(QStringLiteral("4.1"));
+  QApplication::setApplicationVersion(QStringLiteral(LIROTAG_VERSION));
   // Desktops match the window to its desktop entry (name, icon) by this.
   QGuiApplication::setDesktopFileName(QStringLiteral("lirotag"));
   // The engine and the one Player outlive the main window: the window frees the engine
-  // when it goes, and the Player lets go of its song after that.
-  std::unique_ptr<lirotag::AudioEngine> engine = lirotag::CreateAudioEngine();
+  // when it goes, and the Player lets go of its song after that. The engine's library is
+  // loaded once the window is shown (or a song is opened), never before.
+  lirotag::SetEngineModuleDir(LIROTAG_INSTALLED_ENGINE_DIR);
+  auto engine = std::make_unique<lirotag::DeferredAudioEngine>();
   lirotag::Player player(*engine);
   lirotag::RealFileSystem fs;
 
@@ -90,6 +95,7 @@ int main(int argc, char* argv[]) {
 
     lirotag::MainWindow window(std::move(env));
     window.show();
+    if (qEnvironmentVariableIsSet("LIROTAG_REPORT_SHOWN")) bench::ReportWhenShown(window);
     // The files the program was started with (a desktop's "open with" passes them too),
     // as absolute paths: the window names them in its messages and caption.
     QStringList files;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/text_box.h"
 #include "lyrics/time_tags.h"
 #include "ui/lyric_edit.h"

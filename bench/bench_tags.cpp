@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tag_bytes.h"
+#include "tagged_songs.h"
 #include "tags/read_song_tags.h"
 
 #ifdef LIROTAG_HAVE_TAGLIB
@@ -23,39 +24,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path& Dir() {
-  static const fs::path dir =
-      fs::temp_directory_path() / ("lirotag_bench_tags_" + std::to_string(getpid()));
+  static const fs::path dir = bench::SongDir("tags");
   return dir;
 }
 
-// 100 copies each of an MP3, a FLAC and an M4A with Chinese tags and a cover.
 const std::vector<std::string>& Songs() {
-  static const std::vector<std::string> songs = [] {
-    std::vector<std::string> out;
-    fs::create_directories(Dir());
-    const std::string d = Dir().string() + "/";
-    const std::string ff = "ffmpeg -v error -y ";
-    std::system((ff +
-                 "-f lavfi -i 'nullsrc=s=460x460,geq=random(1)*255:random(2)*255:random(3)*255' "
-                 "-frames:v 1 -q:v 3 " +
-                 d + "cover.jpg")
-                    .c_str());
-    for (const char* ext : {"mp3", "flac", "m4a"}) {
-      const std::string one = d + "one." + ext;
-      std::system(
-          (ff + "-f lavfi -i sine=d=3 -i " + d +
-           "cover.jpg -map 0 -map 1 -c:v copy "
-           "-disposition:v attached_pic -t 3 -metadata title=中文标题 -metadata artist=歌手 "
-           "-metadata album=专辑 -metadata date=2020 -metadata track=3 " +
-           one)
-              .c_str());
-      for (int i = 0; i < 100; ++i) {
-        out.push_back(d + std::to_string(i) + "." + ext);
-        fs::copy_file(one, out.back(), fs::copy_options::overwrite_existing);
-      }
-    }
-    return out;
-  }();
+  static const std::vector<std::string> songs = bench::TaggedSongs(Dir());
   return songs;
 }
 

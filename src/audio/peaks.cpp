@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "audio/engine_module.h"
+
 namespace lirotag {
 namespace {
 
@@ -22,8 +24,8 @@ PeakColumn Merge(PeakColumn a, PeakColumn b) {
 
 std::unique_ptr<PeakTable> PeakTable::Start(const std::string& path, Progress progress) {
   if (CheckSongPath(path) != OpenError::kNone) return nullptr;
-  std::unique_ptr<Source> src = OpenFfmpegFile(path, nullptr);
-  if (!src) src = OpenModuleFile(path, kModuleRate, nullptr);
+  const EngineModule* module = LoadEngineModule();
+  std::unique_ptr<Source> src = module ? module->open_song(path, kModuleRate) : nullptr;
   return src ? Start(std::move(src), std::move(progress)) : nullptr;
 }
 

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "audio/engine_module.h"
+
 namespace lirotag {
 
 void Player::Destroy() {
@@ -33,21 +35,38 @@ bool Player::Load(const std::string& path, bool keepCurrent, bool autoPlay, bool
     base_frequency_ = 0.0f;
     equalizer_fx_.fill(0);
   }
-  channel_ = engine_.StreamCreateFile(path, 0, 0, 0);
-  open_error_ = engine_.LastOpenError();
+  channel_ = OpenChannel(path, &open_error_);
   if (channel_ == 0) {
-    channel_ = engine_.MusicLoad(path, 0, 0, 0, 0);
-    // A broken module says more than "no stream decoder knows this".
-    OpenError music = engine_.LastOpenError();
-    if (channel_ != 0 || open_error_ == OpenError::kNone || music == OpenError::kDamaged)
-      open_error_ = music;
-  }
-  if (channel_ == 0) {
-    if (open_error_ == OpenError::kNone) open_error_ = OpenError::kUnsupported;
     if (keepCurrent) channel_ = previous;
     return false;
   }
   if (keepCurrent) Release(previous);
+  if (playback_speed_ != 1.0) engine_.ChannelSetSpeed(channel_, playback_speed_);
+  if (withEffects) SetupEffects();
+  base_frequency_ = GetFrequency();
+  if (autoPlay) engine_.ChannelPlay(channel_, false);
+  return true;
+}
+
+AudioHandle Player::OpenChannel(const std::string& path, OpenError* error) {
+  AudioHandle channel = engine_.StreamCreateFile(path, 0, 0, 0);
+  OpenError why = engine_.LastOpenError();
+  if (channel == 0) {
+    channel = engine_.MusicLoad(path, 0, 0, 0, 0);
+    // A broken module says more than "no stream decoder knows this".
+    const OpenError music = engine_.LastOpenError();
+    if (channel != 0 || why == OpenError::kNone || music == OpenError::kDamaged) why = music;
+  }
+  if (channel == 0 && why == OpenError::kNone) why = OpenError::kUnsupported;
+  if (error) *error = why;
+  return channel;
+}
+
+bool Player::Adopt(AudioHandle channel, bool autoPlay, bool withEffects) {
+  if (channel == 0) return false;
+  const AudioHandle previous = channel_;
+  channel_ = channel;
+  Release(previous);
   if (playback_speed_ != 1.0) engine_.ChannelSetSpeed(channel_, playback_speed_);
   if (withEffects) SetupEffects();
   base_frequency_ = GetFrequency();
@@ -241,7 +260,10 @@ bool IsPluginFile(const std::filesystem::path& p) {
 }  // namespace
 
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir) {
-  return LoadPlugins(engine, pluginDir, BuiltInFormats());
+  // Without the engine's library there is nothing built in to offer.
+  static const std::vector<FormatFamily> none;
+  const EngineModule* module = LoadEngineModule();
+  return LoadPlugins(engine, pluginDir, module ? module->built_in_formats() : none);
 }
 
 std::string LoadPlugins(AudioEngine& engine, const std::string& pluginDir,

@@ -23,6 +23,13 @@ class Player {
   // open before stays open when `keepCurrent`.
   bool Load(const std::string& path, bool keepCurrent = false, bool autoPlay = false,
             bool withEffects = true);
+  // Opening in two halves, so that the one that reads the file runs off the thread the
+  // Player lives on. OpenChannel only asks the engine and touches nothing of the
+  // Player's: any thread. 0 when the song cannot be opened.
+  AudioHandle OpenChannel(const std::string& path, OpenError* error = nullptr);
+  // Makes an opened channel the song in place of the current one (as Load with
+  // keepCurrent); false, and nothing changes, for 0.
+  bool Adopt(AudioHandle channel, bool autoPlay = false, bool withEffects = true);
   void SetupEffects();
   void RemoveEffects();
   void RemoveEffects(AudioHandle channel);

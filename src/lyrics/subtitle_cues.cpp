@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "files/ascii.h"
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/info_tags.h"
 #include "lyrics/subtitles.h"
 #include "lyrics/tag_index.h"

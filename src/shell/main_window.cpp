@@ -21,8 +21,8 @@
 #include <algorithm>
 
 #include "files/dropped_files.h"
-#include "shell/editing.h"
-#include "shell/lyric_files.h"
+#include "shell/edit_buttons.h"
+#include "shell/load_save_lyrics.h"
 #include "shell/online_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/settings_window.h"
@@ -43,6 +43,7 @@ namespace lirotag {
 namespace {
 
 constexpr const char* kTitle = kProgramTitle;
+constexpr int kEngineDelayMs = 300;
 
 constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
     "lirotag::MainWindow",
@@ -234,7 +235,8 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   if (!env_.fs) env_.fs = &own_fs_;
   if (env_.skinDir.empty()) env_.skinDir = JoinPath(env_.programDir, "Skin");
   if (env_.pluginDir.empty()) env_.pluginDir = JoinPath(env_.programDir, "Plugins");
-  skins_ = new Skins(*env_.fs, env_.skinDir, env_.configPath, this);
+  config_ = std::make_unique<ConfigFile>(*env_.fs, env_.configPath);
+  skins_ = new Skins(*config_, env_.skinDir, this);
   skins_->ApplyConfigured();
   BuildControls();
 
@@ -248,21 +250,20 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   }
   resize(kDesignWidth, kDesignHeight);
 
-  // No sound device is not an error: the engine then plays on a silent output.
-  env_.engine->Init(kDefaultDevice, 44100, 0, nullptr, nullptr);
-  transport_->SetSongFilter(LoadPlugins(*env_.engine, env_.pluginDir));
+  // Set up off the GUI thread once the window is painted (see event()).
+  transport_->SetEngine(env_.engine, env_.pluginDir);
   transport_->UpdatePlayButton();
   transport_->OnVolumeChanged();
   setAcceptDrops(true);
   connect(lyric_edit_, &ui::LyricEdit::FilesDropped, this, &MainWindow::OnFilesDropped);
 
-  if (env_.fs) LoadSettingsFile(*env_.fs, env_.configPath, &settings_);
+  config_->Load(&settings_);
   lyric_edit_->SetColours(settings_.BackGroundColor, settings_.NormalTextColor,
                           settings_.HighLightTextColor);
   SetTooltips();
   refresh_timer_->start();
   editing_->editor().ResetHighlight();
-  if (ReadConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", "0") == "1") {
+  if (config_->Read("Lirotag", "WordMode", "0") == "1") {
     const QSignalBlocker quiet(editing_);  // remembered already: nothing to write
     editing_->SetWordMode(true);
     findChild<QLabel*>(Q("标签_逐字模式"))->show();
@@ -302,9 +303,10 @@ MainWindow::~MainWindow() {
       recovery_->Discard();
     }
   }
+  transport_->FinishWork();
   env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
-  if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
+  config_->Save(settings_);
 }
 
 const std::string& MainWindow::SongPath() const {
@@ -390,7 +392,7 @@ void MainWindow::BuildControls() {
   auto* fileLabel = MakeLabel(this, "标签_歌词文件", tr("歌词文件"), {9, 587, 98, 16});
   connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
     wordMode->setVisible(on);
-    WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
+    config_->Write("Lirotag", "WordMode", on ? "1" : "0");
   });
   lyric_files_ =
       new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
@@ -419,9 +421,8 @@ void MainWindow::BuildControls() {
   refresh_timer_->setInterval(100);
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
   timing_aids_ = new TimingAids(
-      *env_.player, *env_.fs, env_.configPath,
-      {this, lyric_edit_, currentTime, transport_, &editing_->editor()}, [this] { LayOut(); },
-      this);
+      *env_.player, *config_, {this, lyric_edit_, currentTime, transport_, &editing_->editor()},
+      [this] { LayOut(); }, this);
   online_lyrics_ = new OnlineLyrics({env_.fs, env_.configPath, env_.engine, env_.player},
                                     {this, lyric_edit_, transport_, &editing_->editor()}, this);
   // After the transport's refresh, so that the speed follows the time it shows.
@@ -447,6 +448,14 @@ void MainWindow::SetupFont() {
 }
 
 bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::Paint && !engine_asked_) {
+    // The engine, and the libraries behind it, are loaded once the window is there and
+    // its first frames are drawn: loading takes the dynamic loader's lock, which the
+    // window's own first steps (styles, fonts, input methods) need too. A song opened
+    // sooner asks for the engine at once.
+    engine_asked_ = true;
+    QTimer::singleShot(kEngineDelayMs, transport_, &Transport::PrepareEngine);
+  }
   if (event->type() == QEvent::WindowActivate && !font_set_up_) {
     font_set_up_ = true;
     SetupFont();

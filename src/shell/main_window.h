@@ -104,7 +104,10 @@ class MainWindow : public QWidget {
   QSlider* progress_ = nullptr;
   ui::LyricEdit* lyric_edit_ = nullptr;
   QTimer* refresh_timer_ = nullptr;
+  // The one writer of the configuration file.
+  std::unique_ptr<ConfigFile> config_;
   Transport* transport_ = nullptr;
+  bool engine_asked_ = false;
   Editing* editing_ = nullptr;
   LyricFiles* lyric_files_ = nullptr;
   Shortcuts* shortcuts_ = nullptr;

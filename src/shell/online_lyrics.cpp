@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/info_tags.h"
 #include "lyrics/time_tags.h"
 #include "shell/settings.h"

@@ -79,6 +79,29 @@ inline constexpr char kLanguageKey[] = "Language";
 std::string ChooseUiLanguage(const std::string& setting, const char* language, const char* lcAll,
                              const char* lcMessages, const char* lang);
 
+// The configuration file as the window uses it: the one object that writes it, for the
+// settings at exit and for every choice kept at the moment it is made (skin, waveform,
+// word mode).
+class ConfigFile {
+ public:
+  ConfigFile(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+  FileSystem& Fs() const { return fs_; }
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& fallback) const {
+    return ReadConfigValue(fs_, path_, section, key, fallback);
+  }
+  bool Write(const std::string& section, const std::string& key, const std::string& value) {
+    return WriteConfigValue(fs_, path_, section, key, value);
+  }
+  bool Load(Settings* s) const { return LoadSettingsFile(fs_, path_, s); }
+  bool Save(const Settings& s) { return SaveSettingsFile(fs_, path_, s); }
+
+ private:
+  FileSystem& fs_;
+  std::string path_;
+};
+
 // Where the configuration file lives: beside the program when the file is already there
 // or the program's folder is writable, otherwise in the user's configuration folder.
 std::string ConfigFilePath(FileSystem& fs, const std::string& programDir,

@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <algorithm>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"

@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "ui/lyric_edit.h"
 
 namespace lirotag {

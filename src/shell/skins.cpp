@@ -10,8 +10,8 @@
 
 namespace lirotag {
 
-Skins::Skins(FileSystem& fs, std::string skinDir, std::string configPath, QObject* parent)
-    : QObject(parent), fs_(fs), skin_dir_(std::move(skinDir)), config_path_(std::move(configPath)) {
+Skins::Skins(ConfigFile& config, std::string skinDir, QObject* parent)
+    : QObject(parent), config_(config), fs_(config.Fs()), skin_dir_(std::move(skinDir)) {
   // Listed once: a skin added while the program runs appears at the next start.
   names_ = fs_.ListFiles(skin_dir_, "", ".she");
   menu_ = new QMenu(tr("更换皮肤"));
@@ -39,20 +39,20 @@ Skins::Skins(FileSystem& fs, std::string skinDir, std::string configPath, QObjec
 }
 
 void Skins::ApplyConfigured() {
-  if (ReadConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "1") != "1") return;
+  if (config_.Read(kSkinSection, kSkinEnableKey, "1") != "1") return;
   const std::string first = names_.empty() ? std::string() : names_.front();
-  Attach(ReadConfigValue(fs_, config_path_, kSkinSection, kSkinPathKey, first));
+  Attach(config_.Read(kSkinSection, kSkinPathKey, first));
 }
 
 void Skins::Choose(int id) {
   if (id == kDisable) {
     Detach();
-    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "0");
+    config_.Write(kSkinSection, kSkinEnableKey, "0");
   } else if (id >= 1 && static_cast<size_t>(id) <= names_.size()) {
     const std::string& name = names_[static_cast<size_t>(id - 1)];
     Attach(name);
-    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinEnableKey, "1");
-    WriteConfigValue(fs_, config_path_, kSkinSection, kSkinPathKey, name);
+    config_.Write(kSkinSection, kSkinEnableKey, "1");
+    config_.Write(kSkinSection, kSkinPathKey, name);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "files/file_io.h"
+#include "shell/settings.h"
 
 class QMenu;
 
@@ -21,7 +22,7 @@ class Skins : public QObject {
   // Larger files are no skin: they would only stall the start.
   static constexpr std::uint64_t kMaxSkinBytes = 1 << 20;
 
-  Skins(FileSystem& fs, std::string programDir, std::string configPath, QObject* parent = nullptr);
+  Skins(ConfigFile& config, std::string skinDir, QObject* parent = nullptr);
 
   // At start-up: the configured skin, or the first skin file when none is configured.
   void ApplyConfigured();
@@ -39,9 +40,9 @@ class Skins : public QObject {
   void Detach();
   void MarkInUse(int id);
 
+  ConfigFile& config_;
   FileSystem& fs_;
   std::string skin_dir_;
-  std::string config_path_;
   std::vector<std::string> names_;
   QMenu* menu_ = nullptr;
   QString applied_;

@@ -7,9 +7,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/lyric_box.h"
-#include "shell/lyric_files.h"
+#include "shell/load_save_lyrics.h"
 #include "shell/settings.h"
 #include "shell/transport.h"
 #include "tags/embedded_lyrics.h"
@@ -177,7 +177,7 @@ void SongLyrics::OnWritten(const std::string& song, int error, bool quiet) {
   const auto e = static_cast<EmbedError>(error);
   // The song's tags changed: they are read anew when next needed. Playback goes on: the
   // player holds the song it opened, which the rename leaves in place until it closes it.
-  if (e == EmbedError::kNone) c_.transport->SetSongTagsRead(false);
+  if (e == EmbedError::kNone) c_.files->ForgetSongTags();
   if (e != EmbedError::kNone) {
     Say(WriteFailure(e, song), true);
   } else if (!quiet) {

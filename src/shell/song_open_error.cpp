@@ -1,7 +1,6 @@
 #include "shell/song_open_error.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include "files/ascii.h"
 
@@ -33,15 +32,22 @@ bool FilterNamesExtension(const std::string& filter, const std::string& path) {
 
 }  // namespace
 
-std::string SongOpenFailureReason(const std::string& path, const std::string& songFilter) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return "文件不存在。";
-  if (!fs::is_regular_file(status)) return "这不是一个文件。";
-  if (!std::ifstream(path, std::ios::binary)) return "没有读取这个文件的权限。";
-  if (FilterNamesExtension(songFilter, path) || fs::file_size(path, ec) == 0)
-    return "文件已损坏，或者内容与扩展名不符。";
+std::string SongOpenFailureReason(OpenError error, const std::string& path,
+                                  const std::string& songFilter) {
+  switch (error) {
+    case OpenError::kNotFound:
+      return "文件不存在。";
+    case OpenError::kNotAFile:
+      return "这不是一个文件。";
+    case OpenError::kNoPermission:
+      return "没有读取这个文件的权限。";
+    case OpenError::kDamaged:
+      return "文件已损坏，或者内容与扩展名不符。";
+    case OpenError::kUnsupported:
+    case OpenError::kNone:
+      break;
+  }
+  if (FilterNamesExtension(songFilter, path)) return "文件已损坏，或者内容与扩展名不符。";
   return "不支持这种文件格式。";
 }
 

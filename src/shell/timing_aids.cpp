@@ -8,7 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/words.h"
 #include "shell/settings.h"
 #include "shell/transport.h"
@@ -25,12 +25,11 @@ constexpr char kWaveformKey[] = "Waveform";
 
 }  // namespace
 
-TimingAids::TimingAids(Player& player, FileSystem& fs, std::string configPath, Controls controls,
+TimingAids::TimingAids(Player& player, ConfigFile& config, Controls controls,
                        std::function<void()> relayout, QObject* parent)
     : QObject(parent),
       player_(player),
-      fs_(fs),
-      config_path_(std::move(configPath)),
+      config_(config),
       c_(controls),
       relayout_(std::move(relayout)) {
   strip_ = new ui::WaveformStrip(c_.window);
@@ -43,7 +42,7 @@ TimingAids::TimingAids(Player& player, FileSystem& fs, std::string configPath, C
   c_.currentTime->setToolTip(
       tr("播放速度：Alt+－ 减慢，Alt+＝ 加快，Alt+０ 恢复原速；在此滚动鼠标滚轮也可调节"));
   BuildActions();
-  if (ReadConfigValue(fs_, config_path_, kSection, kWaveformKey, "0") == "1") {
+  if (config_.Read(kSection, kWaveformKey, "0") == "1") {
     const QSignalBlocker quiet(strip_action_);  // remembered already: nothing to write
     strip_action_->setChecked(true);
     strip_->show();
@@ -84,7 +83,7 @@ void TimingAids::BuildActions() {
   strip_action_->setCheckable(true);
   connect(strip_action_, &QAction::toggled, this, [this](bool on) {
     SetStripVisible(on);
-    WriteConfigValue(fs_, config_path_, kSection, kWaveformKey, on ? "1" : "0");
+    config_.Write(kSection, kWaveformKey, on ? "1" : "0");
   });
 }
 
@@ -117,7 +116,18 @@ void TimingAids::ShowSong() {
   if (song == peaks_song_) return;
   peaks_song_ = song;
   peaks_.reset();
-  if (!song.empty()) peaks_ = PeakTable::Start(song);
+  ShowPeaks();
+  if (song.empty()) return;
+  // Opening the song's decoder reads the file: off the GUI thread, like the song itself.
+  peaks_work_.Run([song] { return std::shared_ptr<PeakTable>(PeakTable::Start(song)); },
+                  [this, song](std::shared_ptr<PeakTable> table) {
+                    if (song != peaks_song_) return;  // another song was shown meanwhile
+                    peaks_ = std::move(table);
+                    ShowPeaks();
+                  });
+}
+
+void TimingAids::ShowPeaks() {
   PeakTable* table = peaks_.get();
   strip_->SetSong(table ? player_.LengthSeconds() : 0, [table](double start, double end, int n) {
     std::vector<std::pair<float, float>> out;

@@ -9,6 +9,8 @@
 #include "audio/player.h"
 #include "files/file_io.h"
 #include "lyrics/tag_index.h"
+#include "shell/background_work.h"
+#include "shell/settings.h"
 
 class QAction;
 class QLabel;
@@ -43,8 +45,8 @@ class TimingAids : public QObject {
   };
 
   // `relayout` places the strip and the box again when the strip shows or hides.
-  TimingAids(Player& player, FileSystem& fs, std::string configPath, Controls controls,
-             std::function<void()> relayout, QObject* parent = nullptr);
+  TimingAids(Player& player, ConfigFile& config, Controls controls, std::function<void()> relayout,
+             QObject* parent = nullptr);
   ~TimingAids() override;
 
   // The 100 ms tick, after the transport's.
@@ -67,11 +69,12 @@ class TimingAids : public QObject {
  private:
   void BuildActions();
   void ShowSong();
+  // Hands the strip the columns of peaks_ (nothing while it is null).
+  void ShowPeaks();
   void MarkSungWord(int line, double position);
 
   Player& player_;
-  FileSystem& fs_;
-  std::string config_path_;
+  ConfigFile& config_;
   Controls c_;
   std::function<void()> relayout_;
   ui::WaveformStrip* strip_ = nullptr;
@@ -87,7 +90,9 @@ class TimingAids : public QObject {
   MarkState marked_;
   bool tags_stale_ = true;
   std::string peaks_song_;
-  std::unique_ptr<PeakTable> peaks_;
+  std::shared_ptr<PeakTable> peaks_;
+  // Last: goes first, waiting for a waveform still being opened.
+  BackgroundWork peaks_work_{this};
 };
 
 }  // namespace lirotag

@@ -1,12 +1,15 @@
 #include "shell/transport.h"
 
 #include <QAbstractSlider>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 #include "lyrics/time_tags.h"
 #include "shell/song_open_error.h"
@@ -26,10 +29,38 @@ QString Q(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 
+// Where an open waits for the engine to be set up.
+struct OpenOutcome {
+  bool done = false;
+  AudioHandle channel = 0;
+  OpenError error = OpenError::kNone;
+  QEventLoop* waiting = nullptr;  // null once the open gave up waiting
+};
+
 }  // namespace
 
+// Opened once the engine is set up; opens wait for it off the GUI thread.
+struct Transport::EngineGate {
+  std::mutex mu;
+  std::condition_variable cv;
+  bool open = false;
+  void Open() {
+    std::lock_guard<std::mutex> lk(mu);
+    open = true;
+    cv.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lk(mu);
+    cv.wait(lk, [this] { return open; });
+  }
+};
+
 Transport::Transport(Player& player, const Settings& settings, Controls controls, QObject* parent)
-    : QObject(parent), player_(player), settings_(settings), c_(controls) {
+    : QObject(parent),
+      player_(player),
+      settings_(settings),
+      c_(controls),
+      gate_(std::make_shared<EngineGate>()) {
   connect(c_.open, &QPushButton::clicked, this, &Transport::ChooseSong);
   connect(c_.playPause, &QPushButton::clicked, this, &Transport::TogglePlay);
   // Playing starts on the key press: the time heard and the time stamped start together.
@@ -69,7 +100,43 @@ bool Transport::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void Transport::SetEngine(AudioEngine* engine, std::string pluginDir) {
+  engine_ = engine;
+  plugin_dir_ = std::move(pluginDir);
+}
+
+void Transport::PrepareEngine() {
+  if (preparing_) return;
+  preparing_ = true;
+  AudioEngine* engine = engine_;
+  std::shared_ptr<EngineGate> gate = gate_;
+  work_.Run(
+      [engine, gate, dir = plugin_dir_] {
+        std::string filter;
+        if (engine) {
+          // No sound device is not an error: the engine then plays on a silent output.
+          engine->Init(kDefaultDevice, 44100, 0, nullptr, nullptr);
+          filter = LoadPlugins(*engine, dir);
+        }
+        gate->Open();
+        return filter;
+      },
+      [this](std::string filter) {
+        song_filter_ = std::move(filter);
+        engine_ready_ = true;
+        emit EngineIsReady();
+      });
+}
+
 void Transport::ChooseSong() {
+  if (!engine_ready_) {
+    // The song dialog lists what the engine opens: wait for it, still answering.
+    PrepareEngine();
+    QEventLoop loop;
+    connect(this, &Transport::EngineIsReady, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (!engine_ready_) return;  // the program is closing
+  }
   ui::FileDialogOptions options;
   options.owner = c_.window;
   options.filter = song_filter_;
@@ -80,10 +147,52 @@ void Transport::ChooseSong() {
 }
 
 bool Transport::OpenSong(const std::string& path) {
-  if (!player_.Load(path, /*keepCurrent=*/true, /*autoPlay=*/false, /*withEffects=*/false)) {
+  PrepareEngine();
+  const int serial = ++open_serial_;
+  auto outcome = std::make_shared<OpenOutcome>();
+  std::shared_ptr<EngineGate> gate = gate_;
+  Player* player = &player_;
+  AudioEngine* engine = engine_;
+  work_.Run(
+      [gate, player, path] {
+        gate->Wait();
+        OpenError error = OpenError::kNone;
+        const AudioHandle channel = player->OpenChannel(path, &error);
+        return std::make_pair(channel, error);
+      },
+      [outcome, engine](std::pair<AudioHandle, OpenError> opened) {
+        const AudioHandle channel = opened.first;
+        outcome->done = true;
+        outcome->channel = channel;
+        outcome->error = opened.second;
+        if (outcome->waiting) {
+          outcome->waiting->quit();
+        } else if (channel != 0 && engine) {
+          engine->StreamFree(channel);  // nobody waits for it any more
+          engine->MusicFree(channel);
+        }
+      });
+  {
+    QEventLoop loop;
+    outcome->waiting = &loop;
+    if (opening_++ == 0) c_.window->setCursor(Qt::BusyCursor);
+    loop.exec();
+    if (--opening_ == 0) c_.window->unsetCursor();
+    outcome->waiting = nullptr;
+  }
+  if (!outcome->done) return false;  // the program is closing; the channel is freed on arrival
+  if (serial != open_serial_) {
+    // A song asked for later, while this one was opening, is the one wanted.
+    if (outcome->channel != 0 && engine) {
+      engine->StreamFree(outcome->channel);
+      engine->MusicFree(outcome->channel);
+    }
+    return false;
+  }
+  if (!player_.Adopt(outcome->channel, /*autoPlay=*/false, /*withEffects=*/false)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("错误"),
                          tr("打开文件\n%1\n时发生错误。").arg(Q(path)) + QLatin1Char('\n') +
-                             ui::CoreText(SongOpenFailureReason(path, song_filter_)),
+                             ui::CoreText(SongOpenFailureReason(outcome->error, path, song_filter_)),
                          QMessageBox::Ok);
     return false;
   }
@@ -93,8 +202,8 @@ bool Transport::OpenSong(const std::string& path) {
   c_.playPause->setEnabled(true);
   c_.playPause->setToolTip(tr("继续播放"));
   song_path_ = path;
-  song_tags_read_ = false;
   c_.window->setWindowTitle(Q(kProgramTitle) + Q(" - ") + Q(path));
+  emit SongOpened();
   return true;
 }
 

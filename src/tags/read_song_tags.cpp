@@ -129,13 +129,4 @@ bool ReadSongTags(const std::string& path, SongTags* tags, std::string* picture,
   return true;
 }
 
-const SongTags& CachedSongTags(const std::string& songPath, SongTagsCache* cache,
-                               bool* songTagsRead) {
-  if (!*songTagsRead) {
-    ReadSongTags(songPath, &cache->tags, nullptr, false);
-    *songTagsRead = true;
-  }
-  return cache->tags;
-}
-
 }  // namespace lirotag

@@ -33,12 +33,10 @@ SongTags ReadTagsInOrder(ByteSource& src, std::string_view order, std::string* p
 SongTags ReadTagsInOrder(const std::string& path, std::string_view order, std::string* picture,
                          bool wantPicture);
 
-// The open song's tags, read once: `*songTagsRead` (cleared whenever a song opens) says
-// whether `cache` already holds them.
+// The open song's tags, read once per song opened (the window's one copy of them).
 struct SongTagsCache {
+  bool read = false;  // cleared whenever a song opens
   SongTags tags;
 };
-const SongTags& CachedSongTags(const std::string& songPath, SongTagsCache* cache,
-                               bool* songTagsRead);
 
 }  // namespace lirotag

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/tag_index.h"
 #include "lyrics/text_box.h"
 #include "lyrics/time_tags.h"

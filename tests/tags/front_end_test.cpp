@@ -50,15 +50,6 @@ TEST(FrontEndTest, ReadSongTagsFromFiles) {
   EXPECT_FALSE(ReadSongTags(write("x.txt", v2), &tags, &picture, true));
   EXPECT_EQ(tags, SongTags{});
   EXPECT_EQ(picture, "");
-  // The cache reads the song once, until a song opens again.
-  const std::string mp3 = write("s.mp3", v2);
-  SongTagsCache cache;
-  bool read = false;
-  EXPECT_EQ(CachedSongTags(mp3, &cache, &read).Title, "v2");
-  write("s.mp3", "");
-  EXPECT_EQ(CachedSongTags(mp3, &cache, &read).Title, "v2");
-  read = false;
-  EXPECT_EQ(CachedSongTags(mp3, &cache, &read).Title, "");
   fs::remove_all(dir);
 }
 

@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "shell/editing.h"
-#include "shell/lyric_files.h"
+#include "shell/edit_buttons.h"
+#include "shell/load_save_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"

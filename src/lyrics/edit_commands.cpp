@@ -1,4 +1,4 @@
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "shell/editing.h"
+#include "shell/edit_buttons.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,8 @@
 #include "shell/transport.h"
 
+#include <sys/stat.h>
+
 #include <QAccessible>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -9,11 +10,15 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
 #include "fake_engine.h"
 #include "files/file_io.h"
+#include "lyrics/time_tags.h"
 #include "shell/main_window.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
@@ -105,14 +110,13 @@ class TransportTest : public QObject {
     QVERIFY(QString::fromStdString(asked.filter).startsWith(QStringLiteral("所有支持的类型|")));
     QVERIFY(QString::fromStdString(asked.filter).endsWith(QStringLiteral("|所有文件(*.*)|*.*")));
 
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1 - ") + song);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag " LIROTAG_VERSION " - ") + song);
     QCOMPARE(TotalTime(), QStringLiteral("总时间0分59秒"));
     QCOMPARE(Progress()->maximum(), 59);
     QCOMPARE(PlayButton()->text(), QStringLiteral("播放(&P)"));
     QVERIFY(PlayButton()->isEnabled());
     QCOMPARE(PlayButton()->toolTip(), QStringLiteral("继续播放"));
     QCOMPARE(QString::fromStdString(window_->SongPath()), song);
-    QVERIFY(!window_->transport()->SongTagsRead());
   }
 
   // A screen reader announces the window by its accessible name: it must follow the
@@ -122,9 +126,10 @@ class TransportTest : public QObject {
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(window_.get());
     QCOMPARE(window ? window->role() : QAccessible::NoRole, QAccessible::Window);
     Open(ShortSong());
-    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1 - ") + ShortSong());
+    QCOMPARE(window->text(QAccessible::Name),
+             QStringLiteral("Lirotag " LIROTAG_VERSION " - ") + ShortSong());
     QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
-    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Lirotag " LIROTAG_VERSION));
   }
 
   void anHourLongSongReadsSixtyMinutes() {
@@ -166,7 +171,7 @@ class TransportTest : public QObject {
   void cancellingTheDialogChangesNothing() {
     lirotag::ui::SetNextFileDialogResult(std::nullopt);
     QTest::mouseClick(Find<QPushButton>("按钮_打开歌曲"), Qt::LeftButton);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag " LIROTAG_VERSION));
     QCOMPARE(TotalTime(), QStringLiteral("(无文件)"));
   }
 
@@ -207,7 +212,7 @@ class TransportTest : public QObject {
     QCOMPARE(MessageBox::LastText(),
              QStringLiteral("打开文件\n") + bad +
                  QStringLiteral("\n时发生错误。\n文件已损坏，或者内容与扩展名不符。"));
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1 - ") + song);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag " LIROTAG_VERSION " - ") + song);
     QCOMPARE(TotalTime(), QStringLiteral("总时间0分59秒"));
     QCOMPARE(QString::fromStdString(window_->SongPath()), song);
     QCOMPARE(player_.State(), lirotag::kActivePlaying);
@@ -329,7 +334,7 @@ class TransportTest : public QObject {
     window_->transport()->Refresh();
     QCOMPARE(Progress()->value(), 12);
     QTest::mouseClick(Find<QPushButton>("按钮_关闭歌曲"), Qt::LeftButton);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag " LIROTAG_VERSION));
     QCOMPARE(TotalTime(), QStringLiteral("(无文件)"));
     QCOMPARE(CurrentTime(), QStringLiteral("(无文件)"));
     QVERIFY(!PlayButton()->isEnabled());
@@ -344,21 +349,86 @@ class TransportTest : public QObject {
   void theClockFollowsPlaybackAndStopsWhenPaused() {
     Open(ShortSong());
     window_->settings().ThreePointTime = true;
-    QElapsedTimer wall;
     QTest::mouseClick(PlayButton(), Qt::LeftButton);
-    wall.start();
-    QTest::qWait(2000);
-    const double played = player_.PositionSeconds();
-    const double elapsed = wall.elapsed() / 1000.0;
-    QVERIFY2(std::abs(played - elapsed) < 0.1,
-             qPrintable(QStringLiteral("played %1 s in %2 s").arg(played).arg(elapsed)));
-    QTRY_VERIFY(CurrentTime().startsWith(QStringLiteral("00:02.")));
+    QTRY_VERIFY_WITH_TIMEOUT(CurrentTime().startsWith(QStringLiteral("00:02.")), 10000);
     QCOMPARE(CurrentTime().size(), 9);  // three decimals
+    QVERIFY(player_.PositionSeconds() >= 2.0);
 
     QTest::mouseClick(PlayButton(), Qt::LeftButton);
     const double paused = player_.PositionSeconds();
-    QTest::qWait(300);
+    // The next tick shows the time the song stopped at, and the song stays there.
+    QTRY_COMPARE(CurrentTime(), QString::fromStdString(lirotag::FormatTime(paused, true)));
     QCOMPARE(player_.PositionSeconds(), paused);
+  }
+
+  // A song on a slow disk or share: while it opens, the window answers keys and timers
+  // with a busy cursor, and the song is there once the open is done.
+  void theWindowAnswersWhileASongOpens() {
+    struct SlowEngine : lirotag::FakeEngine {
+      std::mutex mu;
+      std::condition_variable cv;
+      bool release = false;
+      std::atomic<bool> opening{false};
+      lirotag::AudioHandle StreamCreateFile(const std::string& path, uint64_t offset,
+                                            uint64_t length, uint32_t flags) override {
+        opening = true;
+        std::unique_lock<std::mutex> lk(mu);
+        cv.wait(lk, [this] { return release; });
+        return FakeEngine::StreamCreateFile(path, offset, length, flags);
+      }
+    } engine;
+    engine.openable.insert("slow.mp3");
+    lirotag::Player player(engine);
+    lirotag::MainWindowEnv env;
+    env.programDir = dir_.path().toStdString();
+    env.engine = &engine;
+    env.player = &player;
+    MainWindow window(env);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    lirotag::ui::LyricEdit* box = window.lyricEdit();
+    box->setFocus();
+    // Typed while the song opens: delivered by the window's event loop meanwhile.
+    for (QChar c : QStringLiteral("abc")) {
+      QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, c));
+      QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyRelease, 0, Qt::NoModifier, c));
+    }
+    std::string typed;
+    Qt::CursorShape cursor = Qt::ArrowCursor;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, &window, [&] {
+      if (!engine.opening) return;
+      typed = lirotag::GetLyricText(*box);
+      cursor = window.cursor().shape();
+      std::lock_guard<std::mutex> lk(engine.mu);
+      engine.release = true;
+      engine.cv.notify_all();
+    });
+    watcher.start(20);
+    QVERIFY(window.transport()->OpenSong("slow.mp3"));
+    QCOMPARE(typed, std::string("abc"));
+    QCOMPARE(cursor, Qt::BusyCursor);
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(window.SongPath(), std::string("slow.mp3"));
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("按钮_播放暂停"))->isEnabled());
+  }
+
+  // A FIFO no one writes to never blocks the window: the usual message, nothing opened.
+  void aFifoFailsWithTheUsualMessage() {
+    const QString fifo = dir_.filePath(QStringLiteral("管道.mp3"));
+    QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    const int before = MessageBox::ShownCount();
+    QVERIFY(!window_->transport()->OpenSong(fifo.toStdString()));
+    QCOMPARE(MessageBox::ShownCount(), before + 1);
+    QCOMPARE(MessageBox::LastText(), QStringLiteral("打开文件\n") + fifo +
+                                         QStringLiteral("\n时发生错误。\n这不是一个文件。"));
+    QVERIFY(window_->SongPath().empty());
+    QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+    // The window still takes keys.
+    window_->lyricEdit()->setFocus();
+    QTest::keyClicks(window_->lyricEdit(), QStringLiteral("ok"));
+    QCOMPARE(lirotag::GetLyricText(*window_->lyricEdit()), std::string("ok"));
   }
 
   void droppingASongOpensIt() {

@@ -1,4 +1,4 @@
-#include "shell/editing.h"
+#include "shell/edit_buttons.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -237,4 +237,4 @@ class EditingTest : public QObject {
 };
 
 QTEST_MAIN(EditingTest)
-#include "editing_test.moc"
+#include "edit_buttons_test.moc"

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/editing.h"
+#include "shell/edit_buttons.h"
 #include "shell/skins.h"
 #include "ui/dialogs.h"
 #include "ui/lyric_edit.h"

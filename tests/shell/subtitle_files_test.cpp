@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "lyrics/subtitles.h"
-#include "shell/lyric_files.h"
+#include "shell/load_save_lyrics.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"

@@ -1,4 +1,4 @@
-#include "shell/lyric_files.h"
+#include "shell/load_save_lyrics.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -374,4 +374,4 @@ class LyricFilesTest : public QObject {
 };
 
 QTEST_MAIN(LyricFilesTest)
-#include "lyric_files_test.moc"
+#include "load_save_lyrics_test.moc"

@@ -1,4 +1,4 @@
-#include "shell/lyric_files.h"
+#include "shell/load_save_lyrics.h"
 
 #include <QActionGroup>
 #include <QDir>
@@ -13,7 +13,7 @@
 #include "audio/player.h"
 #include "files/encoding.h"
 #include "files/lyric_file.h"
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "lyrics/lyric_box.h"
 #include "lyrics/time_tags.h"
 #include "shell/info_window.h"
@@ -47,6 +47,7 @@ LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::Lyric
       s_(services),
       c_(controls) {
   if (!s_.fs) s_.fs = &own_fs_;
+  connect(&transport_, &Transport::SongOpened, this, [this] { song_tags_.read = false; });
   connect(c_.load, &QPushButton::clicked, this, &LyricFiles::ChooseLyricFile);
   connect(c_.setInfo, &QPushButton::clicked, this, &LyricFiles::SetAdditionalInfo);
   connect(c_.save, &QPushButton::clicked, this, &LyricFiles::SaveLyrics);
@@ -134,13 +135,13 @@ void LyricFiles::ShowLoadedEncoding() {
 }
 
 bool LyricFiles::ReadOpenSongTags() {
-  if (transport_.SongTagsRead()) return true;
+  if (song_tags_.read) return true;
   const std::string& song = transport_.SongPath();
   if (!s_.fs->FileExists(song)) return false;
   song_tags_ = {};
   std::string picture;
   if (!ReadSongTags(song, &song_tags_.tags, &picture, false)) return false;
-  transport_.SetSongTagsRead(true);
+  song_tags_.read = true;
   return true;
 }
 
@@ -198,7 +199,7 @@ bool LyricFiles::SaveLyrics() {
     // A song whose tags cannot be read fills the tag placeholders with nothing.
     if (!ReadOpenSongTags()) {
       song_tags_ = {};
-      transport_.SetSongTagsRead(true);
+      song_tags_.read = true;
     }
     const SongTags& tags = song_tags_.tags;
     path = ExpandSavePath(settings_.Path, song, {tags.Title, tags.Artist, tags.Album});
@@ -275,7 +276,8 @@ bool LyricFiles::ConfirmGbk(const std::string& text, int* encoding) {
 }
 
 void LyricFiles::PlayConfirmation() {
-  if (!s_.engine) return;
+  // Not worth waiting for the engine to arrive.
+  if (!s_.engine || !transport_.EngineReady()) return;
   // One chime at a time; the engine mixes it over the song without waiting for it.
   if (chime_) s_.engine->StreamFree(chime_);
   static const std::string wav = ConfirmationSoundWav();

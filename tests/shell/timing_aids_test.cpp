@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "lyrics/editing.h"
-#include "shell/editing.h"
+#include "lyrics/edit_commands.h"
+#include "shell/edit_buttons.h"
 #include "shell/transport.h"
 #include "ui/lyric_edit.h"
 #include "ui/waveform_strip.h"
@@ -67,6 +67,7 @@ class TimingAidsTest : public QObject {
       window->lyricEdit()->setPlainText(
           QStringLiteral("[ti:x]\n[00:03.00]b\n[00:01.00][00:05.00]a\n[la:en]"));
       window->timingAids()->Tick();
+      QTRY_VERIFY(strip->ViewEnd() > 0);  // the waveform is opened off the GUI thread
       std::vector<double> times;
       for (const auto& e : window->timingAids()->Tags().Entries()) times.push_back(e.time);
       QCOMPARE(times, (std::vector<double>{1.0, 3.0, 5.0}));

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "audio/player.h"
-#include "lyrics/editing.h"
+#include "lyrics/edit_commands.h"
 #include "shell/settings.h"
 
 class QAction;

@@ -14,6 +14,7 @@
 #include "audio/audio_engine.h"
 #include "audio/player.h"
 #include "files/file_io.h"
+#include "lirotag_version.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/lyric_edit.h"
@@ -112,7 +113,7 @@ class MainWindowTest : public QObject {
   void startsAtDesignSizeWithTitle() {
     auto window = MakeWindow();
     window->show();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Lirotag 4.1"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Lirotag " LIROTAG_VERSION));
     QCOMPARE(window->size(), QSize(580, 630));
     QCOMPARE(window->minimumSize(), QSize(580, 630));
     auto* volume = window->findChild<QSlider*>(QStringLiteral("滑块条_音量"));
@@ -334,13 +335,13 @@ class MainWindowTest : public QObject {
 
   void aboutNamesTheProgramNotTheCaption() {
     auto window = MakeWindow();
-    window->setWindowTitle(QStringLiteral("Lirotag 4.1 - /music/a.mp3"));
+    window->setWindowTitle(QStringLiteral("Lirotag " LIROTAG_VERSION " - /music/a.mp3"));
     MessageBox::SetNextAnswer(QMessageBox::Ok);
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("按钮_关于")), Qt::LeftButton);
-    QVERIFY(MessageBox::LastCaption().contains(QStringLiteral("Lirotag 4.1")));
+    QVERIFY(MessageBox::LastCaption().contains(QStringLiteral("Lirotag " LIROTAG_VERSION)));
     QVERIFY(!MessageBox::LastCaption().contains(QStringLiteral("a.mp3")));
     QCOMPARE(MessageBox::LastText(),
-             QStringLiteral("Lirotag 4.1\n\nLirotag contributors "
+             QStringLiteral("Lirotag " LIROTAG_VERSION "\n\nLirotag contributors "
                             "<maintainers@users.noreply.c-seed-633bd8bf.example>"));
   }
 

@@ -17,7 +17,7 @@
 #include "audio/player.h"
 #include "files/lyric_encodings.h"
 #include "lupdate_config.h"
-#include "shell/editing.h"
+#include "shell/edit_buttons.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
 #include "shell/settings_window.h"

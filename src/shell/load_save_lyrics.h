@@ -58,6 +58,8 @@ class LyricFiles : public QObject {
   bool SaveLyrics();
   // Asked before a readable file is loaded over the text; false keeps the text and loads
   // nothing.
+  // The open song's tags changed on disk: they are read anew when next needed.
+  void ForgetSongTags() { song_tags_.read = false; }
   void SetBeforeLoad(std::function<bool()> mayReplace) { before_load_ = std::move(mayReplace); }
   // Where the save dialog starts: the song's name with ".lrc" in the song's folder, or
   // without a song the last lyric file's, saved or loaded.
