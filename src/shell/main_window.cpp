@@ -21,7 +21,9 @@
 
 #include "files/dropped_files.h"
 #include "shell/editing.h"
+#include "shell/line_replay.h"
 #include "shell/lyric_files.h"
+#include "shell/nudge_keys.h"
 #include "shell/online_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/settings_window.h"
@@ -54,7 +56,12 @@ constexpr char kShortcutHelp[] =
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
-    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词";
+    "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
+    "Alt +［　　　　　高亮行的时间标签提前0.1秒(含逐字标签)\r\n"
+    "Alt +］　　　　　高亮行的时间标签推后0.1秒\r\n"
+    "Ctrl+Alt+［　　　提前0.01秒\r\nCtrl+Alt+］　　　推后0.01秒\r\n"
+    "Alt +Ｌ　　　　　重听高亮行（播放到下一行的时间后暂停）\r\n"
+    "在波形上悬停标记显示该行歌词，拖动标记可移动该行的时间";
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -240,6 +247,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
     const QSignalBlocker quiet(editing_);  // remembered already: nothing to write
     editing_->SetWordMode(true);
     findChild<QLabel*>(Q("标签_逐字模式"))->show();
+    timing_aids_->ShowWordMarks(true);
   }
   if (!env_.recoveryDir.empty()) {
     recovery_ = new Recovery(
@@ -353,12 +361,18 @@ void MainWindow::BuildControls() {
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
   timing_aids_ = new TimingAids(
       *env_.player, *env_.fs, env_.configPath,
-      {this, lyric_edit_, currentTime, transport_, &editing_->editor()}, [this] { LayOut(); },
-      this);
+      {this, lyric_edit_, currentTime, transport_, &editing_->editor(), &settings_},
+      [this] { LayOut(); }, this);
   online_lyrics_ = new OnlineLyrics({env_.fs, env_.configPath, env_.engine, env_.player},
                                     {this, lyric_edit_, transport_, &editing_->editor()}, this);
   // After the transport's refresh, so that the speed follows the time it shows.
   connect(refresh_timer_, &QTimer::timeout, timing_aids_, &TimingAids::Tick);
+  // Nudged tags move the marks and the sung line at once, not at the next tick.
+  nudge_keys_ = new NudgeKeys(this, *lyric_edit_, editing_->editor(), settings_, this);
+  connect(nudge_keys_, &NudgeKeys::Nudged, timing_aids_, &TimingAids::Tick);
+  line_replay_ =
+      new LineReplay(*env_.player, {this, lyric_edit_, &editing_->editor(), transport_}, this);
+  connect(editing_, &Editing::WordModeChanged, timing_aids_, &TimingAids::ShowWordMarks);
 
   connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
   connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
@@ -449,8 +463,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::ShowSettings() {
   // Modeless and owned by the main window; a second click brings the open one to the
   // front.
-  if (!settings_window_)
+  if (!settings_window_) {
     settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
+    settings_window_->SetAudio(env_.engine, env_.player);
+    // Over the main window, where the eye already is; the user may move it from there.
+    QRect place = settings_window_->frameGeometry();
+    place.moveCenter(frameGeometry().center());
+    settings_window_->move(place.topLeft());
+  }
   settings_window_->show();
   settings_window_->raise();
   settings_window_->activateWindow();

@@ -19,7 +19,9 @@ namespace ui {
 class LyricEdit;
 }
 class Editing;
+class LineReplay;
 class LyricFiles;
+class NudgeKeys;
 class OnlineLyrics;
 class Shortcuts;
 class Skins;
@@ -70,6 +72,7 @@ class MainWindow : public QWidget {
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
+  LineReplay* lineReplay() const { return line_replay_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -109,6 +112,8 @@ class MainWindow : public QWidget {
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
   OnlineLyrics* online_lyrics_ = nullptr;
+  NudgeKeys* nudge_keys_ = nullptr;
+  LineReplay* line_replay_ = nullptr;
   RealFileSystem own_fs_;
 };
 

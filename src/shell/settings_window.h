@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "audio/audio_engine.h"
 #include "shell/settings.h"
 
 class QCheckBox;
@@ -10,10 +11,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace lirotag {
 
 class LyricEditor;
+class Player;
 namespace ui {
 class LyricEdit;
 }
@@ -28,6 +31,9 @@ class SettingsWindow : public QWidget {
 
   // The balloon's text, shown at the mouse by "哪些字段可用？".
   static QString PlaceholderHelp();
+  // What "校准…" plays the clicks with (and the song it pauses); without it the button
+  // is disabled.
+  void SetAudio(AudioEngine* engine, Player* player);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -40,6 +46,7 @@ class SettingsWindow : public QWidget {
   void OnThreeDecimalsClicked(bool checked);
   void ChooseColour(QPushButton* picker, int32_t* setting);
   void ShowColour(QPushButton* picker, int32_t colorRef);
+  void Calibrate();
 
   Settings& settings_;
   ui::LyricEdit& box_;
@@ -59,6 +66,10 @@ class SettingsWindow : public QWidget {
   QPushButton* highlight_ = nullptr;
   QCheckBox* ask_on_exit_ = nullptr;
   QCheckBox* three_ = nullptr;
+  QSpinBox* delay_ = nullptr;
+  QPushButton* calibrate_ = nullptr;
+  AudioEngine* engine_ = nullptr;
+  Player* player_ = nullptr;
 };
 
 }  // namespace lirotag
