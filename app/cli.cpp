@@ -41,6 +41,8 @@ constexpr char kUsage[] =
     "       lirotag-cli lrclib get [--server URL] [--out FILE] SONG\n"
     "       lirotag-cli lrclib search [--server URL] WORDS...\n"
     "       lirotag-cli lrclib publish [--server URL] SONG LYRICS\n"
+    "       lirotag-cli export --format srt|vtt|ass|ttml [--song SONG | --length S] LYRICS OUT\n"
+    "       lirotag-cli import [--three-decimals] [--encoding N] SUBTITLES OUT.lrc\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -114,7 +116,8 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp, kExitHelp);
+    std::printf("%s%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp, kSubtitlesHelp,
+                kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
@@ -123,6 +126,8 @@ int Run(int argc, char** argv) {
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
   if (cmd == "lrclib") return RunLrclibCommand(argc - 2, argv + 2);
   if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
+  if (cmd == "export") return RunExportCommand(argc - 2, argv + 2);
+  if (cmd == "import") return RunImportCommand(argc - 2, argv + 2);
   if (cmd != "probe" && cmd != "render") return Usage("unknown command '" + cmd + "'");
   std::string song, out;
   double from = 0, seconds = -1, speed = 1.0;

@@ -20,6 +20,10 @@ extern const char kPeaksHelp[];
 // lrclib get|search|publish: the online lyrics service.
 int RunLrclibCommand(int argc, char** argv);
 extern const char kLrclibHelp[];
+// export --format F [--song SONG | --length S] LYRICS OUT, import SUBTITLES OUT.lrc.
+int RunExportCommand(int argc, char** argv);
+int RunImportCommand(int argc, char** argv);
+extern const char kSubtitlesHelp[];
 
 // What every command says on failure: one line on standard error; returns the exit
 // status 2. Usage adds where to find help.

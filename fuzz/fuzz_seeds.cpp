@@ -1,5 +1,6 @@
 // Writes seed inputs for the fuzzers into DIR/<reader>/: the shapes the tests build,
-// each format's tag with text, numbers and a picture.
+// each format's tag with text, numbers and a picture, and each subtitle format and a
+// timed lyric.
 
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,21 @@ int main(int argc, char** argv) {
       {"ogg",
        OggOpus({"TITLE=a", "METADATA_BLOCK_PICTURE=" + Base64(FlacPicture(3, "image/png", png))})},
       {"ogg", OggFlac({{4, VorbisBody({"TITLE=a"})}, {6, FlacPicture(3, "image/png", png)}})},
+      {"subtitles", "1\r\n00:00:01,000 --> 00:00:02,500\r\n<i>a</i> b\r\nc\r\n"},
+      {"subtitles",
+       "WEBVTT\n\nNOTE\n[ti:t]\n\n00:01.000 --> 00:02.000 align:start\n"
+       "<v x>a<00:00:01.500>b &amp; <ruby>c<rt>d</rt></ruby>\n"},
+      {"subtitles",
+       "[Script Info]\nTitle: t\n[Events]\nFormat: Layer, Start, End, Style, Name, "
+       "MarginL, MarginR, MarginV, Effect, Text\nDialogue: 0,0:00:01.00,0:00:04.00,"
+       "D,,0,0,0,,{\\k50}a{\\kf20}b\\Nc{\\ko10}\n"},
+      {"subtitles",
+       "<tt><head><metadata><title>t</title></metadata></head><body><div "
+       "begin=\"5s\"><p begin=\"1s\" end=\"3s\"><span begin=\"0.5s\" "
+       "end=\"1s\">a<br/>b</span> <span begin=\"1s\">c</span></p></div></body></tt>"},
+      {"subtitles",
+       "[ti:t]\r\n[00:01.00]<00:01.00>a<00:01.50>b\r\n[00:02.00][00:20.00]c\r\n"
+       "[00:05.00]\r\n[offset:300]\r\n"},
   };
   int n = 0;
   for (const auto& [reader, bytes] : seeds) {

@@ -7,7 +7,11 @@ namespace lirotag {
 namespace {
 
 bool IsLyricFileName(const std::string& path) {
-  return EndsWithNoCase(path, ".lrc") || EndsWithNoCase(path, ".txt");
+  // Subtitle files are loaded as lyrics too.
+  for (const char* ext : {".lrc", ".txt", ".srt", ".vtt", ".ass", ".ssa", ".ttml"}) {
+    if (EndsWithNoCase(path, ext)) return true;
+  }
+  return false;
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 namespace lirotag {
 
 // What a drop of several files onto the window means: the first song and the first
-// lyric file among them (either may be empty). A name ending in ".lrc" or ".txt", in
-// any letter case, is a lyric file; every other name is a song.
+// lyric file among them (either may be empty). A name ending in ".lrc" or ".txt", or in
+// a subtitle file's extension (".srt", ".vtt", ".ass", ".ssa", ".ttml"), in any letter
+// case, is a lyric file; every other name is a song.
 struct DroppedFiles {
   std::string song;
   std::string lyricFile;

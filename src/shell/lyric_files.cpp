@@ -3,14 +3,17 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QPushButton>
+#include <cmath>
 
 #include "audio/confirm_sound.h"
+#include "audio/player.h"
 #include "files/encoding.h"
 #include "files/lyric_file.h"
 #include "lyrics/editing.h"
 #include "lyrics/lyric_box.h"
 #include "lyrics/time_tags.h"
 #include "shell/info_window.h"
+#include "shell/subtitle_files.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
@@ -68,7 +71,7 @@ LyricFiles::~LyricFiles() {
 void LyricFiles::ChooseLyricFile() {
   ui::FileDialogOptions options;
   options.owner = c_.window;
-  options.filter = "歌词或文本文件（LRC/TXT）|*.lrc;*.txt|所有文件|*.*";
+  options.filter = kLoadFilterWithSubtitles;
   options.title = "载入歌词文本";
   options.showHidden = true;
   std::string path;
@@ -95,7 +98,16 @@ bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* cho
     return false;
   }
   const LyricEncoding& encoding = chosen ? *chosen : *DetectLyricEncoding(bytes).encoding;
-  box_.SetWholeText(LyricTextFromBytes(bytes, &encoding));
+  std::string text = LyricTextFromBytes(bytes, &encoding);
+  if (const auto format = SubtitleFormatOfPath(path)) {
+    auto lyric = ImportSubtitles(c_.window, path, text, *format, settings_.ThreePointTime);
+    if (!lyric) {
+      ShowLoadedEncoding();
+      return false;
+    }
+    text = std::move(*lyric);
+  }
+  box_.SetWholeText(text);
   editor_.ResetHighlight();
   last_loaded_path_ = path;
   last_loaded_encoding_ = encoding.name;
@@ -160,10 +172,20 @@ void LyricFiles::SaveLyrics() {
     ui::FileDialogOptions options;
     options.save = true;
     options.owner = c_.window;
-    options.filter = "LRC歌词|*.LRC|所有文件|*.*";
+    options.filter = kSaveFilterWithSubtitles;
     options.defaultExtension = "lrc";
     options.showHidden = true;
-    if (!ui::FileDialog(options, &path)) return;
+    std::string type;
+    if (!ui::FileDialog(options, &path, &type)) return;
+    if (const auto format = SubtitleFormatToSave(type, path)) {
+      // An export: the lyric stays as it is and unsaved.
+      std::optional<int64_t> length;
+      if (s_.player && s_.player->Handle() && !song.empty())
+        length = std::llround(s_.player->LengthSeconds() * 1000.0);
+      if (ExportSubtitles(c_.window, *s_.fs, GetLyricText(box_), *format, length, path))
+        PlayConfirmation();
+      return;
+    }
   }
   if (settings_.FastMode && settings_.AutoAdd) SetAdditionalInfo();
   const std::string text = GetLyricText(box_);

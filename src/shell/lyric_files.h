@@ -16,6 +16,7 @@ class QWidget;
 namespace lirotag {
 
 class LyricEditor;
+class Player;
 class Transport;
 namespace ui {
 class LyricEdit;
@@ -36,6 +37,7 @@ class LyricFiles : public QObject {
   struct Services {
     FileSystem* fs = nullptr;
     AudioEngine* engine = nullptr;
+    Player* player = nullptr;  // the open song's length ends exported subtitles
   };
 
   LyricFiles(const Settings& settings, Transport& transport, ui::LyricEdit& box,

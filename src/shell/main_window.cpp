@@ -352,8 +352,9 @@ void MainWindow::BuildControls() {
     wordMode->setVisible(on);
     WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
   });
-  lyric_files_ = new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
-                                {env_.fs, env_.engine}, {this, loadText, setInfo, save}, this);
+  lyric_files_ =
+      new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
+                     {env_.fs, env_.engine, env_.player}, {this, loadText, setInfo, save}, this);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));

@@ -17,6 +17,9 @@ TEST(ClassifyDroppedFiles, FirstSongAndFirstLyricFileCount) {
       {{"/m/a.lrc", "/m/b.lrc", "/m/s.ogg", "/m/t.ogg"}, "/m/s.ogg", "/m/a.lrc"},
       {{"/m/lrc", "/m/.txt"}, "/m/lrc", "/m/.txt"},
       {{"/m/歌.flac", "/m/词.txt"}, "/m/歌.flac", "/m/词.txt"},
+      // Subtitles are lyrics to load; a video named like one is still a song.
+      {{"/m/v.mkv", "/m/k.ASS", "/m/c.srt"}, "/m/v.mkv", "/m/k.ASS"},
+      {{"/m/a.ttml", "/m/b.vtt.mp4"}, "/m/b.vtt.mp4", "/m/a.ttml"},
       {{}, "", ""},
   };
   for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 #include "ui/file_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QListView>
 #include <QTemporaryDir>
@@ -49,6 +50,26 @@ class FileDialogTest : public QObject {
     std::string path;
     QVERIFY(FileDialog(options, &path));
     QCOMPARE(QString::fromStdString(path), dir.filePath(QStringLiteral("歌.lrc")));
+  }
+
+  // The type chosen is reported, and a bare name gets that type's extension.
+  void saveTellsTheTypeChosen() {
+    QTemporaryDir dir;
+    WhenDialogShows([&](QFileDialog* dialog) {
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      QVERIFY(types);
+      QTest::keyClick(types, Qt::Key_Down);  // "SRT 字幕"
+      dialog->selectFile(dir.filePath(QStringLiteral("歌")));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileDialogOptions options;
+    options.save = true;
+    options.filter = "LRC歌词|*.LRC|SRT 字幕|*.srt|所有文件|*.*";
+    options.defaultExtension = "lrc";
+    std::string path, type;
+    QVERIFY(FileDialog(options, &path, &type));
+    QCOMPARE(type, std::string("SRT 字幕"));
+    QCOMPARE(QString::fromStdString(path), dir.filePath(QStringLiteral("歌.srt")));
   }
 
   void openWantsAnExistingFile() {

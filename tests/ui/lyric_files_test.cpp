@@ -101,7 +101,9 @@ class LyricFilesTest : public QObject {
       QCOMPARE(window_->lyricEdit()->HighlightFirst(), 0);
     }
     const auto& asked = lirotag::ui::LastFileDialogOptions();
-    QCOMPARE(asked.filter, std::string("歌词或文本文件（LRC/TXT）|*.lrc;*.txt|所有文件|*.*"));
+    QCOMPARE(asked.filter,
+             std::string("歌词或文本文件（LRC/TXT）|*.lrc;*.txt|字幕文件（SRT/VTT/ASS/"
+                         "TTML）|*.srt;*.vtt;*.ass;*.ssa;*.ttml|所有文件|*.*"));
     QCOMPARE(asked.title, std::string("载入歌词文本"));
     // A file that cannot be read: said so, the text stays.
     MessageBox::SetNextAnswer(QMessageBox::Ok);
@@ -275,7 +277,8 @@ class LyricFilesTest : public QObject {
     }
     const auto& asked = lirotag::ui::LastFileDialogOptions();
     QVERIFY(asked.save);
-    QCOMPARE(asked.filter, std::string("LRC歌词|*.LRC|所有文件|*.*"));
+    QCOMPARE(asked.filter, std::string("LRC歌词|*.LRC|SRT 字幕|*.srt|WebVTT 字幕|*.vtt|ASS "
+                                       "卡拉OK字幕|*.ass|TTML 歌词|*.ttml|所有文件|*.*"));
     QCOMPARE(asked.defaultExtension, std::string("lrc"));
     lirotag::ui::SetNextFileDialogResult(std::nullopt);  // cancelled: nothing written
     QVERIFY(QFile::remove(QString::fromStdString(Path("out.lrc"))));
