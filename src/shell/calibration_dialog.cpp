@@ -102,7 +102,8 @@ void CalibrationDialog::Start() {
   poll_->start();
 }
 
-double CalibrationDialog::TrackSeconds() const {
+double CalibrationDialog::Position() const {
+  if (!channel_) return 0;
   return engine_.ChannelBytes2Seconds(channel_, engine_.ChannelGetPosition(channel_, kPosByte));
 }
 
@@ -113,7 +114,7 @@ bool CalibrationDialog::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space) {
       if (event->type() == QEvent::KeyPress && !key->isAutoRepeat()) {
-        presses_.push_back(TrackSeconds());
+        presses_.push_back(Position());
         progress_->setText(QStringLiteral("已按 %1 次").arg(presses_.size()));
       }
       return true;

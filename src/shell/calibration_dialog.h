@@ -36,6 +36,8 @@ class CalibrationDialog : public QDialog {
   // The measured delay in milliseconds, once "使用此值" was chosen.
   int Chosen() const { return chosen_; }
   const DelayMeasurement& Measurement() const { return measurement_; }
+  // Where the clicks are, in seconds of the track (0 when they do not play).
+  double Position() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,7 +47,6 @@ class CalibrationDialog : public QDialog {
   void Poll();
   void Finish();
   void StopTrack();
-  double TrackSeconds() const;
 
   AudioEngine& engine_;
   Player* player_;
