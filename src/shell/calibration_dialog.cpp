@@ -34,6 +34,9 @@ CalibrationDialog::CalibrationDialog(QWidget* parent, AudioEngine& engine, Playe
   QFont bold = result_->font();
   bold.setBold(true);
   result_->setFont(bold);
+  // Room for a two-line result from the start, so the dialog does not jump.
+  result_->setMinimumHeight(QFontMetrics(bold).lineSpacing() * 2 + 4);
+  result_->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("按")) * 26);
   start_ = new QPushButton(QStringLiteral("开始"), this);
   start_->setObjectName(QStringLiteral("按钮_开始校准"));
   use_ = new QPushButton(QStringLiteral("使用此值"), this);
@@ -54,6 +57,7 @@ CalibrationDialog::CalibrationDialog(QWidget* parent, AudioEngine& engine, Playe
   layout->addWidget(result_);
   layout->addSpacing(8);
   layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetMinimumSize);
 
   connect(start_, &QPushButton::clicked, this, &CalibrationDialog::Start);
   connect(use_, &QPushButton::clicked, this, [this] {
@@ -109,11 +113,16 @@ double CalibrationDialog::Position() const {
 
 bool CalibrationDialog::eventFilter(QObject* watched, QEvent* event) {
   // Space belongs to the measurement while the clicks play: it must not press a button.
-  if (Running() && QApplication::activeWindow() == this &&
+  // Whatever has the focus in the dialog (a button, once "开始" is disabled) must not
+  // take the key, nor must the window the system calls active decide it.
+  auto* target = qobject_cast<QWidget*>(watched);
+  // A late press just after the last click is the user's too, not a button's.
+  const bool listening = Running() || (ended_.isValid() && ended_.elapsed() < kGraceMs);
+  if (listening && target && (target == this || isAncestorOf(target)) &&
       (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space) {
-      if (event->type() == QEvent::KeyPress && !key->isAutoRepeat()) {
+      if (Running() && event->type() == QEvent::KeyPress && !key->isAutoRepeat()) {
         presses_.push_back(Position());
         progress_->setText(QStringLiteral("已按 %1 次").arg(presses_.size()));
       }
@@ -130,9 +139,11 @@ void CalibrationDialog::Poll() {
 
 void CalibrationDialog::Finish() {
   StopTrack();
+  ended_.start();
   start_->setEnabled(true);
   start_->setText(QStringLiteral("再测一次"));
   measurement_ = MeasureDelay(track_.clicks, presses_);
+  start_->setFocus();
   if (!measurement_.usable) {
     result_->setText(
         QStringLiteral("只有 %1 次按键对上了节拍声（共 %2 下），无法得出结果。请再测一次。")
@@ -148,6 +159,7 @@ void CalibrationDialog::Finish() {
   use_->setText(QStringLiteral("使用此值（%1 毫秒）").arg(measurement_.suggestedDelayMs));
   use_->setEnabled(true);
   use_->setDefault(true);
+  use_->setFocus();
 }
 
 }  // namespace lirotag

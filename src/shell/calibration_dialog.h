@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <vector>
 
 #include "audio/audio_engine.h"
@@ -26,6 +27,8 @@ class CalibrationDialog : public QDialog {
   static constexpr int kClicks = 12;
   static constexpr double kBeatsPerMinute = 90;
   static constexpr double kLeadInSeconds = 1.5;
+  // How long after the clicks Space is still taken as a late press.
+  static constexpr int kGraceMs = 1500;
 
   CalibrationDialog(QWidget* parent, AudioEngine& engine, Player* player);
   ~CalibrationDialog() override;
@@ -55,6 +58,7 @@ class CalibrationDialog : public QDialog {
   std::vector<double> presses_;
   DelayMeasurement measurement_;
   int chosen_ = 0;
+  QElapsedTimer ended_;
   QTimer* poll_ = nullptr;
   QLabel* progress_ = nullptr;
   QLabel* result_ = nullptr;
