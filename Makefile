@@ -13,7 +13,7 @@ PACKAGES := cmake g++ make pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	ffmpeg sox lame opus-tools flac fonts-noto-cjk \
 	desktop-file-utils appstream \
-	clang libtag1-dev \
+	clang libtag1-dev python3-mutagen \
 	ca-certificates
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

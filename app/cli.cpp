@@ -5,6 +5,7 @@
 //   lirotag-cli lrc COMMAND [options] FILE
 //   lirotag-cli tags [--picture OUT] FILE…
 //   lirotag-cli lrclib get|search|publish …
+//   lirotag-cli lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS
 // `render` writes what the output would play after SeekSeconds(T), at playback speed S
 // (D seconds of the song, so about D / S seconds of sound), as 32-bit float WAV at the
 // song's own rate (mono songs as one channel, every other layout folded into
@@ -43,6 +44,8 @@ constexpr char kUsage[] =
     "       lirotag-cli lrclib publish [--server URL] SONG LYRICS\n"
     "       lirotag-cli export --format srt|vtt|ass|ttml [--song SONG | --length S] LYRICS OUT\n"
     "       lirotag-cli import [--three-decimals] [--encoding N] SUBTITLES OUT.lrc\n"
+    "       lirotag-cli lyrics extract [--out FILE] SONG\n"
+    "       lirotag-cli lyrics embed SONG LYRICS\n"
     "       lirotag-cli --help\n";
 
 constexpr char kHelp[] =
@@ -116,8 +119,8 @@ bool ParseSeconds(const char* s, double* out) {
 
 int Run(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("%s%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp, kSubtitlesHelp,
-                kExitHelp);
+    std::printf("%s%s%s%s%s%s%s%s", kUsage, kHelp, kPeaksHelp, kLrcHelp, kLrclibHelp,
+                kSubtitlesHelp, kLyricsHelp, kExitHelp);
     return 0;
   }
   if (argc < 2) return Usage("no command given");
@@ -125,6 +128,7 @@ int Run(int argc, char** argv) {
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);
   if (cmd == "lrclib") return RunLrclibCommand(argc - 2, argv + 2);
+  if (cmd == "lyrics") return RunLyricsCommand(argc - 2, argv + 2);
   if (cmd == "peaks") return RunPeaksCommand(argc - 2, argv + 2);
   if (cmd == "export") return RunExportCommand(argc - 2, argv + 2);
   if (cmd == "import") return RunImportCommand(argc - 2, argv + 2);
@@ -172,12 +176,25 @@ int Run(int argc, char** argv) {
     Player player(*engine);
     if (!player.Load(song, true, false, false)) {
       engine->Free();
-      std::error_code fec;
-      const auto status = std::filesystem::status(song, fec);
-      if (!std::filesystem::exists(status)) return Fail("cannot open " + song + ": no such file");
-      if (!std::filesystem::is_regular_file(status))
-        return Fail("cannot open " + song + ": not a regular file");
-      return Fail("cannot open " + song + ": unreadable, or not a song this program plays");
+      const char* why = "not a song this program plays";
+      switch (player.LastOpenError()) {
+        case OpenError::kNotFound:
+          why = "no such file";
+          break;
+        case OpenError::kNotAFile:
+          why = "not a regular file";
+          break;
+        case OpenError::kNoPermission:
+          why = "permission denied";
+          break;
+        case OpenError::kDamaged:
+          why = "damaged, or not what its header claims";
+          break;
+        case OpenError::kUnsupported:
+        case OpenError::kNone:
+          break;
+      }
+      return Fail("cannot open " + song + ": " + why);
     }
     ChannelInfo info = player.GetInfo();
     if (cmd == "probe") {

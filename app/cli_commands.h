@@ -25,6 +25,10 @@ int RunExportCommand(int argc, char** argv);
 int RunImportCommand(int argc, char** argv);
 extern const char kSubtitlesHelp[];
 
+// lyrics extract [--out FILE] SONG | lyrics embed SONG LYRICS: the lyric inside a song.
+int RunLyricsCommand(int argc, char** argv);
+extern const char kLyricsHelp[];
+
 // What every command says on failure: one line on standard error; returns the exit
 // status 2. Usage adds where to find help.
 int Fail(const std::string& why);

@@ -6,7 +6,7 @@
 //  - opening long songs whose containers hold no length or a wrong one, and the time
 //    until their length is exact;
 //  - the process's CPU share while a song plays on the silent output, at full speed
-//    and slowed with the pitch kept;
+//    (beside `ffmpeg -re` decoding the same song) and slowed with the pitch kept;
 //  - the waveform peaks of a ten-minute MP3 against `ffmpeg -i SONG -f null -`, and the
 //    longest a painting thread waits for the columns meanwhile;
 //  - memory while a sixty-minute song plays and seeks.
@@ -14,10 +14,12 @@
 // removed at exit.
 
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -313,8 +316,57 @@ void BM_CpuShareWhilePlaying(benchmark::State& state) {
   engine->Free();
   state.counters["cpu_percent"] = share * 100;
 }
-// MP3 and FLAC, with the ten equaliser bands and the reverb in place.
-BENCHMARK(BM_CpuShareWhilePlaying)->Arg(0)->Arg(5)->Iterations(1)->Unit(benchmark::kMillisecond);
+// MP3, Ogg Vorbis and FLAC, with the ten equaliser bands and the reverb in place.
+BENCHMARK(BM_CpuShareWhilePlaying)
+    ->Arg(0)
+    ->Arg(3)
+    ->Arg(5)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The yardstick for the two above: `ffmpeg -re` decoding the same song in real time to
+// nowhere, its CPU share over the same three seconds.
+void BM_CpuShareOfFfmpegRe(benchmark::State& state) {
+  const Format& fmt = kFormats[state.range(0)];
+  state.SetLabel(fmt.file);
+  std::string path = FormatFile(fmt);
+  if (path.empty()) return state.SkipWithError("fixture tools (sox, lame, ffmpeg) failed");
+  double share = 0;
+  for (auto _ : state) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execlp("ffmpeg", "ffmpeg", "-v", "quiet", "-nostdin", "-re", "-i", path.c_str(), "-f", "null",
+             "-", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (pid < 0) return state.SkipWithError("fork failed");
+    // Its CPU time so far, from /proc: past its start-up, as for the engine.
+    auto cpu_of_child = [pid] {
+      std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+      std::string text(std::istreambuf_iterator<char>(in), {});
+      std::istringstream fields(text.substr(text.rfind(')') + 2));
+      std::string f;
+      double ticks = 0;
+      for (int i = 3; i <= 15 && fields >> f; ++i)
+        if (i >= 14) ticks += std::stod(f);  // utime, stime
+      return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double cpu = cpu_of_child(), wall = WallSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    share = (cpu_of_child() - cpu) / (WallSeconds() - wall);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+  state.counters["cpu_percent"] = share * 100;
+}
+BENCHMARK(BM_CpuShareOfFfmpegRe)
+    ->Arg(0)
+    ->Arg(3)
+    ->Arg(5)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Decoding, stretching, mixing and the clock, as the editor plays (no effects): the
 // argument is the speed in percent.

@@ -9,6 +9,7 @@
 #include "files/encoding.h"
 #include "tags/ape_tag.h"
 #include "tags/asf_tags.h"
+#include "tags/embedded_lyrics.h"
 #include "tags/flac_tags.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
@@ -21,6 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SongTags tags;
   std::string picture;
   const std::string_view reader = FUZZ_READER;
+  // The embedded lyric walks the same bytes with its own parsers (SYLT, Opus, audio ranges).
+  const LyricsFormat lyrics_format = reader == "id3v2"  ? LyricsFormat::kId3v2
+                                     : reader == "ogg"  ? LyricsFormat::kOgg
+                                     : reader == "mp4"  ? LyricsFormat::kMp4
+                                     : reader == "flac" ? LyricsFormat::kFlac
+                                     : reader == "asf"  ? LyricsFormat::kAsf
+                                                        : LyricsFormat::kApe;
+  std::string lyrics;
+  ReadEmbeddedLyrics(src, lyrics_format, &lyrics);
+  if (!IsValidUtf8(lyrics)) std::abort();
+  if (!SameAudioPayload(src, src, lyrics_format) && size > 0) {
+    ByteRanges ranges;
+    if (AudioPayload(src, lyrics_format, &ranges)) std::abort();  // found, yet unequal to itself
+  }
   if (reader == "id3v2") {
     ReadId3v2(src, &tags, &picture, true);
   } else if (reader == "id3v1") {

@@ -9,6 +9,16 @@
 
 namespace lirotag {
 
+// Why an open gave no channel, in terms a user can act on.
+enum class OpenError {
+  kNone,          // it opened, or nothing was tried
+  kNotFound,      // no such file
+  kNotAFile,      // a folder, a FIFO, a device: not something that holds a song
+  kNoPermission,  // there, but this user may not read it
+  kUnsupported,   // no decoder here knows this format
+  kDamaged,       // a known format, but its contents are broken or impossible
+};
+
 // Every engine object (plug-in, channel, effect, sync) is a number; 0 is "none" and
 // is what every creating call returns on failure. Nothing here throws.
 using AudioHandle = uint32_t;
@@ -110,12 +120,16 @@ class AudioEngine {
   virtual bool PluginGetInfo(AudioHandle plugin, PluginInfo* info) = 0;
 
   // Opens synchronously: 0, or a channel ready to play.
+  // The opens below set why they gave 0 (kNone when they opened) for LastOpenError.
   virtual AudioHandle StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
                                        uint32_t flags) = 0;
   // The data is copied; the caller may release it at once.
   virtual AudioHandle StreamCreateMemory(const void* data, uint64_t length, uint32_t flags) = 0;
   virtual AudioHandle MusicLoad(const std::string& path, uint64_t offset, uint64_t length,
                                 uint32_t flags, uint32_t freq) = 0;
+  // Why the last StreamCreateFile, StreamCreateMemory or MusicLoad on the calling thread
+  // gave 0; kNone after one that opened.
+  virtual OpenError LastOpenError() { return OpenError::kNone; }
   virtual bool StreamFree(AudioHandle stream) = 0;
   virtual bool MusicFree(AudioHandle music) = 0;
 

@@ -23,6 +23,8 @@ namespace lirotag {
 
 inline constexpr int kChunk = 1024;         // frames decoded per step
 inline constexpr int kRecentFrames = 4096;  // kept for ChannelGetData while playing
+// Every source gives mono or stereo (more is folded into stereo when decoded).
+inline constexpr int kMaxChannelChans = 2;
 
 struct FxSlot {
   AudioHandle handle;
@@ -57,6 +59,9 @@ struct Channel {
   uint64_t file_end = 0;
   int origres = 0;
 
+  // Everything below that is not atomic. Taken after the engine's own locks (see
+  // Engine), before a source's counting thread reports in; the output's callback only
+  // tries it, for a bounded moment, and never blocks on it.
   std::mutex m;
   std::condition_variable cv;
   std::thread worker;
@@ -79,6 +84,9 @@ struct Channel {
 
   int state = kActiveStopped;
   bool ended = false;
+  // The mixer played it to the end: its end syncs are due, and it leaves the playing
+  // list (both off the output's callback).
+  bool end_pending = false;
   bool starved = false;
   double starved_since = 0;  // when the output last found the ring empty mid-song
   bool drained = false;
@@ -99,7 +107,8 @@ struct Channel {
 
   // Output-stage resampling (only when the device runs at another rate).
   double frac = 0;
-  std::vector<float> prev, next;
+  float prev[kMaxChannelChans] = {};
+  float next[kMaxChannelChans] = {};
   bool primed = false;
 
   std::vector<FxSlot> fx;
@@ -108,9 +117,10 @@ struct Channel {
   int64_t recent_written = 0;
 
   // Playing slower than the song: song frames per frame played, and the stretcher
-  // between the ring and the output while it is not 1. It starts afresh (`restretch`)
-  // wherever the ring's read point jumps; from there its output frame k stands for
-  // song frame stretch_origin + k × speed.
+  // between the ring and the output while it is not 1. It starts afresh wherever the
+  // ring's read point jumps (Restart, on the thread that moves it, never the output's);
+  // from there its output frame k stands for song frame stretch_origin + k × speed.
+  // `restretch`: not started afresh yet (at 1, until a slower speed is set).
   double speed = 1.0;
   std::unique_ptr<Stretcher> stretcher;
   bool restretch = true;
@@ -132,8 +142,20 @@ struct Channel {
   int64_t Take(float* dst, int64_t n);
   // Nothing is left to play: the ring is empty at the song's end and so is the stretcher.
   bool Drained() const;
-  // The read point moved to `frame` (see Reposition): the stretcher starts afresh.
-  void Restart() { restretch = true; }
+  // The decoding thread's loop: keeps the ring filled from the read point on.
+  void RunDecoder();
+  // Stops the decoding thread and the source (a count in the background is joined);
+  // not under m.
+  void StopDecoder();
+  // The song frame at the DAC now (the position reported), never past what the output
+  // can have played; monotonic while playing.
+  int64_t Position(double now);
+  // Moves the read point to `frame`: inside the kept frames by moving the read index,
+  // otherwise by asking the decoding thread for an exact seek; the clock starts there.
+  void MoveTo(int64_t frame, double now);
+  // The read point moved (see MoveTo): the stretcher starts afresh there. Its reset
+  // feeds it a window of silence, too costly for the output's callback: done here.
+  void Restart();
 
  private:
   // `n` frames out of the ring, through the effects, into the recent frames.

@@ -82,7 +82,14 @@ class Reverb : public Effect {
   void Process(float* frames, int count) override {
     float in_gain = static_cast<float>(std::pow(10.0, p_.in_gain / 20.0));
     bool silent = p_.reverb_mix <= -96.0f;
-    float wet_gain = silent ? 0.0f : static_cast<float>(std::pow(10.0, p_.reverb_mix / 20.0));
+    // The player keeps a silent reverb on every song: it costs the gain alone. Its
+    // lines hold nothing meanwhile; a mix set later starts them afresh (Build).
+    if (silent) {
+      if (in_gain != 1.0f)
+        for (int i = 0; i < count * channels_; ++i) frames[i] *= in_gain;
+      return;
+    }
+    float wet_gain = static_cast<float>(std::pow(10.0, p_.reverb_mix / 20.0));
     for (int i = 0; i < count; ++i) {
       for (int c = 0; c < channels_; ++c) {
         float& s = frames[i * channels_ + c];
@@ -101,7 +108,7 @@ class Reverb : public Effect {
           ap.pos = (ap.pos + 1) % ap.buf.size();
           wet = b - wet;
         }
-        s = silent ? x : x + wet * 0.25f * wet_gain;
+        s = x + wet * 0.25f * wet_gain;
       }
     }
   }

@@ -3,16 +3,6 @@
 // position a caller reads is the frame at the DAC, worked out from the time the output
 // says each block reaches it, never the decoder's read-ahead.
 
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -28,75 +18,19 @@
 #include "audio/audio_engine.h"
 #include "audio/channel.h"
 #include "audio/dsp.h"
+#include "audio/mixer.h"
 #include "audio/output.h"
+#include "audio/output_holder.h"
+#include "audio/plugins.h"
 #include "audio/source.h"
 #include "audio/stretch.h"
 
 namespace lirotag {
 namespace {
 
-// A position may run ahead of the wall clock by this share at most: more than any
-// device's clock drift, far less than a device that takes frames without playing them.
-constexpr double kClockSlack = 1.001;
-
-// Longer than any device's buffer period: an output that has not called back for this
-// long has stopped.
-constexpr double kSilenceLimitSeconds = 1.0;
-// A lost device is looked for again this often while a song plays: a restarted sound
-// server or a headset that reconnects comes back within seconds, and a look costs a
-// few milliseconds of the monitor thread.
-constexpr double kRetrySeconds = 3.0;
-// A play or a seek looks at once, but a device that keeps failing is not reopened more
-// often than this.
-constexpr double kRetryGapSeconds = 1.0;
-// Init leaves the device to be opened this much later, when the window it was called
-// for is up: opening it loads and parses the sound libraries' configuration, and on a
-// machine with two cores that slows the window's first paint. A play or a seek before
-// then opens it at once.
-constexpr double kProbeDelaySeconds = 1.0;
-// A device on trial must call back steadily for this long before the song moves to it.
-constexpr double kTrialSeconds = 0.2;
-constexpr double kNever = std::numeric_limits<double>::infinity();
-
-// Shared libraries: `path` is UTF-8 everywhere.
-#if defined(_WIN32)
-void* OpenLibrary(const std::string& path) {
-  if (path.empty() || path.size() > INT_MAX) return nullptr;
-  int len = static_cast<int>(path.size());
-  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), len, nullptr, 0);
-  if (n <= 0) return nullptr;
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), len, wide.data(), n) != n)
-    return nullptr;
-  return reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
-}
-void* LibrarySymbol(void* lib, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(lib), name));
-}
-void CloseLibrary(void* lib) {
-  FreeLibrary(static_cast<HMODULE>(lib));
-}
-#else  // Linux, macOS (.dylib) and the other POSIX systems
-void* OpenLibrary(const std::string& path) {
-  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-void* LibrarySymbol(void* lib, const char* name) {
-  return dlsym(lib, name);
-}
-void CloseLibrary(void* lib) {
-  dlclose(lib);
-}
-#endif
-
-struct Plugin {
-  void* dl = nullptr;
-  const LirotagPlugin* desc = nullptr;
-  std::string name;
-};
-
-class Engine : public AudioEngine {
+class Engine : public AudioEngine, private OutputHolder::Client {
  public:
-  explicit Engine(OutputFactory devices) : devices_(std::move(devices)) {}
+  explicit Engine(OutputFactory devices) : holder_(std::move(devices), *this) {}
   ~Engine() override { Free(); }
 
   bool Init(int device, uint32_t freq, uint32_t, void*, const void*) override;
@@ -108,6 +42,7 @@ class Engine : public AudioEngine {
   AudioHandle StreamCreateMemory(const void* data, uint64_t length, uint32_t flags) override;
   AudioHandle MusicLoad(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
                         uint32_t freq) override;
+  OpenError LastOpenError() override { return open_error_; }
   bool StreamFree(AudioHandle h) override { return FreeChannel(h, false); }
   bool MusicFree(AudioHandle h) override { return FreeChannel(h, true); }
   bool ChannelGetAttribute(AudioHandle h, uint32_t attrib, float* value) override;
@@ -150,140 +85,90 @@ class Engine : public AudioEngine {
   AudioHandle AddChannel(std::unique_ptr<Source> src, bool music, uint32_t ctype,
                          AudioHandle plugin);
   bool FreeChannel(AudioHandle h, bool music);
-  void StopWorker(Channel& ch);
-  static void Worker(Channel* ch);
   static double Now() { return OutputClock(); }
-  int64_t PositionLocked(Channel& ch, double now);
-  void Reposition(Channel& ch, int64_t frame, double now);
-  void Render(Output* o, float* out, int frames, double dac);
-  bool EnsureOutput(int rate, std::unique_ptr<Output>* dropped);
-  std::unique_ptr<Output> SwitchOutput(std::unique_ptr<Output> next, bool silent,
-                                       std::string reason);
-  bool AnyPlaying() {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    return !playing_.empty();
-  }
   bool Halt(AudioHandle h, int state);
   void QueueSyncs(std::vector<PendingSync>& fire);
   void DeliverSyncs();
-  void Monitor();
-  void CheckOutput();
-  void PlanRetry(double delay, bool asked);
-  void NoteAttempt();
-  void AskForDevice();
-  void TryDevice(bool asked);
-  bool Audition(Output& device, int rate, std::string* why);
-  Output::Render Renderer(Output* o) {
-    return [this, o](float* out, int frames, double dac) { Render(o, out, frames, dac); };
+
+  // OutputHolder::Client.
+  void Mix(Output* o, float* out, int frames, double dac, int rate) override {
+    mixer_.Mix(holder_.Current(), o, out, frames, dac, rate);
+  }
+  void Rebase(double now) override;
+  bool AnyPlaying() override { return mixer_.AnyPlaying(); }
+  void Service() override;
+
+  // Per calling thread, as the opens may run on several at once.
+  static thread_local OpenError open_error_;
+  AudioHandle Opened(AudioHandle h, OpenError why) {
+    open_error_ = h ? OpenError::kNone : why;
+    return h;
   }
 
+  // Lock order, outer first; a thread holding one of these takes only those after it:
+  //   deliver_mu_ > OutputHolder's > mu_ > Mixer's > Channel::m > sync_mu_
+  // (a source's counting thread reports into Channel::m holding its own map's lock, so
+  // that lock comes before Channel::m too). The output's callback blocks on none of
+  // them: it tries the Mixer's lock and Channel::m, and does without for a block when
+  // they are busy.
   std::mutex mu_;  // the maps below
   std::map<AudioHandle, std::shared_ptr<Channel>> channels_;
   std::map<AudioHandle, AudioHandle> fx_owner_;
-  std::map<AudioHandle, Plugin> plugins_;
   std::atomic<AudioHandle> next_handle_{1};
+  PluginRegistry plugins_;
   bool init_ = false;
-  int device_ = kDefaultDevice;
 
-  std::mutex play_mu_;  // the channels the output mixes
-  std::vector<std::shared_ptr<Channel>> playing_;
-
-  const OutputFactory devices_;  // opens the sound device; empty: there is none
-  std::mutex out_mu_;            // the output state below
-  std::unique_ptr<Output> output_;
-  // The output whose renders count; a failed one's late callbacks mix nothing.
-  std::atomic<Output*> current_{nullptr};
-  bool silent_ = true;
-  bool want_device_ = false;  // Init asked for a sound device
-  bool device_lost_ = false;  // one failed or could not start since Init
-  int init_rate_ = 44100;
-  std::string fallback_;  // why the silent output stands in for the device
-  std::vector<float> mix_tmp_;
-  // When the output in use last called back: one silent for long has stopped.
-  std::atomic<double> last_render_{0};
-  // A device being tried: its renders mix nothing, they are only counted.
-  std::atomic<Output*> trial_{nullptr};
-  std::atomic<int> trial_calls_{0};
-
-  // The monitor thread delivers syncs (never on the output's callback, which must
-  // not wait on the caller's locks) and moves off a failed device.
-  std::thread monitor_;
-  std::mutex monitor_mu_;
-  std::condition_variable monitor_cv_;
-  bool monitor_quit_ = false;
+  // Before the holder: its monitor thread uses them until it is stopped.
+  Mixer mixer_{[this] { holder_.Wake(); }};
+  std::mutex sync_mu_;  // the syncs due, delivered on the monitor thread
   std::vector<PendingSync> sync_queue_;
-  // The next look for the lost device; one a play or seek asked for goes ahead even
-  // when nothing plays by then, the others only while a song plays.
-  double retry_at_ = kNever;
-  bool retry_asked_ = false;
-  double last_attempt_ = -kNever;
   // Held while a sync runs: once ChannelRemoveSync or a free returns, its proc is not
   // running and will not run again.
   std::recursive_mutex deliver_mu_;
+  OutputHolder holder_;
 };
 
 bool Engine::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
   if (init_) return false;
   init_ = true;
-  device_ = device;
-  std::lock_guard<std::mutex> lk(out_mu_);
-  want_device_ = device != kNoSoundDevice && devices_;
-  device_lost_ = false;
-  init_rate_ = freq > 0 && freq <= 768000 ? static_cast<int>(freq) : 44100;
-  // Opening the device probes every host API and may wait on a sound server: too slow
-  // for the way to the first window. The monitor thread opens it a moment later; the
-  // silent output keeps the time of anything played meanwhile, which moves to the
-  // device when it is there.
-  silent_ = true;
-  output_ = CreateSilentOutput();
-  current_ = output_.get();
-  fallback_ = want_device_ ? "opening the sound device" : "";
   {
-    std::lock_guard<std::mutex> ml(monitor_mu_);
-    monitor_quit_ = false;
+    std::lock_guard<std::mutex> lk(sync_mu_);
     sync_queue_.clear();
-    retry_at_ = want_device_ ? Now() + kProbeDelaySeconds : kNever;
-    retry_asked_ = want_device_;
-    last_attempt_ = -kNever;
   }
-  monitor_ = std::thread(&Engine::Monitor, this);
+  holder_.Start(device != kNoSoundDevice, static_cast<int>(std::min<uint32_t>(freq, 768000)));
   return true;
 }
 
-void Engine::Monitor() {
-  std::unique_lock<std::mutex> lk(monitor_mu_);
-  while (!monitor_quit_) {
-    monitor_cv_.wait_for(lk, std::chrono::milliseconds(100), [this] {
-      return monitor_quit_ || !sync_queue_.empty() || Now() >= retry_at_;
-    });
-    if (monitor_quit_) break;
-    bool retry = Now() >= retry_at_;
-    bool asked = retry_asked_;
-    if (retry) {
-      retry_at_ = kNever;
-      retry_asked_ = false;
-    }
-    lk.unlock();
-    DeliverSyncs();
-    CheckOutput();
-    if (retry) TryDevice(asked);
-    lk.lock();
+void Engine::Rebase(double now) {
+  for (auto& ch : mixer_.Playing()) {
+    std::lock_guard<std::mutex> cl(ch->m);
+    if (ch->state == kActivePlaying) ch->MoveTo(ch->Position(now), now);
   }
+}
+
+void Engine::Service() {
+  std::vector<PendingSync> fire;
+  mixer_.FinishEnded(&fire);
+  if (!fire.empty()) {
+    std::lock_guard<std::mutex> lk(sync_mu_);
+    sync_queue_.insert(sync_queue_.end(), fire.begin(), fire.end());
+  }
+  DeliverSyncs();
 }
 
 void Engine::QueueSyncs(std::vector<PendingSync>& fire) {
   if (fire.empty()) return;
   {
-    std::lock_guard<std::mutex> lk(monitor_mu_);
+    std::lock_guard<std::mutex> lk(sync_mu_);
     sync_queue_.insert(sync_queue_.end(), fire.begin(), fire.end());
   }
-  monitor_cv_.notify_all();
+  holder_.Wake();
 }
 
 void Engine::DeliverSyncs() {
   std::vector<PendingSync> batch;
   {
-    std::lock_guard<std::mutex> lk(monitor_mu_);
+    std::lock_guard<std::mutex> lk(sync_mu_);
     batch.swap(sync_queue_);
   }
   std::lock_guard<std::recursive_mutex> dl(deliver_mu_);
@@ -300,170 +185,12 @@ void Engine::DeliverSyncs() {
   }
 }
 
-// Under out_mu_: the playing songs go on on `next` from the sample at the DAC now, so
-// the position neither jumps nor runs back; what the old output took but did not play
-// is played again. Returns the old output, to be stopped outside the lock, so a driver
-// slow to let go holds up no caller.
-std::unique_ptr<Output> Engine::SwitchOutput(std::unique_ptr<Output> next, bool silent,
-                                             std::string reason) {
-  current_ = nullptr;  // the old output's late renders mix nothing
-  std::vector<std::shared_ptr<Channel>> list;
-  {
-    std::lock_guard<std::mutex> pl(play_mu_);
-    list = playing_;
-  }
-  double now = Now();
-  for (auto& ch : list) {
-    std::lock_guard<std::mutex> cl(ch->m);
-    if (ch->state != kActivePlaying) continue;
-    Reposition(*ch, PositionLocked(*ch, now), now);
-  }
-  std::unique_ptr<Output> old = std::move(output_);
-  output_ = std::move(next);
-  silent_ = silent;
-  fallback_ = std::move(reason);
-  last_render_ = now;
-  current_ = output_.get();
-  return old;
-}
-
-// A device that stops calling back, or takes frames without playing them, would stop
-// the position or race it: the song goes on, from the sample last heard, on the
-// silent output, and the device is looked for again.
-void Engine::CheckOutput() {
-  std::unique_ptr<Output> failed;
-  {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    if (silent_ || !output_) return;
-    std::string reason;
-    if (output_->Failed())
-      reason = output_->Name() + " failed";
-    else if (output_->Running() && Now() - last_render_ > kSilenceLimitSeconds)
-      reason = output_->Name() + " stopped calling back";
-    else
-      return;
-    int rate = output_->Rate();
-    failed = SwitchOutput(CreateSilentOutput(), true, reason);
-    device_lost_ = true;
-    if (AnyPlaying()) output_->Start(rate, Renderer(output_.get()));
-    NoteAttempt();
-    PlanRetry(kRetrySeconds, false);
-  }
-  failed->Stop();
-  failed.reset();
-}
-
-// Lock order: out_mu_, then monitor_mu_.
-void Engine::PlanRetry(double delay, bool asked) {
-  {
-    std::lock_guard<std::mutex> lk(monitor_mu_);
-    double at = std::max(Now() + delay, last_attempt_ + kRetryGapSeconds);
-    retry_at_ = std::min(retry_at_, at);
-    retry_asked_ = retry_asked_ || asked;
-  }
-  monitor_cv_.notify_all();
-}
-
-void Engine::NoteAttempt() {
-  std::lock_guard<std::mutex> lk(monitor_mu_);
-  last_attempt_ = Now();
-}
-
-// A play or a seek on the silent stand-in looks for the device at once.
-void Engine::AskForDevice() {
-  std::lock_guard<std::mutex> lk(out_mu_);
-  if (silent_ && want_device_) PlanRetry(0, true);
-}
-
-// Opens the device again and moves the songs onto it once it plays. On the monitor
-// thread: opening may take long (every host API probed, a sound server that does not
-// answer), and no caller waits for it meanwhile; the silent output keeps the time.
-void Engine::TryDevice(bool asked) {
-  {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    if (!silent_ || !want_device_) return;
-    if (!asked && !AnyPlaying()) return;  // the next play asks again
-  }
-  std::string why;
-  std::unique_ptr<Output> device = devices_(&why);
-  std::unique_ptr<Output> old;
-  bool taken = false;
-  while (device) {
-    int rate;
-    {
-      std::lock_guard<std::mutex> lk(out_mu_);
-      // A device that never failed and that nothing waits for is started by the next
-      // play, at the song's own rate; any other only once it has shown it plays.
-      if (device->Running() || (!device_lost_ && !output_->Running())) {
-        old = SwitchOutput(std::move(device), false, std::string());
-        taken = true;
-        break;
-      }
-      rate = output_->Running() ? output_->Rate() : init_rate_;
-    }
-    if (!Audition(*device, rate, &why)) break;
-  }
-  if (!taken) {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    fallback_ = why.empty() ? "no sound device" : why;
-  }
-  if (old) old->Stop();
-  old.reset();
-  device.reset();  // one that did not play, closed outside every lock
-  NoteAttempt();
-  if (!taken) {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    PlanRetry(kRetrySeconds, false);
-  }
-}
-
-// Starts `device` with its renders going nowhere and waits until it has called back
-// steadily for a moment. False, with the reason, when it does not start, says it
-// failed, or stays silent; and at once when the engine is being freed.
-bool Engine::Audition(Output& device, int rate, std::string* why) {
-  trial_calls_ = 0;
-  trial_ = &device;
-  bool ok = device.Start(rate, Renderer(&device));
-  if (!ok) *why = device.Name() + " could not start";
-  double start = Now();
-  {
-    std::unique_lock<std::mutex> lk(monitor_mu_);
-    while (ok) {
-      double waited = Now() - start;
-      if (monitor_quit_) {
-        ok = false;
-      } else if (device.Failed()) {
-        ok = false;
-        *why = device.Name() + " failed";
-      } else if (trial_calls_ >= 2 && waited >= kTrialSeconds) {
-        break;
-      } else if (waited > kSilenceLimitSeconds) {
-        ok = false;
-        *why = device.Name() + " did not call back";
-      } else {
-        monitor_cv_.wait_for(lk, std::chrono::milliseconds(10), [this] { return monitor_quit_; });
-      }
-    }
-  }
-  trial_ = nullptr;
-  if (!ok) device.Stop();
-  return ok;
-}
-
 bool Engine::Free() {
   if (!init_) return false;
+  holder_.Stop();
   {
-    std::lock_guard<std::mutex> lk(monitor_mu_);
-    monitor_quit_ = true;
+    std::lock_guard<std::mutex> lk(sync_mu_);
     sync_queue_.clear();
-  }
-  monitor_cv_.notify_all();
-  // A device being opened is waited for, as opening cannot be interrupted; one on trial
-  // is given up at once.
-  if (monitor_.joinable()) monitor_.join();
-  {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    if (output_) output_->Stop();
   }
   std::map<AudioHandle, std::shared_ptr<Channel>> chans;
   {
@@ -471,65 +198,31 @@ bool Engine::Free() {
     chans.swap(channels_);
     fx_owner_.clear();
   }
-  {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    playing_.clear();
-  }
-  for (auto& [h, ch] : chans) StopWorker(*ch);
+  mixer_.Clear();
+  mixer_.WaitUntilUnused();
+  for (auto& [h, ch] : chans) ch->StopDecoder();
   chans.clear();
-  {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    current_ = nullptr;
-    output_.reset();
-  }
-  std::lock_guard<std::mutex> lk(mu_);
-  for (auto& [h, p] : plugins_) CloseLibrary(p.dl);
-  plugins_.clear();
+  holder_.Release();
+  plugins_.Clear();
   init_ = false;
   return true;
 }
 
 AudioHandle Engine::PluginLoad(const std::string& path, uint32_t) {
-  if (!init_) return 0;
-  void* dl = OpenLibrary(path);
-  if (!dl) return 0;
-  auto entry = reinterpret_cast<LirotagPluginEntry>(LibrarySymbol(dl, LIROTAG_PLUGIN_ENTRY));
-  const LirotagPlugin* desc = entry ? entry() : nullptr;
-  if (!desc || desc->api_version != LIROTAG_PLUGIN_API_VERSION ||
-      (desc->format_count > 0 && !desc->formats) || desc->format_count > 256 || !desc->open ||
-      !desc->read || !desc->seek || !desc->close) {
-    CloseLibrary(dl);
-    return 0;
-  }
-  std::lock_guard<std::mutex> lk(mu_);
-  for (auto& [h, p] : plugins_) {
-    if (p.desc == desc) {  // the same library again
-      CloseLibrary(dl);
-      return h;
-    }
-  }
-  AudioHandle h = next_handle_++;
-  plugins_[h] = Plugin{dl, desc, std::filesystem::path(path).stem().string()};
-  return h;
+  return init_ ? plugins_.Load(path, next_handle_) : 0;
 }
 
 bool Engine::PluginGetInfo(AudioHandle plugin, PluginInfo* info) {
-  std::lock_guard<std::mutex> lk(mu_);
-  auto it = plugins_.find(plugin);
-  if (it == plugins_.end() || !info) return false;
-  const LirotagPlugin* d = it->second.desc;
-  info->version = d->version;
-  info->formats.clear();
-  for (uint32_t i = 0; i < d->format_count; ++i) {
-    const LirotagPluginFormat& f = d->formats[i];
-    info->formats.push_back(
-        PluginFormat{kCtypePlugin + i, f.name ? f.name : "", f.patterns ? f.patterns : ""});
-  }
-  return true;
+  return plugins_.Info(plugin, info);
 }
+
+thread_local OpenError Engine::open_error_ = OpenError::kNone;
 
 AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t ctype,
                                AudioHandle plugin) {
+  // The ring and the stretcher are sized from these: a header's absurd rate must not
+  // decide how much memory is taken.
+  if (!PlausibleLayout(src->Rate(), src->Channels())) return 0;
   auto ch = std::make_shared<Channel>();
   ch->handle = next_handle_++;
   ch->music = music;
@@ -561,7 +254,7 @@ AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t
     raw->cv.notify_all();
   });
   ch->source = std::move(src);
-  ch->worker = std::thread(&Engine::Worker, raw);
+  ch->worker = std::thread(&Channel::RunDecoder, raw);
   std::lock_guard<std::mutex> lk(mu_);
   channels_[ch->handle] = ch;
   return ch->handle;
@@ -569,12 +262,14 @@ AudioHandle Engine::AddChannel(std::unique_ptr<Source> src, bool music, uint32_t
 
 AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, uint64_t length,
                                      uint32_t) {
-  if (!init_ || path.empty() || !IsRegularFile(path)) return 0;
+  if (!init_) return Opened(0, OpenError::kUnsupported);
+  if (OpenError e = CheckSongPath(path); e != OpenError::kNone) return Opened(0, e);
   std::unique_ptr<Source> src;
+  OpenError why = OpenError::kUnsupported;
   if (offset != 0 || length != 0) {
     // A part of a file: read it into memory (bounded by what the file holds).
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return 0;
+    if (!f) return Opened(0, OpenError::kNoPermission);
     std::vector<uint8_t> data;
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) {
       uint8_t buf[65536];
@@ -584,48 +279,35 @@ AudioHandle Engine::StreamCreateFile(const std::string& path, uint64_t offset, u
     }
     std::fclose(f);
     if (length != 0 && data.size() > length) data.resize(length);
-    src = OpenFfmpegMemory(std::move(data), nullptr);
+    src = OpenFfmpegMemory(std::move(data), &why);
   } else {
-    src = OpenFfmpegFile(path, nullptr);
+    src = OpenFfmpegFile(path, &why);
   }
-  if (src) return AddChannel(std::move(src), false, kCtypeStream, 0);
+  if (src) return Opened(AddChannel(std::move(src), false, kCtypeStream, 0), OpenError::kDamaged);
   // Plug-ins after the built-in decoders, in the order they were loaded.
-  std::vector<std::pair<AudioHandle, Plugin>> plugins;
-  {
-    std::lock_guard<std::mutex> lk(mu_);
-    plugins.assign(plugins_.begin(), plugins_.end());
-  }
-  for (auto& [h, p] : plugins) {
+  for (const auto& p : plugins_.InLoadOrder()) {
     if (auto s = OpenPluginFile(p.desc, p.name, path))
-      return AddChannel(std::move(s), false, kCtypePlugin, h);
+      return Opened(AddChannel(std::move(s), false, kCtypePlugin, p.handle), OpenError::kDamaged);
   }
-  return 0;
+  return Opened(0, why);
 }
 
 AudioHandle Engine::StreamCreateMemory(const void* data, uint64_t length, uint32_t) {
-  if (!init_ || !data || length == 0) return 0;
+  if (!init_ || !data || length == 0) return Opened(0, OpenError::kUnsupported);
   const auto* p = static_cast<const uint8_t*>(data);
-  auto src = OpenFfmpegMemory(std::vector<uint8_t>(p, p + length), nullptr);
-  return src ? AddChannel(std::move(src), false, kCtypeStream, 0) : 0;
+  OpenError why = OpenError::kUnsupported;
+  auto src = OpenFfmpegMemory(std::vector<uint8_t>(p, p + length), &why);
+  if (!src) return Opened(0, why);
+  return Opened(AddChannel(std::move(src), false, kCtypeStream, 0), OpenError::kDamaged);
 }
 
 AudioHandle Engine::MusicLoad(const std::string& path, uint64_t, uint64_t, uint32_t,
                               uint32_t freq) {
-  if (!init_ || !IsRegularFile(path)) return 0;
-  auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, nullptr);
-  return src ? AddChannel(std::move(src), true, kCtypeMusic, 0) : 0;
-}
-
-void Engine::StopWorker(Channel& ch) {
-  {
-    std::lock_guard<std::mutex> lk(ch.m);
-    ch.quit = true;
-  }
-  ch.cv.notify_all();
-  if (ch.worker.joinable()) ch.worker.join();
-  // Here, not wherever the last reference goes: a count in the background stops and
-  // is joined.
-  ch.source.reset();
+  if (!init_) return Opened(0, OpenError::kUnsupported);
+  OpenError why = OpenError::kUnsupported;
+  auto src = OpenModuleFile(path, freq > 0 ? static_cast<int>(freq) : 48000, &why);
+  if (!src) return Opened(0, why);
+  return Opened(AddChannel(std::move(src), true, kCtypeMusic, 0), OpenError::kDamaged);
 }
 
 bool Engine::FreeChannel(AudioHandle h, bool music) {
@@ -640,211 +322,10 @@ bool Engine::FreeChannel(AudioHandle h, bool music) {
     for (auto f = fx_owner_.begin(); f != fx_owner_.end();)
       f = f->second == h ? fx_owner_.erase(f) : std::next(f);
   }
-  {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
-  }
-  StopWorker(*ch);
+  mixer_.Remove(ch);
+  mixer_.WaitUntilUnused();
+  ch->StopDecoder();
   return true;
-}
-
-void Engine::Worker(Channel* ch) {
-  std::vector<float> buf(static_cast<size_t>(kChunk) * ch->chans);
-  std::unique_lock<std::mutex> lk(ch->m);
-  while (true) {
-    ch->cv.wait(lk, [ch] {
-      return ch->quit || ch->gen != ch->worker_gen || (!ch->eof && ch->Space() >= kChunk);
-    });
-    if (ch->quit) break;
-    uint64_t g = ch->gen;
-    if (g != ch->worker_gen) {
-      ch->worker_gen = g;
-      int64_t target = ch->gen_start;
-      lk.unlock();
-      bool ok = ch->source->Seek(target);
-      lk.lock();
-      if (ch->gen == g && !ok) {
-        ch->eof = true;
-        ch->cv.notify_all();
-      }
-      continue;
-    }
-    lk.unlock();
-    int64_t n = ch->source->Read(buf.data(), kChunk);
-    int64_t len = ch->source->Length();
-    bool exact = ch->source->LengthExact();
-    lk.lock();
-    if (ch->gen != g) continue;  // a seek came in meanwhile: these frames are stale
-    // An estimate read before the count finished must not replace the count's result.
-    if (len >= 0 && (exact || !ch->length_exact)) ch->length = len;
-    if (exact) ch->length_exact = true;
-    if (n <= 0) {
-      ch->eof = true;
-      // What decoded is what there is (a truncated file ends early).
-      if (len < 0 || ch->gen_start + ch->wr < len) ch->length = ch->gen_start + ch->wr;
-    } else {
-      for (int64_t i = 0; i < n; ++i)
-        std::memcpy(ch->At(ch->wr + i), buf.data() + i * ch->chans, sizeof(float) * ch->chans);
-      ch->wr += n;
-    }
-    ch->cv.notify_all();
-  }
-}
-
-int64_t Engine::PositionLocked(Channel& ch, double now) {
-  if (ch.state != kActivePlaying) return ch.pos_base;
-  // Song frames per second: the playback rate, slowed by the stretcher.
-  double rate = (ch.freq > 0 ? ch.freq : ch.rate) * ch.speed;
-  int64_t p = ch.pos_base + static_cast<int64_t>(std::floor((now - ch.pos_ref) * rate));
-  p = std::clamp(p, ch.pos_min, std::max(ch.pos_min, ch.pos_max));
-  double since = std::max(0.0, now - ch.anchor_time);
-  p = std::min(
-      p, std::max(ch.pos_min,
-                  ch.anchor_frame + static_cast<int64_t>(std::floor(since * rate * kClockSlack))));
-  p = std::max(p, ch.last_reported);  // monotonic while playing
-  ch.last_reported = p;
-  return p;
-}
-
-// Moves the read point to `frame`: inside the kept frames just by moving the read
-// index, otherwise by asking the worker for an exact seek.
-void Engine::Reposition(Channel& ch, int64_t frame, double now) {
-  int64_t i = frame - ch.gen_start;
-  int64_t lo = std::max<int64_t>(0, ch.rd - ch.hist);
-  if (ch.gen == ch.worker_gen && i >= lo && i <= ch.wr && !(ch.eof && i == ch.wr && i == 0)) {
-    ch.rd = i;
-  } else {
-    ch.gen++;
-    ch.gen_start = frame;
-    ch.wr = ch.rd = 0;
-    ch.eof = false;
-  }
-  ch.drained = false;
-  ch.starved = false;
-  ch.primed = false;
-  ch.frac = 0;
-  ch.Restart();
-  ch.pos_base = ch.pos_min = ch.pos_max = ch.last_reported = frame;
-  ch.pos_ref = now;
-  ch.anchor_frame = frame;
-  ch.anchor_time = now;
-  ch.cv.notify_all();
-}
-
-void Engine::Render(Output* o, float* out, int frames, double dac) {
-  std::fill(out, out + frames * 2, 0.0f);
-  if (current_.load() != o) {
-    if (trial_.load() == o) ++trial_calls_;
-    return;
-  }
-  last_render_ = Now();
-  std::vector<std::shared_ptr<Channel>> list;
-  {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    list = playing_;
-  }
-  int dev_rate = o->Rate();
-  double now = Now();
-  std::vector<PendingSync> fire;
-  std::vector<std::shared_ptr<Channel>> finished;
-  for (auto& chp : list) {
-    Channel& ch = *chp;
-    std::lock_guard<std::mutex> lk(ch.m);
-    if (current_.load() != o) break;  // the output was replaced while mixing
-    if (ch.state != kActivePlaying) continue;
-    int64_t first = ch.NextFrame();
-    int produced = 0;
-    auto mix = [&](const float* f, int j) {
-      float l = f[0], r = ch.chans > 1 ? f[1] : f[0];
-      out[j * 2] += l;
-      out[j * 2 + 1] += r;
-    };
-    if (ch.freq == dev_rate) {
-      mix_tmp_.resize(static_cast<size_t>(frames * ch.chans));
-      int64_t n = ch.Take(mix_tmp_.data(), frames);
-      for (int j = 0; j < n; ++j) mix(mix_tmp_.data() + j * ch.chans, j);
-      produced = static_cast<int>(n);
-    } else {
-      // Linear interpolation between consecutive frames, positions stay in song frames.
-      double step = ch.freq / dev_rate;
-      ch.prev.resize(ch.chans);
-      ch.next.resize(ch.chans);
-      if (!ch.primed && ch.Take(ch.prev.data(), 1) == 1) {
-        // The loop below steps onto the second frame before it plays the first.
-        ch.next = ch.prev;
-        ch.frac = 1.0;
-        ch.primed = true;
-      }
-      std::vector<float> f(ch.chans);
-      for (int j = 0; ch.primed && j < frames; ++j) {
-        while (ch.frac >= 1.0) {
-          if (ch.Take(f.data(), 1) < 1) break;
-          ch.prev.swap(ch.next);
-          ch.next.swap(f);
-          ch.frac -= 1.0;
-        }
-        if (ch.frac >= 1.0) break;
-        for (int c = 0; c < ch.chans; ++c)
-          f[c] = static_cast<float>(ch.prev[c] + (ch.next[c] - ch.prev[c]) * ch.frac);
-        mix(f.data(), j);
-        ch.frac += step;
-        produced = j + 1;
-      }
-    }
-    int64_t last = ch.NextFrame();
-    if (produced > 0) {
-      ch.pos_base = first;
-      ch.pos_ref = dac;
-      ch.pos_max = std::max(ch.pos_max, last);
-      ch.starved = false;
-    }
-    if (produced < frames) {
-      if (ch.Drained()) {
-        if (!ch.drained) {
-          ch.drained = true;
-          ch.end_time = dac + static_cast<double>(produced) / dev_rate;
-        }
-      } else {
-        if (!ch.starved) ch.starved_since = now;
-        ch.starved = true;
-      }
-    }
-    if (ch.drained && now >= ch.end_time) {
-      ch.state = kActiveStopped;
-      ch.ended = true;
-      ch.drained = false;
-      ch.pos_base = ch.pos_min = ch.pos_max = ch.gen_start + ch.rd;
-      for (auto& s : ch.syncs) fire.push_back(PendingSync{s, ch.handle});
-      finished.push_back(chp);
-    }
-  }
-  if (!finished.empty()) {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    for (auto& c : finished)
-      playing_.erase(std::remove(playing_.begin(), playing_.end(), c), playing_.end());
-  }
-  QueueSyncs(fire);
-}
-
-// Under out_mu_. A device that cannot start is handed back in `dropped`, to be closed
-// outside the lock.
-bool Engine::EnsureOutput(int rate, std::unique_ptr<Output>* dropped) {
-  if (!output_) return false;
-  // Open at the song's own rate when nothing else plays, so no resampling is needed.
-  if (output_->Running() && (AnyPlaying() || output_->Rate() == rate)) return true;
-  last_render_ = Now();
-  if (output_->Start(rate, Renderer(output_.get()))) {
-    last_render_ = Now();
-    return true;
-  }
-  if (silent_) return false;
-  // The device went away: keep time on the silent output; the caller asks for the
-  // device again, to be looked for off its thread.
-  std::string reason = output_->Name() + " could not start";
-  *dropped = SwitchOutput(CreateSilentOutput(), true, std::move(reason));
-  device_lost_ = true;
-  NoteAttempt();
-  return output_->Start(rate, Renderer(output_.get()));
 }
 
 bool Engine::ChannelPlay(AudioHandle h, bool restart) {
@@ -854,43 +335,34 @@ bool Engine::ChannelPlay(AudioHandle h, bool restart) {
     std::lock_guard<std::mutex> lk(ch->m);
     if (ch->state == kActivePlaying && !restart) return true;
   }
-  std::unique_ptr<Output> dropped;  // closed last, outside the lock
   // The output cannot change until the song is among the playing ones.
-  std::lock_guard<std::mutex> ol(out_mu_);
-  if (!EnsureOutput(ch->rate, &dropped)) return false;
-  double now = Now();
-  {
-    std::lock_guard<std::mutex> lk(ch->m);
-    if (restart || ch->ended) Reposition(*ch, 0, now);
-    ch->ended = false;
-    ch->state = kActivePlaying;
-    ch->pos_ref = now;
-    ch->pos_min = ch->pos_max = ch->last_reported = ch->pos_base;
-    ch->anchor_frame = ch->pos_base;
-    ch->anchor_time = now;
-  }
-  {
-    std::lock_guard<std::mutex> lk(play_mu_);
-    if (std::find(playing_.begin(), playing_.end(), ch) == playing_.end()) playing_.push_back(ch);
-  }
-  if (silent_ && want_device_) PlanRetry(0, true);
-  return true;
+  return holder_.Play(ch->rate, [&] {
+    double now = Now();
+    {
+      std::lock_guard<std::mutex> lk(ch->m);
+      if (restart || ch->ended) ch->MoveTo(0, now);
+      ch->ended = false;
+      ch->state = kActivePlaying;
+      ch->pos_ref = now;
+      ch->pos_min = ch->pos_max = ch->last_reported = ch->pos_base;
+      ch->anchor_frame = ch->pos_base;
+      ch->anchor_time = now;
+    }
+    mixer_.Add(ch);
+  });
 }
 
 bool Engine::Halt(AudioHandle h, int state) {
   auto ch = Find(h);
   if (!ch) return false;
-  {
-    std::lock_guard<std::mutex> pl(play_mu_);
-    playing_.erase(std::remove(playing_.begin(), playing_.end(), ch), playing_.end());
-  }
+  mixer_.Remove(ch);
   double now = Now();
   std::lock_guard<std::mutex> lk(ch->m);
   if (ch->state == kActivePlaying) {
     // Frames sent to the device but not yet heard are played again on resume.
-    int64_t p = PositionLocked(*ch, now);
+    int64_t p = ch->Position(now);
     ch->state = state;
-    Reposition(*ch, p, now);
+    ch->MoveTo(p, now);
     return true;
   }
   if (state == kActivePaused && ch->state != kActivePaused) return false;  // nothing playing
@@ -937,7 +409,7 @@ bool Engine::ChannelSetAttribute(AudioHandle h, uint32_t attrib, float value) {
   if (attrib == kAttribFreq) {
     if (ch->state == kActivePlaying) {  // the wall-clock bound goes on at the new rate
       double now = Now();
-      ch->anchor_frame = PositionLocked(*ch, now);
+      ch->anchor_frame = ch->Position(now);
       ch->anchor_time = now;
     }
     // 0 means the channel's own rate; limits as a sound card would have them.
@@ -967,7 +439,7 @@ int64_t Engine::ChannelGetPosition(AudioHandle h, uint32_t mode) {
   if (!ch || mode != kPosByte) return -1;
   double now = Now();
   std::lock_guard<std::mutex> lk(ch->m);
-  return PositionLocked(*ch, now) * ch->chans * 4;
+  return ch->Position(now) * ch->chans * 4;
 }
 
 double Engine::ChannelBytes2Seconds(AudioHandle h, int64_t bytes) {
@@ -999,10 +471,10 @@ bool Engine::ChannelSetPosition(AudioHandle h, int64_t pos, uint32_t mode) {
   double now = Now();
   {
     std::lock_guard<std::mutex> lk(ch->m);
-    Reposition(*ch, frame, now);
+    ch->MoveTo(frame, now);
     ch->ended = false;
   }
-  AskForDevice();
+  holder_.AskForDevice();
   return true;
 }
 
@@ -1207,9 +679,9 @@ bool Engine::ChannelSetSpeed(AudioHandle h, double speed) {
   }
   // From the sample heard now: what the device and the stretcher hold at the old speed
   // is dropped, and the stretcher starts afresh there.
-  int64_t heard = ch->state == kActivePlaying ? PositionLocked(*ch, now) : ch->NextFrame();
+  int64_t heard = ch->state == kActivePlaying ? ch->Position(now) : ch->NextFrame();
   ch->speed = speed;
-  Reposition(*ch, heard, now);
+  ch->MoveTo(heard, now);
   return true;
 }
 
@@ -1226,9 +698,7 @@ std::string Engine::ChannelGetDecoder(AudioHandle h) {
 }
 
 std::string Engine::OutputName() {
-  std::lock_guard<std::mutex> lk(out_mu_);
-  if (!output_) return std::string();
-  return fallback_.empty() ? output_->Name() : output_->Name() + " (" + fallback_ + ")";
+  return holder_.Name();
 }
 
 }  // namespace

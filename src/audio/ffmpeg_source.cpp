@@ -19,41 +19,18 @@
 // The first two learn the length from their pass over the file, which runs beside
 // playback; the third decodes the last seconds at open and only counts from the top,
 // in the background too, when the header's length turns out missing or wrong.
+//
+// The class is declared in ffmpeg_decoder.h; the pass over the file is ffmpeg_scan.cpp.
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
-#include "audio/downmix.h"
-#include "audio/source.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/intreadwrite.h>
-}
+#include "audio/ffmpeg_decoder.h"
 
 namespace lirotag {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The open reads headers and probes the first packets; a file that takes longer than
-// this to give them is on a device that has stopped answering.
-constexpr auto kOpenTimeout = std::chrono::seconds(10);
-// A song of usual length is indexed in a few milliseconds: the open waits that long so
-// the length is exact at once. A longer one goes on indexing beside playback.
-constexpr auto kIndexWait = std::chrono::milliseconds(100);
-
-// One reader of a file image; readers on other threads share the bytes.
-struct MemoryFile {
-  std::shared_ptr<const std::vector<uint8_t>> data;
-  int64_t pos = 0;
-};
 
 int MemRead(void* opaque, uint8_t* buf, int size) {
   auto* m = static_cast<MemoryFile*>(opaque);
@@ -124,133 +101,6 @@ float SampleToFloat(const uint8_t* p, AVSampleFormat packed) {
   }
 }
 
-// One packet of the file, in file order.
-struct PacketEntry {
-  int64_t pos;        // byte position
-  int64_t out_start;  // output frame of its first kept sample
-  int64_t ts;         // its timestamp in the stream's time base (walk: where to seek)
-  int32_t skip;       // samples dropped from its start (indexed)
-  int32_t count;      // samples kept (indexed)
-};
-
-// What a pass over the whole file learns, shared by the thread that makes the pass and
-// the source that plays: the packets' places in the output, in file order, and in the
-// end the decoded length. Entries are only ever appended.
-class PacketMap {
- public:
-  void Stop() {
-    stop_ = true;
-    cv_.notify_all();
-  }
-  bool Stopped() const { return stop_.load(); }
-
-  // Moves `batch` in; frames below `covered` are now placed.
-  void Append(std::vector<PacketEntry>* batch, int64_t covered) {
-    {
-      std::lock_guard<std::mutex> lk(mu_);
-      entries_.insert(entries_.end(), batch->begin(), batch->end());
-      covered_ = std::max(covered_, covered);
-    }
-    batch->clear();
-    cv_.notify_all();
-  }
-  // The pass ended: with the decoded length, or -1 if it failed.
-  void Finish(int64_t length) {
-    {
-      std::lock_guard<std::mutex> lk(mu_);
-      done_ = true;
-      length_ = length;
-      if (listener_ && !stop_) listener_(length);
-    }
-    cv_.notify_all();
-  }
-  void Listen(std::function<void(int64_t)> done) {
-    std::lock_guard<std::mutex> lk(mu_);
-    listener_ = std::move(done);
-    if (done_ && listener_ && !stop_) listener_(length_);
-  }
-
-  // The decoded length once the pass has ended well, otherwise -1.
-  int64_t Length() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return done_ ? length_ : -1;
-  }
-  bool Done() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return done_;
-  }
-  // Frames placed so far and the byte position the pass has reached.
-  void Progress(int64_t* covered, int64_t* pos) const {
-    std::lock_guard<std::mutex> lk(mu_);
-    *covered = covered_;
-    *pos = entries_.empty() ? -1 : entries_.back().pos;
-  }
-  bool At(int64_t k, PacketEntry* e) const {
-    std::lock_guard<std::mutex> lk(mu_);
-    if (k < 0 || k >= static_cast<int64_t>(entries_.size())) return false;
-    *e = entries_[static_cast<size_t>(k)];
-    return true;
-  }
-  // The index of the packet at byte `pos`, or -1.
-  int64_t FindPos(int64_t pos, PacketEntry* e) const {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), pos,
-                               [](const PacketEntry& x, int64_t p) { return x.pos < p; });
-    if (it == entries_.end() || it->pos != pos) return -1;
-    if (e) *e = *it;
-    return it - entries_.begin();
-  }
-  // The packet `back` packets before the last one starting at or before `frame`
-  // (clamped to the first); -1 when none starts at or before it.
-  int64_t Before(int64_t frame, int64_t back, PacketEntry* e) const {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = std::upper_bound(entries_.begin(), entries_.end(), frame,
-                               [](int64_t f, const PacketEntry& x) { return f < x.out_start; });
-    int64_t k = (it - entries_.begin()) - 1;
-    if (k < 0) return -1;
-    k = std::max<int64_t>(0, k - back);
-    *e = entries_[static_cast<size_t>(k)];
-    return k;
-  }
-
-  // Each waits until what it asks for is placed (true), or the pass ended without it,
-  // the map was stopped or `cancel` says so (false).
-  bool WaitFrame(int64_t frame, const std::function<bool()>& cancel) {
-    return Wait([&] { return covered_ > frame; }, cancel);
-  }
-  bool WaitPos(int64_t pos, const std::function<bool()>& cancel) {
-    return Wait([&] { return !entries_.empty() && entries_.back().pos >= pos; }, cancel);
-  }
-  bool WaitEntries(size_t n, Clock::time_point until) {
-    std::unique_lock<std::mutex> lk(mu_);
-    return cv_.wait_until(lk, until, [&] { return done_ || stop_ || entries_.size() >= n; });
-  }
-  void WaitDone(Clock::time_point until) {
-    std::unique_lock<std::mutex> lk(mu_);
-    cv_.wait_until(lk, until, [&] { return done_ || stop_.load(); });
-  }
-
- private:
-  template <typename Placed>
-  bool Wait(Placed placed, const std::function<bool()>& cancel) {
-    std::unique_lock<std::mutex> lk(mu_);
-    while (!placed()) {
-      if (done_ || stop_ || (cancel && cancel())) return false;
-      cv_.wait_for(lk, std::chrono::milliseconds(20));
-    }
-    return true;
-  }
-
-  mutable std::mutex mu_;
-  std::condition_variable cv_;
-  std::vector<PacketEntry> entries_;
-  int64_t covered_ = 0;
-  bool done_ = false;
-  int64_t length_ = -1;
-  std::atomic<bool> stop_{false};
-  std::function<void(int64_t)> listener_;
-};
-
 bool IsTrackerDemuxer(const char* name) {
   std::string n = name ? name : "";
   return n.find("openmpt") != std::string::npos || n.find("modplug") != std::string::npos;
@@ -271,130 +121,17 @@ bool HasCoarseTimestamps(const std::string& demuxer) {
   return false;
 }
 
-class FfmpegSource : public Source {
- public:
-  FfmpegSource(std::string path, std::shared_ptr<MemoryFile> mem)
-      : path_(std::move(path)), mem_(std::move(mem)) {}
-  ~FfmpegSource() override {
-    StopScan();
-    CloseContainer();
-    av_packet_free(&pkt_);
-    av_frame_free(&frame_);
-  }
+}  // namespace
 
-  bool Open(std::string* err);
-
-  int Rate() const override { return rate_; }
-  int Channels() const override { return channels_; }
-  int64_t Length() const override;
-  bool LengthExact() const override { return ExactLength() >= 0; }
-  void OnLengthCounted(std::function<void(int64_t)> done) override {
-    if (map_) map_->Listen(std::move(done));
-  }
-  bool Seek(int64_t frame) override;
-  int64_t Read(float* out, int64_t frames) override;
-  std::string Decoder() const override { return decoder_name_; }
-  uint64_t FileStart() const override { return file_start_; }
-  uint64_t FileEnd() const override { return file_end_; }
-  int OriginalResolution() const override { return resolution_; }
-  void SetCancel(std::function<bool()> cancel) override { cancel_ = std::move(cancel); }
-
- private:
-  enum class Mode { kGeneric, kIndexed, kWalk };
-  // What a scanning instance does on its pass from the top.
-  enum class Scan { kNone, kIndex, kWalkMap, kCount };
-
-  static int Interrupt(void* opaque) {
-    auto* self = static_cast<FfmpegSource*>(opaque);
-    if (self->cancel_ && self->cancel_()) return 1;
-    return self->opening_ && Clock::now() > self->open_deadline_ ? 1 : 0;
-  }
-  bool Cancelled() const { return cancel_ && cancel_(); }
-
-  bool OpenContainer(std::string* err);
-  void CloseContainer();
-  bool StartIndex();
-  void StartScan(Scan kind);
-  void StopScan();
-  static int64_t RunScan(Scan kind, const std::string& path, std::shared_ptr<MemoryFile> mem,
-                         std::shared_ptr<PacketMap> map);
-  int64_t IndexPackets();
-  int64_t DecodedEnd(const std::vector<PacketEntry>& tail);
-  void CountFrame(const AVFrame* f);
-  void Publish();
-  bool Restart(int64_t target);
-  bool SeekIndexed(int64_t target);
-  bool SeekWalk(int64_t target);
-  bool SeekGeneric(int64_t target);
-  bool LandedBefore(int64_t target);
-  int64_t Preroll() const;
-  void ResetDecodeState(int64_t target);
-  bool DecodeMore();
-  void PlaceFrame(const AVFrame* f);
-  void AppendSamples(const AVFrame* f, int first, int count);
-  int64_t ExactLength() const;
-  int64_t HeaderEstimate() const;
-  int64_t TailEstimate();
-  int64_t BitrateEstimate() const;
-  int64_t GuessLength();
-  void MeasureLength();
-
-  std::string path_;
-  std::shared_ptr<MemoryFile> mem_;
-  std::function<bool()> cancel_;
-  bool opening_ = false;
-  Clock::time_point open_deadline_;
-  AVFormatContext* fmt_ = nullptr;
-  AVIOContext* avio_ = nullptr;
-  AVCodecContext* dec_ = nullptr;
-  AVPacket* pkt_ = av_packet_alloc();
-  AVFrame* frame_ = av_frame_alloc();
-  int stream_ = -1;
-  AVRational tb_{1, 1};
-  int rate_ = 0;
-  int channels_ = 0;
-  int resolution_ = 0;
-  int64_t length_ = -1;
-  bool length_exact_ = false;
-  uint64_t file_start_ = 0;
-  uint64_t file_end_ = 0;
-  std::string decoder_name_;
-  Mode mode_ = Mode::kGeneric;
-  Downmixer downmix_;
-  std::vector<const uint8_t*> planes_;
-
-  // The pass over the file that indexes, maps or counts it, and its thread.
-  std::shared_ptr<PacketMap> map_;
-  std::thread scan_thread_;
-  // In a scanning instance: what it does, where it reports, what it has not yet told.
-  Scan scan_ = Scan::kNone;
-  std::shared_ptr<PacketMap> out_;
-  std::vector<PacketEntry> batch_;
-  int64_t last_mapped_pos_ = -1;
-  int64_t last_mapped_ts_ = AV_NOPTS_VALUE;
-
-  int64_t jump_pos_ = -1;        // walk: first packet read after a jump
-  int64_t last_frame_pos_ = -1;  // walk: packet of the previous decoded frame
-  bool from_top_ = false;        // decoding runs from the start of the file
-
-  int64_t origin_pts_ = AV_NOPTS_VALUE;  // timestamp of frame 0 (generic)
-  int64_t next_out_ = -1;                // output frame of the next decoded sample; -1 unanchored
-  int64_t first_anchor_ = -1;            // where the first frame after a seek landed
-  int64_t discard_until_ = 0;
-  int64_t pos_ = 0;  // output frame of the next Read
-  bool draining_ = false;
-  bool eof_ = false;
-  int errors_ = 0;
-  std::vector<float> pending_;
-  size_t pending_off_ = 0;  // floats already read
-};
-
-bool FfmpegSource::OpenContainer(std::string* err) {
+bool FfmpegSource::OpenContainer(OpenError* err) {
+  auto fail = [err](OpenError why) {
+    if (err) *err = why;
+    return false;
+  };
   // A FIFO or a device would block the open (and the window with it) until someone
   // writes to it; a song is a file.
-  if (!mem_ && !IsRegularFile(path_)) {
-    if (err) *err = "not a regular file";
-    return false;
+  if (!mem_) {
+    if (OpenError e = CheckSongPath(path_); e != OpenError::kNone) return fail(e);
   }
   fmt_ = avformat_alloc_context();
   if (!fmt_) return false;
@@ -420,45 +157,62 @@ bool FfmpegSource::OpenContainer(std::string* err) {
     bool* opening;
     ~OpenDone() { *opening = false; }
   } open_done{&opening_};
-  if (avformat_open_input(&fmt_, mem_ ? "" : path_.c_str(), nullptr, nullptr) < 0) {
+  if (int r = avformat_open_input(&fmt_, mem_ ? "" : path_.c_str(), nullptr, nullptr); r < 0) {
     fmt_ = nullptr;  // freed by the failed open
-    if (err) *err = "unrecognised or unreadable file";
-    return false;
+    if (r == AVERROR(EACCES) || r == AVERROR(EPERM)) return fail(OpenError::kNoPermission);
+    if (r == AVERROR(ENOENT)) return fail(OpenError::kNotFound);
+    return fail(StartsLikeAKnownFormat() ? OpenError::kDamaged : OpenError::kUnsupported);
   }
-  if (IsTrackerDemuxer(fmt_->iformat->name)) {
-    if (err) *err = "tracker module";
-    return false;
-  }
-  if (avformat_find_stream_info(fmt_, nullptr) < 0) {
-    if (err) *err = "no stream information";
-    return false;
-  }
+  // The music loader's.
+  if (IsTrackerDemuxer(fmt_->iformat->name)) return fail(OpenError::kUnsupported);
+  // From here on the format is known: what fails is the file's fault.
+  if (avformat_find_stream_info(fmt_, nullptr) < 0) return fail(OpenError::kDamaged);
   const AVCodec* codec = nullptr;
   stream_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-  if (stream_ < 0 || !codec) {
-    if (err) *err = "no decodable audio stream";
-    return false;
-  }
+  // No sound in it, or sound in a codec not built in.
+  if (stream_ < 0 || !codec) return fail(OpenError::kUnsupported);
   for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
     if (static_cast<int>(i) != stream_) fmt_->streams[i]->discard = AVDISCARD_ALL;
   }
   AVStream* st = fmt_->streams[stream_];
   tb_ = st->time_base;
   dec_ = avcodec_alloc_context3(codec);
-  if (!dec_ || avcodec_parameters_to_context(dec_, st->codecpar) < 0) return false;
+  if (!dec_ || avcodec_parameters_to_context(dec_, st->codecpar) < 0)
+    return fail(OpenError::kDamaged);
   dec_->pkt_timebase = st->time_base;
   dec_->thread_count = 1;
-  if (avcodec_open2(dec_, codec, nullptr) < 0) {
-    if (err) *err = "decoder refused the stream";
-    return false;
-  }
-  if (dec_->sample_rate <= 0 || dec_->ch_layout.nb_channels <= 0 ||
-      dec_->ch_layout.nb_channels > 64) {
-    if (err) *err = "stream without sample rate or channels";
-    return false;
-  }
+  if (avcodec_open2(dec_, codec, nullptr) < 0) return fail(OpenError::kDamaged);
+  // Before anything is sized from them: the ring, the stretcher, the waveform tables.
+  if (!PlausibleLayout(dec_->sample_rate, dec_->ch_layout.nb_channels))
+    return fail(OpenError::kDamaged);
   decoder_name_ = std::string("ffmpeg:") + codec->name + "/" + fmt_->iformat->name;
   return true;
+}
+
+// Whether the file's first bytes (not its name) are those of a format FFmpeg reads: a
+// file that starts like one and still does not open is a damaged song, not a foreign one.
+bool FfmpegSource::StartsLikeAKnownFormat() {
+  std::vector<uint8_t> head;
+  if (mem_ && mem_->data) {
+    head.assign(mem_->data->begin(),
+                mem_->data->begin() + std::min<size_t>(mem_->data->size(), 4096));
+  } else {
+    AVIOContext* io = nullptr;
+    if (avio_open(&io, path_.c_str(), AVIO_FLAG_READ) < 0) return false;
+    head.resize(4096);
+    int n = avio_read(io, head.data(), static_cast<int>(head.size()));
+    avio_closep(&io);
+    head.resize(static_cast<size_t>(std::max(n, 0)));
+  }
+  const int size = static_cast<int>(head.size());
+  head.resize(head.size() + AVPROBE_PADDING_SIZE, 0);
+  AVProbeData probe{};
+  probe.filename = "";
+  probe.buf = head.data();
+  probe.buf_size = size;
+  int score = 0;
+  const AVInputFormat* f = av_probe_input_format2(&probe, 1, &score);
+  return f && score > AVPROBE_SCORE_RETRY;
 }
 
 void FfmpegSource::CloseContainer() {
@@ -470,8 +224,11 @@ void FfmpegSource::CloseContainer() {
   }
 }
 
-bool FfmpegSource::Open(std::string* err) {
-  if (!pkt_ || !frame_) return false;
+bool FfmpegSource::Open(OpenError* err) {
+  if (!pkt_ || !frame_) {
+    if (err) *err = OpenError::kDamaged;
+    return false;
+  }
   if (!OpenContainer(err)) return false;
   rate_ = dec_->sample_rate;
   // What the output plays: mono as it is, every other layout as stereo.
@@ -490,7 +247,7 @@ bool FfmpegSource::Open(std::string* err) {
   ResetDecodeState(0);
   from_top_ = true;
   if (!DecodeMore()) {
-    if (err) *err = "nothing decodable";
+    if (err) *err = OpenError::kDamaged;  // nothing decodable
     return false;
   }
   if (mode_ == Mode::kWalk) {
@@ -505,222 +262,6 @@ bool FfmpegSource::Open(std::string* err) {
   }
   MeasureLength();
   return Restart(0);
-}
-
-bool FfmpegSource::StartIndex() {
-  StartScan(Scan::kIndex);
-  auto now = Clock::now();
-  // The first packets tell whether the stream can be indexed at all.
-  map_->WaitEntries(1, now + kOpenTimeout);
-  map_->WaitDone(now + kIndexWait);
-  PacketEntry first;
-  if (!map_->At(0, &first)) {
-    StopScan();
-    map_.reset();
-    return false;
-  }
-  mode_ = Mode::kIndexed;
-  file_start_ = static_cast<uint64_t>(first.pos);
-  length_ = HeaderEstimate();
-  return true;
-}
-
-void FfmpegSource::StartScan(Scan kind) {
-  std::shared_ptr<MemoryFile> mem;
-  if (mem_) {
-    mem = std::make_shared<MemoryFile>();
-    mem->data = mem_->data;
-  }
-  map_ = std::make_shared<PacketMap>();
-  scan_thread_ = std::thread(
-      [kind, path = path_, mem, map = map_] { map->Finish(RunScan(kind, path, mem, map)); });
-}
-
-void FfmpegSource::StopScan() {
-  if (map_) map_->Stop();
-  if (scan_thread_.joinable()) scan_thread_.join();
-}
-
-// Runs on the scanning thread, with its own reader of the file and its own decoder:
-// the same decode as a walk from the top, so the same frames.
-int64_t FfmpegSource::RunScan(Scan kind, const std::string& path, std::shared_ptr<MemoryFile> mem,
-                              std::shared_ptr<PacketMap> map) {
-  FfmpegSource s(path, std::move(mem));
-  s.scan_ = kind;
-  s.out_ = map;
-  s.SetCancel([map] { return map->Stopped(); });
-  if (!s.pkt_ || !s.frame_ || !s.OpenContainer(nullptr)) return -1;
-  s.rate_ = s.dec_->sample_rate;
-  if (kind == Scan::kIndex) return s.IndexPackets();
-  s.mode_ = kind == Scan::kWalkMap ? Mode::kWalk : Mode::kGeneric;
-  s.ResetDecodeState(0);
-  s.from_top_ = true;
-  s.DecodeMore();  // nothing is ever pending, so this runs to the end
-  s.Publish();
-  if (map->Stopped()) return -1;
-  return std::max<int64_t>(0, s.next_out_);
-}
-
-void FfmpegSource::Publish() {
-  if (out_) out_->Append(&batch_, std::max<int64_t>(0, next_out_));
-}
-
-// Demux only: no decoding, so an hour of MP3 or AAC takes a fraction of a second.
-int64_t FfmpegSource::IndexPackets() {
-  AVRational out_tb{1, rate_};
-  // Durations in ticks at least as fine as samples round back to whole samples; a
-  // coarser clock (90 kHz for 96 kHz audio) would round them wrongly.
-  const bool fine_ticks = static_cast<int64_t>(tb_.den) >= static_cast<int64_t>(tb_.num) * rate_;
-  // The first packets are decoded as well: one that decodes to nothing (an AAC frame
-  // holding only its configuration) or short would shift every packet after it. A few
-  // more are decoded than counted, for decoders that hand a frame out late.
-  constexpr size_t kHeadPackets = 16;
-  constexpr size_t kHeadDecoded = kHeadPackets + 4;
-  // Enough for an MP3 bit reservoir to fill before the very last packet.
-  constexpr size_t kTailPackets = 12;
-  struct Raw {
-    int64_t pos, dur, skip, skip_end;
-    bool trims;
-  };
-  std::vector<Raw> head;
-  std::vector<int64_t> decoded;
-  std::vector<PacketEntry> tail;
-  int64_t carry_skip = 0;
-  int64_t out = 0;
-  bool ok = true;
-  size_t indexed = 0;
-  // Trimming as libavcodec does it: a packet's skip count replaces the one still
-  // pending, a frame is skipped whole or cut at its start, and the end padding is cut
-  // only from a frame that still holds that much.
-  auto add = [&](const Raw& r, int64_t samples) {
-    if (r.trims) carry_skip = r.skip;
-    int64_t skip = std::min(carry_skip, samples);
-    carry_skip -= skip;
-    int64_t left = samples - skip;
-    int64_t pad = r.skip_end > 0 && r.skip_end <= left ? r.skip_end : 0;
-    PacketEntry e{};
-    e.pos = r.pos;
-    e.ts = AV_NOPTS_VALUE;
-    e.skip = static_cast<int32_t>(skip);
-    e.count = static_cast<int32_t>(left - pad);
-    e.out_start = out;
-    out += e.count;
-    batch_.push_back(e);
-    tail.push_back(e);
-    if (tail.size() > kTailPackets) tail.erase(tail.begin());
-    ++indexed;
-    if (batch_.size() >= 256) out_->Append(&batch_, out);
-  };
-  auto take_frames = [&] {
-    while (avcodec_receive_frame(dec_, frame_) == 0) {
-      if (frame_->pts >= 0 && frame_->pts < static_cast<int64_t>(decoded.size()))
-        decoded[static_cast<size_t>(frame_->pts)] += frame_->nb_samples;
-      av_frame_unref(frame_);
-    }
-  };
-  auto add_head = [&](bool whole_file) {
-    for (size_t i = 0; i < head.size(); ++i)
-      add(head[i], i < kHeadPackets || whole_file ? decoded[i] : head[i].dur);
-    head.clear();
-  };
-  int64_t last_pos = -1;
-  while (av_read_frame(fmt_, pkt_) >= 0) {
-    if (Cancelled()) break;
-    if (pkt_->stream_index != stream_) {
-      av_packet_unref(pkt_);
-      continue;
-    }
-    if (pkt_->pos < 0 || pkt_->pos <= last_pos) {
-      av_packet_unref(pkt_);
-      ok = false;
-      break;
-    }
-    last_pos = pkt_->pos;
-    Raw r{pkt_->pos,
-          pkt_->duration > 0 && (fine_ticks || dec_->frame_size <= 0)
-              ? av_rescale_q(pkt_->duration, tb_, out_tb)
-              : std::max(dec_->frame_size, 0),
-          0, 0, false};
-    size_t sd_size = 0;
-    if (const uint8_t* sd = av_packet_get_side_data(pkt_, AV_PKT_DATA_SKIP_SAMPLES, &sd_size);
-        sd && sd_size >= 10) {
-      r.skip = AV_RL32(sd);
-      r.skip_end = AV_RL32(sd + 4);
-      r.trims = true;
-    }
-    if (indexed == 0 && decoded.size() < kHeadDecoded) {
-      // Decoded as the reader will: trimming is the index's, not the decoder's.
-      pkt_->pts = pkt_->dts = static_cast<int64_t>(decoded.size());
-      av_packet_free_side_data(pkt_);
-      head.push_back(r);
-      decoded.push_back(0);
-      avcodec_send_packet(dec_, pkt_);
-      take_frames();
-      if (decoded.size() == kHeadDecoded) add_head(false);
-    } else {
-      add(r, r.dur);
-    }
-    av_packet_unref(pkt_);
-  }
-  if (!head.empty()) {  // the whole file is a few packets
-    avcodec_send_packet(dec_, nullptr);
-    take_frames();
-    add_head(true);
-  }
-  out_->Append(&batch_, out);
-  if (!ok || indexed == 0 || Cancelled()) return -1;
-  int64_t end = DecodedEnd(tail);
-  return end >= 0 ? std::min(end, out) : out;
-}
-
-// The last packet of a file cut short is there but does not decode whole, so the end
-// is where decoding the last packets ends, not where their durations add up to.
-int64_t FfmpegSource::DecodedEnd(const std::vector<PacketEntry>& tail) {
-  if (tail.empty() || av_seek_frame(fmt_, -1, tail.front().pos, AVSEEK_FLAG_BYTE) < 0) return -1;
-  avcodec_flush_buffers(dec_);
-  int64_t end = -1;
-  auto take = [&] {
-    while (avcodec_receive_frame(dec_, frame_) == 0) {
-      int64_t k = frame_->pts;
-      if (k >= 0 && k < static_cast<int64_t>(tail.size()) && frame_->nb_samples > 0) {
-        const PacketEntry& e = tail[static_cast<size_t>(k)];
-        int skip = std::min(e.skip, frame_->nb_samples);
-        int count = std::min(e.count, frame_->nb_samples - skip);
-        end = std::max(end, e.out_start + count);
-      }
-      av_frame_unref(frame_);
-    }
-  };
-  while (!Cancelled() && av_read_frame(fmt_, pkt_) >= 0) {
-    auto it = std::find_if(tail.begin(), tail.end(),
-                           [&](const PacketEntry& e) { return e.pos == pkt_->pos; });
-    if (pkt_->stream_index == stream_ && it != tail.end()) {
-      pkt_->pts = pkt_->dts = it - tail.begin();
-      av_packet_free_side_data(pkt_);
-      avcodec_send_packet(dec_, pkt_);
-      take();
-    }
-    av_packet_unref(pkt_);
-  }
-  avcodec_send_packet(dec_, nullptr);
-  take();
-  return end;
-}
-
-// A scanning instance's view of a decoded frame: count it, and in a walk map note where
-// each packet's first frame lies.
-void FfmpegSource::CountFrame(const AVFrame* f) {
-  int64_t start = std::max<int64_t>(0, next_out_);
-  next_out_ = start + f->nb_samples;
-  if (scan_ == Scan::kWalkMap && f->pkt_pos > last_mapped_pos_) {
-    int64_t ts = f->pkt_dts != AV_NOPTS_VALUE ? f->pkt_dts : f->pts;
-    // A packet without a timestamp is reached by seeking to the one before.
-    if (ts == AV_NOPTS_VALUE) ts = last_mapped_ts_;
-    batch_.push_back(PacketEntry{f->pkt_pos, start, ts, 0, 0});
-    last_mapped_pos_ = f->pkt_pos;
-    last_mapped_ts_ = ts;
-  }
-  if (batch_.size() >= 64 || (next_out_ / 4096) != (start / 4096)) Publish();
 }
 
 int64_t FfmpegSource::ExactLength() const {
@@ -1046,9 +587,11 @@ int64_t FfmpegSource::HeaderEstimate() const {
   if (st->duration != AV_NOPTS_VALUE && st->duration > 0) {
     int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     int64_t origin = origin_pts_ != AV_NOPTS_VALUE ? origin_pts_ : start;
-    return std::max<int64_t>(0, av_rescale_q(st->duration + start - origin, tb_, {1, rate_}));
+    return PlausibleLength(
+        std::max<int64_t>(0, av_rescale_q(st->duration + start - origin, tb_, {1, rate_})), rate_);
   }
-  if (fmt_->duration > 0) return av_rescale(fmt_->duration, rate_, AV_TIME_BASE);
+  if (fmt_->duration > 0)
+    return PlausibleLength(av_rescale(fmt_->duration, rate_, AV_TIME_BASE), rate_);
   return -1;
 }
 
@@ -1070,13 +613,15 @@ int64_t FfmpegSource::TailEstimate() {
     av_packet_unref(pkt_);
   }
   if (end == AV_NOPTS_VALUE || end <= origin_pts_) return -1;
-  return av_rescale_q(end - origin_pts_, tb_, AVRational{1, rate_});
+  return PlausibleLength(av_rescale_q(end - origin_pts_, tb_, AVRational{1, rate_}), rate_);
 }
 
 int64_t FfmpegSource::BitrateEstimate() const {
   int64_t rate = fmt_->bit_rate > 0 ? fmt_->bit_rate : fmt_->streams[stream_]->codecpar->bit_rate;
   if (rate <= 0 || file_end_ <= file_start_) return -1;
-  return static_cast<int64_t>(static_cast<double>(file_end_ - file_start_) * 8 / rate * rate_);
+  const double seconds = static_cast<double>(file_end_ - file_start_) * 8 / rate;
+  if (seconds > static_cast<double>(kMaxSongSeconds)) return -1;
+  return static_cast<int64_t>(seconds * rate_);
 }
 
 // Decodes the last seconds once: the header's duration is an estimate for some
@@ -1117,21 +662,19 @@ int64_t FfmpegSource::GuessLength() {
 }
 
 // Failures are results here; FFmpeg's own chatter on stderr helps nobody.
-void QuietLogs() {
+static void QuietLogs() {
   static std::once_flag once;
   std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
 }
 
-}  // namespace
-
-std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err) {
+std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, OpenError* err) {
   QuietLogs();
   auto s = std::make_unique<FfmpegSource>(path, nullptr);
   if (!s->Open(err)) return nullptr;
   return s;
 }
 
-std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, std::string* err) {
+std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, OpenError* err) {
   QuietLogs();
   auto mem = std::make_shared<MemoryFile>();
   mem->data = std::make_shared<const std::vector<uint8_t>>(std::move(data));

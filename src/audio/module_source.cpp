@@ -27,7 +27,9 @@ class ModuleSource : public Source {
                                               nullptr, nullptr, nullptr, nullptr);
     if (!mod_) return false;
     double d = openmpt_module_get_duration_seconds(mod_);
-    length_ = d > 0 ? static_cast<int64_t>(std::llround(d * rate_)) : 0;
+    length_ = d > 0 && d < static_cast<double>(kMaxSongSeconds)
+                  ? static_cast<int64_t>(std::llround(d * rate_))
+                  : 0;
     return true;
   }
   int Rate() const override { return rate_; }
@@ -76,38 +78,28 @@ class ModuleSource : public Source {
 
 }  // namespace
 
-std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, std::string* err) {
-  if (!IsRegularFile(path)) {
-    if (err) *err = "not a regular file";
+std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, OpenError* err) {
+  auto fail = [err](OpenError why) -> std::unique_ptr<Source> {
+    if (err) *err = why;
     return nullptr;
-  }
+  };
+  if (OpenError e = CheckSongPath(path); e != OpenError::kNone) return fail(e);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (err) *err = "cannot open file";
-    return nullptr;
-  }
+  if (!in) return fail(OpenError::kNoPermission);
   in.seekg(0, std::ios::end);
   std::streamoff size = in.tellg();
   // libopenmpt needs the whole module in memory; modules are small, and a huge file
   // is not one.
-  if (size <= 0 || size > (256 << 20)) {
-    if (err) *err = "not a module";
-    return nullptr;
-  }
+  if (size <= 0 || size > (256 << 20)) return fail(OpenError::kUnsupported);
   in.seekg(0);
   std::vector<char> data(static_cast<size_t>(size));
-  if (!in.read(data.data(), size)) return nullptr;
+  if (!in.read(data.data(), size)) return fail(OpenError::kDamaged);
   if (openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, data.data(), data.size(),
                                 data.size(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                nullptr) == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE) {
-    if (err) *err = "not a module";
-    return nullptr;
-  }
+                                nullptr) == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE)
+    return fail(OpenError::kUnsupported);
   auto s = std::make_unique<ModuleSource>(std::move(data), rate > 0 ? rate : 48000);
-  if (!s->Open()) {
-    if (err) *err = "libopenmpt refused the module";
-    return nullptr;
-  }
+  if (!s->Open()) return fail(OpenError::kDamaged);  // a module's header, not its body
   return s;
 }
 
@@ -166,11 +158,11 @@ std::unique_ptr<Source> OpenPluginFile(const LirotagPlugin* plugin, const std::s
   info.length_frames = -1;
   void* stream = plugin->open(path.c_str(), &info);
   if (!stream) return nullptr;
-  if (info.sample_rate <= 0 || info.sample_rate > 768000 || info.channels <= 0 ||
-      info.channels > 8) {
+  if (!PlausibleLayout(info.sample_rate, info.channels) || info.channels > 8) {
     plugin->close(stream);
     return nullptr;
   }
+  info.length_frames = PlausibleLength(info.length_frames, info.sample_rate);
   return std::make_unique<PluginSource>(plugin, name, stream, info);
 }
 

@@ -21,14 +21,14 @@ PeakColumn Merge(PeakColumn a, PeakColumn b) {
 }  // namespace
 
 std::unique_ptr<PeakTable> PeakTable::Start(const std::string& path, Progress progress) {
-  if (!IsRegularFile(path)) return nullptr;
+  if (CheckSongPath(path) != OpenError::kNone) return nullptr;
   std::unique_ptr<Source> src = OpenFfmpegFile(path, nullptr);
   if (!src) src = OpenModuleFile(path, kModuleRate, nullptr);
   return src ? Start(std::move(src), std::move(progress)) : nullptr;
 }
 
 std::unique_ptr<PeakTable> PeakTable::Start(std::unique_ptr<Source> source, Progress progress) {
-  if (!source || source->Rate() <= 0 || source->Channels() <= 0) return nullptr;
+  if (!source || !PlausibleLayout(source->Rate(), source->Channels())) return nullptr;
   std::unique_ptr<PeakTable> t(new PeakTable(std::move(source), std::move(progress)));
   t->worker_ = std::thread(&PeakTable::Run, t.get());
   return t;
@@ -41,9 +41,11 @@ PeakTable::PeakTable(std::unique_ptr<Source> source, Progress progress)
   length_frames_ = std::max<int64_t>(0, source_->Length());
   source_->SetCancel([this] { return cancel_.load(); });
   // Reserved up front from the length announced, so publishing rarely reallocates
-  // while the painting thread waits.
+  // while the painting thread waits; but a header is believed only as far as an hour
+  // (a few megabytes): past that the tables grow with what is decoded.
+  const int64_t reserve = std::min<int64_t>(length_frames_, int64_t{3600} * rate_);
   for (int l = 0; l < kLevels; ++l)
-    levels_[l].reserve(static_cast<size_t>(length_frames_ / (kBaseBlock << (2 * l)) + 2));
+    levels_[l].reserve(static_cast<size_t>(reserve / (kBaseBlock << (2 * l)) + 2));
 }
 
 PeakTable::~PeakTable() {

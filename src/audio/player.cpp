@@ -34,8 +34,16 @@ bool Player::Load(const std::string& path, bool keepCurrent, bool autoPlay, bool
     equalizer_fx_.fill(0);
   }
   channel_ = engine_.StreamCreateFile(path, 0, 0, 0);
-  if (channel_ == 0) channel_ = engine_.MusicLoad(path, 0, 0, 0, 0);
+  open_error_ = engine_.LastOpenError();
   if (channel_ == 0) {
+    channel_ = engine_.MusicLoad(path, 0, 0, 0, 0);
+    // A broken module says more than "no stream decoder knows this".
+    OpenError music = engine_.LastOpenError();
+    if (channel_ != 0 || open_error_ == OpenError::kNone || music == OpenError::kDamaged)
+      open_error_ = music;
+  }
+  if (channel_ == 0) {
+    if (open_error_ == OpenError::kNone) open_error_ = OpenError::kUnsupported;
     if (keepCurrent) channel_ = previous;
     return false;
   }

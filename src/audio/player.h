@@ -19,6 +19,8 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   void Destroy();
+  // False when the song does not open, with the reason in LastOpenError(); the song
+  // open before stays open when `keepCurrent`.
   bool Load(const std::string& path, bool keepCurrent = false, bool autoPlay = false,
             bool withEffects = true);
   void SetupEffects();
@@ -29,6 +31,8 @@ class Player {
   bool Stop();
   void Free();
   AudioHandle Handle() const { return channel_; }
+  // Why the last Load failed; kNone after one that succeeded.
+  OpenError LastOpenError() const { return open_error_; }
   // 256 magnitudes; the engine's byte count, or 0 with no song.
   int GetFft(float* buffer);
   double LengthSeconds();
@@ -79,6 +83,7 @@ class Player {
   AudioHandle end_sync_ = 0;
   AudioHandle reverb_fx_ = 0;
   double playback_speed_ = 1.0;
+  OpenError open_error_ = OpenError::kNone;
 };
 
 // Loads the plug-ins lirotag_*.so (.dll, .dylib) of `pluginDir` and returns the song

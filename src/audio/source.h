@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_engine.h"
 #include "audio/lirotag_plugin.h"
 
 namespace lirotag {
@@ -41,17 +42,32 @@ class Source {
   virtual void SetCancel(std::function<bool()> cancel) { (void)cancel; }
 };
 
-// A regular file (through any links): what a song is. FIFOs and devices are not, and
-// would block whoever opens them until someone writes.
-bool IsRegularFile(const std::string& utf8_path);
+// What a song can be. A header outside these is broken (or hostile): it is refused at
+// open, before any buffer is sized from it.
+inline constexpr int kMinSongRate = 1000;
+inline constexpr int kMaxSongRate = 768000;
+inline constexpr int kMaxSongChannels = 64;
+// A week: longer than any recording anyone plays in an editor, and still a length whose
+// byte positions and tables stay far inside every integer.
+inline constexpr int64_t kMaxSongSeconds = 7 * 24 * 3600;
+bool PlausibleLayout(int rate, int channels);
+// `frames` if a song at `rate` can be that long, otherwise -1 (unknown): a length a
+// header claims is believed only this far.
+int64_t PlausibleLength(int64_t frames, int rate);
+
+// Where a song's path leads: kNone for a regular file (through any links) this user may
+// read, otherwise why it cannot be opened. FIFOs and devices are not songs: opening one
+// would block until someone writes to it.
+OpenError CheckSongPath(const std::string& utf8_path);
 
 // FFmpeg: nullptr when FFmpeg cannot decode the file, or when it is a tracker module
 // (those are the music loader's).
-std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, std::string* err);
-std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, std::string* err);
+// `err`, when given, says why on failure.
+std::unique_ptr<Source> OpenFfmpegFile(const std::string& path, OpenError* err);
+std::unique_ptr<Source> OpenFfmpegMemory(std::vector<uint8_t> data, OpenError* err);
 
 // libopenmpt, rendering stereo float at `rate`.
-std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, std::string* err);
+std::unique_ptr<Source> OpenModuleFile(const std::string& path, int rate, OpenError* err);
 
 // A plug-in's stream; `name` labels the decoder.
 std::unique_ptr<Source> OpenPluginFile(const LirotagPlugin* plugin, const std::string& name,

@@ -19,6 +19,10 @@ class RubberBandStretch : public Stretcher {
   RubberBandStretch(int rate, int channels)
       : rb_(static_cast<size_t>(rate), static_cast<size_t>(channels),
             RubberBandStretcher::OptionProcessRealTime | RubberBandStretcher::OptionEngineFiner |
+                // One window size instead of R3's three: a third of the cost at half
+                // speed, and clicks land closer to their song time than with the R2
+                // engine at the same cost (see bench/ and the stretch tests).
+                RubberBandStretcher::OptionWindowShort |
                 // A voice sung in the middle keeps its place between the speakers.
                 RubberBandStretcher::OptionChannelsTogether),
         chans_(channels),
@@ -83,10 +87,13 @@ class RubberBandStretch : public Stretcher {
       got += m;
     }
     pulled_ += got;
+    // The method may let out more than the stretched length (its window's tail): that
+    // is past the song's end, and dropped, so the end is reached.
+    if (limit_ >= 0 && pulled_ >= limit_) head_ = fifo_.size();
     return got;
   }
 
-  bool Ended() const override { return limit_ >= 0 && pulled_ >= limit_ && head_ == fifo_.size(); }
+  bool Ended() const override { return limit_ >= 0 && pulled_ >= limit_; }
 
  private:
   // Takes what Rubber Band has ready into the queue; false when it has nothing.
@@ -95,9 +102,10 @@ class RubberBandStretch : public Stretcher {
     head_ = 0;
     while (true) {
       int a = rb_.available();
-      if (a < 0) {
-        // Finished: a method that let out a little less than the stretched length
-        // ends in silence, so the length and the time of every later frame hold.
+      // Finished (or, after the last input, holding nothing more back): a method that
+      // let out a little less than the stretched length ends in silence, so the length
+      // and the time of every later frame hold.
+      if (a < 0 || (a == 0 && limit_ >= 0)) {
         if (limit_ < 0 || pulled_ >= limit_) return false;
         fifo_.assign(static_cast<size_t>(std::min(kBlock, limit_ - pulled_) * chans_), 0.0f);
         return true;

@@ -29,6 +29,7 @@
 #include "shell/settings_window.h"
 #include "shell/shortcuts.h"
 #include "shell/skins.h"
+#include "shell/song_lyrics.h"
 #include "shell/timing_aids.h"
 #include "shell/transport.h"
 #include "ui/dialogs.h"
@@ -57,6 +58,7 @@ constexpr char kShortcutHelp[] =
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
     "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
+    "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲\r\n"
     "Alt +［　　　　　高亮行的时间标签提前0.1秒(含逐字标签)\r\n"
     "Alt +］　　　　　高亮行的时间标签推后0.1秒\r\n"
     "Ctrl+Alt+［　　　提前0.01秒\r\nCtrl+Alt+］　　　推后0.01秒\r\n"
@@ -355,6 +357,9 @@ void MainWindow::BuildControls() {
   lyric_files_ =
       new LyricFiles(settings_, *transport_, *lyric_edit_, editing_->editor(),
                      {env_.fs, env_.engine, env_.player}, {this, loadText, setInfo, save}, this);
+  song_lyrics_ = new SongLyrics(
+      {this, lyric_edit_, &editing_->editor(), transport_, lyric_files_, env_.fs, env_.configPath},
+      this);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
@@ -466,6 +471,7 @@ void MainWindow::ShowSettings() {
   // front.
   if (!settings_window_) {
     settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
+    song_lyrics_->AttachSettingsWindow(settings_window_);
     settings_window_->SetAudio(env_.engine, env_.player);
     // Over the main window, where the eye already is; the user may move it from there.
     QRect place = settings_window_->frameGeometry();
@@ -490,6 +496,9 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     menu->addAction(online_lyrics_->FindAction());
     menu->addAction(online_lyrics_->PublishAction());
     menu->setToolTipsVisible(true);
+    menu->addSeparator();
+    menu->addAction(song_lyrics_->LoadAction());
+    menu->addAction(song_lyrics_->WriteAction());
   }
   menu->popup(event->globalPos());
   event->accept();

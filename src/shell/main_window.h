@@ -28,6 +28,7 @@ class Skins;
 class Recovery;
 class TimingAids;
 class SettingsWindow;
+class SongLyrics;
 class Transport;
 
 // What the main window needs from outside: where its settings live, how to reach the
@@ -72,6 +73,7 @@ class MainWindow : public QWidget {
   Recovery* recovery() const { return recovery_; }
   TimingAids* timingAids() const { return timing_aids_; }
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
+  SongLyrics* songLyrics() const { return song_lyrics_; }
   LineReplay* lineReplay() const { return line_replay_; }
 
   // Whether closing now must first ask the user.
@@ -112,6 +114,7 @@ class MainWindow : public QWidget {
   Recovery* recovery_ = nullptr;
   TimingAids* timing_aids_ = nullptr;
   OnlineLyrics* online_lyrics_ = nullptr;
+  SongLyrics* song_lyrics_ = nullptr;
   NudgeKeys* nudge_keys_ = nullptr;
   LineReplay* line_replay_ = nullptr;
   RealFileSystem own_fs_;

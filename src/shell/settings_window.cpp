@@ -73,9 +73,9 @@ SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit
     : QWidget(owner, Qt::Window), settings_(settings), box_(box), editor_(editor) {
   setObjectName(QStringLiteral("窗口_设置"));
   setWindowTitle(QStringLiteral("设置"));
-  // The designed outer size 380 × 455, less a standard frame and caption, and a row
-  // more for the reaction delay.
-  setFixedSize(374, 455);
+  // The designed outer size 380 × 455, less a standard frame and caption, and a row each
+  // for writing the lyric into the song and for the reaction delay.
+  setFixedSize(374, 479);
   BuildControls();
   Fill();
 }
@@ -93,7 +93,7 @@ void SettingsWindow::BuildControls() {
   auto_add_ =
       Make<QCheckBox>(info, "选择框_修改信息_自动添加", {32, 88, 144, 16}, "写出歌词时自动添加");
 
-  QGroupBox* save = MakeGroup(this, "分组框2", "保存歌词", {16, 128, 336, 136});
+  QGroupBox* save = MakeGroup(this, "分组框2", "保存歌词", {16, 128, 336, 160});
   ask_ = Make<QRadioButton>(save, "单选框_保存歌词_每次选择", {16, 24, 184, 16},
                             "每次都弹出对话框选择位置");
   automatic_ =
@@ -113,8 +113,10 @@ void SettingsWindow::BuildControls() {
   encoding_ = Make<QComboBox>(save, "组合框_保存歌词_文本编码", {76, 102, 116, 20});
   encoding_->addItems({QStringLiteral("ANSI"), QStringLiteral("UTF16"), QStringLiteral("UTF8")});
   encodingLabel->setBuddy(encoding_);
+  // Kept in our own section; the main window's song-lyrics part reads and writes it.
+  Make<QCheckBox>(save, "选择框_保存歌词_写入歌曲", {16, 132, 300, 16}, "保存歌词时同时写入歌曲");
 
-  QGroupBox* other = MakeGroup(this, "分组框3", "其他", {16, 272, 336, 164});
+  QGroupBox* other = MakeGroup(this, "分组框3", "其他", {16, 296, 336, 164});
   const struct {
     const char *label, *labelName, *pickerName;
     int top;

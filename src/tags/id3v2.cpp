@@ -144,6 +144,7 @@ struct Walk {
   SongTags* tags = nullptr;
   std::string* picture = nullptr;
   bool want_picture = false;
+  const Id3FrameVisitor* visit = nullptr;
   bool have_year = false, have_plain_comment = false, have_front_cover = false;
   std::string date;
 };
@@ -222,8 +223,8 @@ void WalkFrames(ByteReader r, int major, bool unsynced, Walk* w) {
     const auto f = static_cast<Frame>(known - names.begin());
     // Compressed or encrypted content cannot be read without what it was packed with.
     const bool sealed = major >= 4 ? (fmt & 0x0C) != 0 : (fmt & 0xC0) != 0;
-    if (known == names.end() || (f == kPicture && !w->want_picture) || sealed ||
-        size > kMaxValueBytes) {
+    const bool stored = known != names.end() && (f != kPicture || w->want_picture);
+    if ((!stored && !w->visit) || sealed || size > kMaxValueBytes) {
       r.Skip(size);
       continue;
     }
@@ -236,7 +237,9 @@ void WalkFrames(ByteReader r, int major, bool unsynced, Walk* w) {
     } else if (fmt & 0x20) {
       body.erase(0, 1);
     }
-    if (!body.empty()) Store(w, f, body, major);
+    if (body.empty()) continue;
+    if (w->visit) (*w->visit)(id, body);
+    if (stored) Store(w, f, body, major);
   }
 }
 
@@ -275,7 +278,8 @@ std::string PictureFromFrame(std::string_view data, int encoding) {
   return ExtractPicture(data, AsciiUpper(data.substr(std::min(at, data.size()), 3)));
 }
 
-bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture) {
+bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture,
+               const Id3FrameVisitor* visit) {
   std::string h;
   if (!src.ReadAt(0, 10, &h) || !h.starts_with("ID3")) return false;
   const int major = static_cast<unsigned char>(h[3]);
@@ -288,6 +292,7 @@ bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantP
   w.tags = tags;
   w.picture = picture;
   w.want_picture = wantPicture && picture != nullptr;
+  w.visit = visit;
   // Versions 2.2 and 2.3 unsynchronise the whole tag, frame headers included: undo that
   // first.
   std::string resynced;

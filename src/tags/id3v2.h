@@ -2,6 +2,7 @@
 
 // The ID3v2 tag (versions 2.2, 2.3 and 2.4) at the start of a file.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,12 @@ namespace lirotag {
 // fields whose frames it meets (TIT2 TPE1 TALB TYER TCON COMM TRCK USLT, in version 2.2
 // TT2 TP1 TAL TYE TCO COM TRK ULT; TDRC gives the year when no TYER does); the picture
 // (APIC or PIC, a front cover first) only when wanted.
-bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture);
+// `visit`, when given, also sees every readable frame, known or not, in tag order: its
+// name and its body with the format flags undone (unsynchronisation, grouping identity,
+// data length indicator).
+using Id3FrameVisitor = std::function<void(std::string_view id, std::string_view body)>;
+bool ReadId3v2(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture,
+               const Id3FrameVisitor* visit = nullptr);
 // The same for a file, read only when its name ends in ".mp3" (any case).
 bool ReadId3v2(const std::string& path, SongTags* tags, std::string* picture, bool wantPicture);
 

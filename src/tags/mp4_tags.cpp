@@ -113,25 +113,41 @@ void ReadItems(ByteSource& src, const Atom& ilst, SongTags* found, std::string* 
   if (found->Genre.empty()) found->Genre = genre_number;
 }
 
+bool FindItemList(ByteSource& src, Atom* ilst) {
+  ByteReader top(src);
+  Atom moov, udta, meta;
+  if (!NextAtom(&top, &moov) || moov.type != "ftyp" ||
+      !FindAtom(src, moov.end, src.Size(), "moov", &moov) ||
+      !FindAtom(src, moov.begin, moov.end, "udta", &udta) ||
+      !FindAtom(src, udta.begin, udta.end, "meta", &meta)) {
+    return false;
+  }
+  // ISO's meta starts with a version-and-flags word; QuickTime's has none.
+  std::string word;
+  const bool full = src.ReadAt(meta.begin, 4, &word) && word == std::string(4, '\0');
+  return FindAtom(src, meta.begin + (full ? 4 : 0), meta.end, "ilst", ilst);
+}
+
 }  // namespace
 
 bool ReadMp4Tags(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture) {
   SongTags found;
   found.Lyrics = tags->Lyrics;
-  ByteReader top(src);
-  Atom moov, udta, meta, ilst;
-  if (NextAtom(&top, &moov) && moov.type == "ftyp" &&
-      FindAtom(src, moov.end, src.Size(), "moov", &moov) &&
-      FindAtom(src, moov.begin, moov.end, "udta", &udta) &&
-      FindAtom(src, udta.begin, udta.end, "meta", &meta)) {
-    // ISO's meta starts with a version-and-flags word; QuickTime's has none.
-    std::string word;
-    const bool full = src.ReadAt(meta.begin, 4, &word) && word == std::string(4, '\0');
-    if (FindAtom(src, meta.begin + (full ? 4 : 0), meta.end, "ilst", &ilst)) {
-      ReadItems(src, ilst, &found, wantPicture ? picture : nullptr);
-    }
-  }
+  Atom ilst;
+  if (FindItemList(src, &ilst)) ReadItems(src, ilst, &found, wantPicture ? picture : nullptr);
   *tags = std::move(found);
+  return true;
+}
+
+bool ReadMp4TextItem(ByteSource& src, std::string_view type, std::string* text) {
+  Atom ilst, item;
+  uint32_t kind;
+  std::string value;
+  if (!FindItemList(src, &ilst) || !FindAtom(src, ilst.begin, ilst.end, type, &item) ||
+      !ItemData(src, item, &kind, &value)) {
+    return false;
+  }
+  *text = ItemText(kind, value);
   return true;
 }
 

@@ -3,6 +3,7 @@
 // MP4/M4A metadata: the items of moov/udta/meta/ilst.
 
 #include <string>
+#include <string_view>
 
 #include "tags/byte_source.h"
 #include "tags/song_tags.h"
@@ -17,5 +18,8 @@ namespace lirotag {
 bool ReadMp4Tags(ByteSource& src, SongTags* tags, std::string* picture, bool wantPicture);
 // False only when the file cannot be opened.
 bool ReadMp4Tags(const std::string& path, SongTags* tags, std::string* picture, bool wantPicture);
+
+// The text of the first item of `type` (such as "\xA9lyr"); false when there is none.
+bool ReadMp4TextItem(ByteSource& src, std::string_view type, std::string* text);
 
 }  // namespace lirotag

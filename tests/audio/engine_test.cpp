@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -20,6 +21,7 @@
 
 #include "audio/audio_engine.h"
 #include "audio/confirm_sound.h"
+#include "audio/peaks.h"
 #include "audio/player.h"
 #include "audio_fixtures.h"
 #include "wait_for.h"
@@ -716,6 +718,107 @@ TEST_F(EngineTest, SeeksLandOnTheFirstSampleAtOrAfterTheTime) {
         ASSERT_LT(at, t + 1.0 / rate) << t;
       }
     }
+  }
+}
+
+// A 16-bit PCM WAV whose header claims `rate` and `chans`, with `frames` frames of silence.
+std::string WavBytes(uint32_t rate, uint16_t chans, uint32_t frames) {
+  std::string b;
+  auto put = [&](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const uint32_t data = frames * chans * 2;
+  b += "RIFF";
+  put(36 + data, 4);
+  b += "WAVEfmt ";
+  put(16, 4);
+  put(1, 2);
+  put(chans, 2);
+  put(rate, 4);
+  put(rate * chans * 2, 4);
+  put(chans * 2, 2);
+  put(16, 2);
+  b += "data";
+  put(data, 4);
+  return b + std::string(data, '\0');
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Ogg's page checksum, so a page with a changed granule position still reads as intact.
+uint32_t OggCrc(const std::string& page) {
+  uint32_t c = 0;
+  for (unsigned char byte : page) {
+    c ^= static_cast<uint32_t>(byte) << 24;
+    for (int k = 0; k < 8; ++k) c = c & 0x80000000u ? (c << 1) ^ 0x04c11db7u : c << 1;
+  }
+  return c;
+}
+
+// A song that cannot open says why; a header claiming a rate, a channel count or a
+// length no song has is refused, or its claim disbelieved, before any buffer is sized
+// from it (once these took 8 GB for the ring and terabytes for the waveform).
+TEST_F(EngineTest, OpenFailuresSayWhyAndHeadersDecideNoMemory) {
+  // Matroska claiming a duration of 30 000 years; Ogg whose last page claims 2^61 frames.
+  std::string mkv = Slurp(P("src.wav"));
+  ASSERT_TRUE(
+      Shell("ffmpeg -v error -y -i '" + P("src.wav") + "' -c:a pcm_s16le '" + P("src.mkv") + "'"));
+  mkv = Slurp(P("src.mkv"));
+  const size_t dur = mkv.find("\x44\x89\x88");
+  ASSERT_NE(dur, std::string::npos);
+  const double forever = 1e15;  // milliseconds
+  uint64_t bits;
+  std::memcpy(&bits, &forever, 8);
+  for (int i = 0; i < 8; ++i) mkv[dur + 3 + i] = static_cast<char>(bits >> (56 - 8 * i));
+  std::string ogg = Slurp(P("vorbis.ogg"));
+  const size_t last = ogg.rfind("OggS");
+  ASSERT_NE(last, std::string::npos);
+  for (int i = 0; i < 8; ++i) ogg[last + 6 + i] = static_cast<char>(i == 7 ? 0x20 : 0);
+  ogg.replace(last + 22, 4, std::string(4, '\0'));
+  const uint32_t crc = OggCrc(ogg.substr(last));
+  for (int i = 0; i < 4; ++i) ogg[last + 22 + i] = static_cast<char>(crc >> (8 * i));
+  std::string flac = Slurp(P("flac.flac"));
+
+  fs::create_directories(Dir() / "folder");
+  mkfifo(P("fifo.wav").c_str(), 0600);
+  struct Case {
+    const char* name;
+    std::string bytes;  // written when not empty
+    OpenError want;     // kNone: opens, with a length of a few seconds
+  } cases[] = {
+      {"absent.mp3", "", OpenError::kNotFound},
+      {"folder", "", OpenError::kNotAFile},
+      {"fifo.wav", "", OpenError::kNotAFile},
+      {"words.mp3", "just words, no sound\n", OpenError::kUnsupported},
+      {"rate_2g.wav", WavBytes(0x7FFFFFFF, 1, 4410), OpenError::kDamaged},
+      {"rate_1g.wav", WavBytes(1000000000, 2, 4410), OpenError::kDamaged},
+      {"rate_10.wav", WavBytes(10, 1, 4410), OpenError::kDamaged},
+      {"head.flac", flac.substr(0, 200), OpenError::kDamaged},
+      {"forever.mkv", mkv, OpenError::kNone},
+      {"forever.ogg", ogg, OpenError::kNone},
+      {"locked.wav", WavBytes(44100, 1, 4410), OpenError::kNoPermission},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.bytes.empty()) std::ofstream(P(c.name), std::ios::binary) << c.bytes;
+    if (c.want == OpenError::kNoPermission) {
+      if (geteuid() == 0) continue;  // root reads everything
+      chmod(P(c.name).c_str(), 0);
+    }
+    Player p(*engine_);
+    EXPECT_EQ(p.Load(P(c.name), true, false, false), c.want == OpenError::kNone);
+    EXPECT_EQ(p.LastOpenError(), c.want);
+    auto peaks = PeakTable::Start(P(c.name));
+    EXPECT_EQ(peaks != nullptr, c.want == OpenError::kNone);
+    if (c.want != OpenError::kNone) continue;
+    // The length believed at once is what decodes, or a guess near it, never the claim.
+    EXPECT_LT(p.LengthSeconds(), 60.0);
+    EXPECT_LT(peaks->MemoryBytes(), size_t{1} << 20);
+    EXPECT_TRUE(WaitFor([&] { return peaks->Done(); }, 10));
+    EXPECT_NEAR(peaks->Seconds(), 6.0, 0.1);
   }
 }
 

@@ -13,15 +13,39 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "audio/audio_engine.h"
+#include "audio/player.h"
 #include "wait_for.h"
 #include "wav_file.h"
+
+// Allocations made on a device's callback, counted by the replaced operator new below.
+thread_local bool t_in_render = false;
+std::atomic<int> g_render_allocations{0};
+
+// GCC pairs the malloc below with the deletes that free it and warns of a mismatch
+// that is not one: they are this replacement's own pair.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  if (t_in_render) ++g_render_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace lirotag {
 namespace {
@@ -60,7 +84,9 @@ class FakeDevice : public Output {
     if (!card_.starts) return false;
     return clock_->Start(rate, [this, render](float* out, int n, double dac) {
       if (!card_.calls_back) return;
+      t_in_render = true;
       render(out, n, dac + kLatency);
+      t_in_render = false;
       if (std::any_of(out, out + 2 * n, [](float v) { return std::fabs(v) > 1e-4f; }))
         card_.heard += n;
     });
@@ -257,6 +283,30 @@ TEST_F(OutputTest, DeviceThatCannotStartAtPlayIsTriedAgain) {
   EXPECT_TRUE(Advances(watch)) << "stuck on the device";
   EXPECT_EQ(watch.Stop(), "");
   EXPECT_EQ(card_.started_on_caller, 1);  // the play itself; every retry ran elsewhere
+}
+
+// The callback allocates nothing, whatever the song does: played with the effects in
+// place, slowed, sought while playing and played to its end.
+TEST_F(OutputTest, TheCallbackAllocatesNothing) {
+  ASSERT_TRUE(engine_->Init(kDefaultDevice, kRate, 0, nullptr, nullptr));
+  ASSERT_TRUE(OnDevice()) << Name();
+  Player player(*engine_);
+  ASSERT_TRUE(player.Load(song_, false, false, true));
+  ASSERT_TRUE(player.SetReverb(0, -6, 1000, 0.001f));
+  ASSERT_TRUE(player.SetEqualizerBand(3, 1000, 12, 6));
+  ASSERT_TRUE(player.Play(false));
+  ASSERT_TRUE(DeviceHears());
+  for (double speed : {0.5, 0.75, 1.0}) {
+    ASSERT_TRUE(player.SetPlaybackSpeed(speed));
+    ASSERT_TRUE(DeviceHears());
+    ASSERT_TRUE(player.SeekSeconds(20 + 10 * speed));
+    ASSERT_TRUE(DeviceHears());
+  }
+  ASSERT_TRUE(player.SetPlaybackSpeed(0.5));
+  ASSERT_TRUE(player.SeekSeconds(59.8));
+  EXPECT_TRUE(WaitFor([&] { return player.State() == kActiveStopped; }, 3));
+  player.Destroy();
+  EXPECT_EQ(g_render_allocations.load(), 0);
 }
 
 }  // namespace

@@ -217,6 +217,39 @@ TEST_F(StretchTest, PitchAndLoudnessAreKept) {
   EXPECT_DOUBLE_EQ(player.PlaybackSpeed(), 1.0);
 }
 
+// A slowed song reaching its end ends as at 1: a render stops at the last frame (the
+// stretched length exactly) and a playing channel stops, with the position at the end.
+TEST_F(StretchTest, ASlowedSongEndsAtEverySpeed) {
+  std::vector<float> song = ClickTrack();
+  song.resize(static_cast<size_t>(kRate) * 2);  // one second
+  ASSERT_TRUE(testing::WriteWavFrames(P("short.wav"), kRate, 2, song));
+  for (double speed : {0.5, 0.75, 0.3, 0.9, 1.5}) {
+    SCOPED_TRACE(speed);
+    Player player(*engine_);
+    ASSERT_TRUE(player.SetPlaybackSpeed(speed));
+    ASSERT_TRUE(player.Load(P("short.wav"), false, false, false));
+    ASSERT_TRUE(player.SeekSeconds(0.2));
+    // Asks for more than is left: gets what is left, then nothing, every time.
+    const int64_t left = std::llround(0.8 * kRate / speed);
+    std::vector<float> out(static_cast<size_t>(left + kRate) * 2);
+    int64_t got = 0;
+    for (int64_t n;
+         (n = engine_->ChannelRead(player.Handle(), out.data() + got * 2, left + kRate - got)) > 0;)
+      got += n;
+    EXPECT_NEAR(static_cast<double>(got), static_cast<double>(left), 1.0);
+    EXPECT_EQ(engine_->ChannelRead(player.Handle(), out.data(), 1024), 0);
+    EXPECT_NEAR(player.PositionSeconds(), 1.0, 1.0 / kRate);
+    // Played from near the end on the silent output: it stops on its own.
+    ASSERT_TRUE(player.SeekSeconds(0.85));
+    ASSERT_TRUE(player.Play(false));
+    EXPECT_TRUE(testing::WaitFor(
+        [&] { return engine_->ChannelIsActive(player.Handle()) == kActiveStopped; },
+        0.15 / speed + 2.0));
+    EXPECT_NEAR(player.PositionSeconds(), 1.0, 1.0 / kRate);
+    player.Destroy();
+  }
+}
+
 // A device that records what reaches its DAC and when, on the silent output's clock,
 // each block sounding 150 ms after it is rendered.
 class CaptureDevice : public Output {
