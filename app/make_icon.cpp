@@ -6,49 +6,11 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <cstdio>
 
+#include "ui/program_icon.h"
+
 namespace {
-
-// In a 256 × 256 square: a rounded tile, a time tag's brackets, a note between them.
-constexpr QRectF kTile(8, 8, 240, 240);
-constexpr double kRadius = 48;
-const QColor kTop(0x2f, 0x75, 0xb5), kBottom(0x1a, 0x3f, 0x6f), kInk(0xff, 0xff, 0xff),
-    kAccent(0xf0, 0xb9, 0x4e);
-
-QPainterPath Bracket(bool left) {
-  QPainterPath p;
-  const double x = left ? 62 : 194, inward = left ? 22 : -22;
-  p.moveTo(x + inward, 64);
-  p.lineTo(x, 64);
-  p.lineTo(x, 192);
-  p.lineTo(x + inward, 192);
-  return p;
-}
-
-void Paint(QPainter& painter) {
-  painter.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient fill(0, 8, 0, 248);
-  fill.setColorAt(0, kTop);
-  fill.setColorAt(1, kBottom);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(fill);
-  painter.drawRoundedRect(kTile, kRadius, kRadius);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(kInk, 14, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.drawPath(Bracket(true));
-  painter.drawPath(Bracket(false));
-  painter.setPen(QPen(kAccent, 12, Qt::SolidLine, Qt::FlatCap));
-  painter.drawLine(QPointF(148, 80), QPointF(148, 160));
-  QPainterPath flag;
-  flag.moveTo(148, 82);
-  flag.cubicTo(170, 88, 180, 102, 170, 122);
-  painter.drawPath(flag);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kAccent);
-  painter.drawEllipse(QPointF(130, 164), 24, 18);
-}
 
 const char kSvg[] = R"svg(<?xml version="1.0" encoding="UTF-8"?>
 <svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
@@ -87,7 +49,7 @@ int main(int argc, char** argv) {
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.scale(size / 256.0, size / 256.0);
-    Paint(painter);
+    lirotag::ui::PaintProgramIcon(painter);
     painter.end();
     if (!image.save(out.filePath(QStringLiteral("lirotag-%1.png").arg(size)))) return 2;
   }

@@ -1,5 +1,6 @@
 #include "files/recovery_file.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "files/file_io.h"
@@ -33,6 +34,7 @@ std::string SerializeRecovery(const RecoveryRecord& r) {
   std::string out(kMagic);
   out += "saved: " + OneLine(r.savedAt) + "\n";
   out += "song: " + OneLine(r.songPath) + "\n";
+  out += "range: " + std::to_string(r.rangeFirst) + " " + std::to_string(r.rangeLast) + "\n";
   out += "length: " + std::to_string(r.text.size()) + "\n\n";
   return out + r.text;
 }
@@ -44,8 +46,21 @@ bool ParseRecovery(std::string_view bytes, RecoveryRecord* r, std::string* err) 
     return false;
   }
   bytes.remove_prefix(kMagic.size());
-  if (!TakeField(&bytes, "saved: ", &r->savedAt) || !TakeField(&bytes, "song: ", &r->songPath) ||
-      !TakeField(&bytes, "length: ", &length) || bytes.substr(0, 1) != "\n") {
+  if (!TakeField(&bytes, "saved: ", &r->savedAt) || !TakeField(&bytes, "song: ", &r->songPath)) {
+    *err = "damaged header";
+    return false;
+  }
+  // Optional: files written before it was kept have none.
+  std::string range;
+  r->rangeFirst = r->rangeLast = 0;
+  if (TakeField(&bytes, "range: ", &range)) {
+    int first = 0, last = 0;
+    if (std::sscanf(range.c_str(), "%d %d", &first, &last) == 2 && first >= 0 && last >= first) {
+      r->rangeFirst = first;
+      r->rangeLast = last;
+    }
+  }
+  if (!TakeField(&bytes, "length: ", &length) || bytes.substr(0, 1) != "\n") {
     *err = "damaged header";
     return false;
   }

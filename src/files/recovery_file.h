@@ -12,6 +12,10 @@ struct RecoveryRecord {
   std::string savedAt;   // local time, "2026-12-09 06:30:12"
   std::string songPath;  // empty when no song was open
   std::string text;      // the lyric text, UTF-8, exactly as the box held it
+  // The highlighted lines, so that a restored text goes on where the user was (files
+  // kept before this was stored give line 0).
+  int rangeFirst = 0;
+  int rangeLast = 0;
 };
 
 // A small header of its own, then the text as it is; the header gives the text's length,

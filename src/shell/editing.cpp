@@ -23,20 +23,31 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
     connect(button, &QPushButton::clicked, this,
             [this, button, command = std::move(command)] { Run(button, command); });
   };
-  connectCommand(c_.addTag, [this, now] {
-    if (word_mode_) {
-      editor_.AddWordTag(now, settings_.ThreePointTime);
-    } else {
-      editor_.AddTag(now, settings_.ThreePointTime);
-    }
-  });
-  connectCommand(c_.replaceTag, [this, now] {
-    if (word_mode_) {
-      editor_.RestartWordTags();
-    } else {
-      editor_.ReplaceTags(now, settings_.ThreePointTime);
-    }
-  });
+  // Stamping without a song would write 00:00 into the text.
+  const auto needsSong = [this](std::function<void()> command) {
+    return [this, command = std::move(command)] {
+      if (player_.Handle() == 0) {
+        ui::MessageBox::Show(box_.window(), QMessageBox::Information, QStringLiteral("提示"),
+                             QStringLiteral("请先打开歌曲"), QMessageBox::Ok);
+        return;
+      }
+      command();
+    };
+  };
+  connectCommand(c_.addTag, needsSong([this, now] {
+                   if (word_mode_) {
+                     editor_.AddWordTag(now, settings_.ThreePointTime);
+                   } else {
+                     editor_.AddTag(now, settings_.ThreePointTime);
+                   }
+                 }));
+  connectCommand(c_.replaceTag, needsSong([this, now] {
+                   if (word_mode_) {
+                     editor_.RestartWordTags();
+                   } else {
+                     editor_.ReplaceTags(now, settings_.ThreePointTime);
+                   }
+                 }));
   connectCommand(c_.deleteTag, [this] {
     if (word_mode_) {
       editor_.DeleteWordTag();
@@ -60,7 +71,10 @@ Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, C
   connectCommand(c_.blank, [this] { editor_.RemoveBlankLines(); });
   connectCommand(c_.fold, [this] { editor_.FoldText(); });
 
-  connect(&box_, &ui::LyricEdit::FocusGained, this, [this] { editor_.OnFocusGained(); });
+  // Into the box at the highlighted line, ready to type there; the highlight stays in
+  // its colour, and nothing is selected that the first key would replace.
+  connect(&box_, &ui::LyricEdit::FocusGained, this,
+          [this] { box_.PutCaretAtLineStart(editor_.RangeFirst()); });
   connect(&box_, &ui::LyricEdit::FocusLost, this, [this] { editor_.OnFocusLost(); });
 
   word_mode_action_ = new QAction(QStringLiteral("逐字模式(&W)"), this);

@@ -1,9 +1,13 @@
 #include "shell/lyric_files.h"
 
 #include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "audio/confirm_sound.h"
 #include "audio/player.h"
@@ -107,11 +111,15 @@ bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* cho
     }
     text = std::move(*lyric);
   }
+  // Asked once the file is known to give a text. Reading the same file again in
+  // another encoding does not ask: its text replaces its own, and undo brings edits back.
+  if (!chosen && before_load_ && !before_load_()) return false;
   box_.SetWholeText(text);
   editor_.ResetHighlight();
   last_loaded_path_ = path;
   last_loaded_encoding_ = encoding.name;
   ShowLoadedEncoding();
+  emit Loaded();
   return true;
 }
 
@@ -150,14 +158,40 @@ bool LyricFiles::ChooseInfoValues(AdditionalInfo* info) {
 
 void LyricFiles::SetAdditionalInfo() {
   std::vector<std::string> lines = SplitText(GetLyricText(box_), "\r\n");
+  const int before = box_.LineCount();
+  const int first = editor_.RangeFirst();
+  const int size = editor_.RangeLast() - first;
+  const std::string firstLine = box_.Line(first);
   if (!UpdateInfoTags(&lines, &info_,
                       [this](AdditionalInfo* info) { return ChooseInfoValues(info); }))
     return;
   box_.SetWholeText(JoinTexts(lines, "\n", false));
-  editor_.ResetHighlight();
+  // The highlighted lines stay highlighted: the information lines gather at the top, so
+  // the first of them is the same text nearest to where the added lines pushed it.
+  int at = std::max(0, first + box_.LineCount() - before);
+  int found = -1;
+  for (int n = 0; n < box_.LineCount(); ++n) {
+    if (box_.Line(n) == firstLine && (found < 0 || std::abs(n - at) < std::abs(found - at)))
+      found = n;
+  }
+  if (found >= 0) at = found;
+  box_.SelectLines(at, at + size);
+  editor_.RangeFromSelection();
 }
 
-void LyricFiles::SaveLyrics() {
+std::string LyricFiles::ProposedSavePath() const {
+  const std::string& song = transport_.SongPath();
+  if (!song.empty()) {
+    const QFileInfo info(Q(song));
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".lrc")).toStdString();
+  }
+  const std::string& last = last_saved_path_.empty() ? last_loaded_path_ : last_saved_path_;
+  if (last.empty()) return {};
+  const QFileInfo info(Q(last));
+  return info.dir().filePath(info.completeBaseName() + QStringLiteral(".lrc")).toStdString();
+}
+
+bool LyricFiles::SaveLyrics() {
   std::string path;
   const std::string& song = transport_.SongPath();
   if (settings_.Automatic && !song.empty()) {
@@ -175,8 +209,9 @@ void LyricFiles::SaveLyrics() {
     options.filter = kSaveFilterWithSubtitles;
     options.defaultExtension = "lrc";
     options.showHidden = true;
+    options.initialFile = ProposedSavePath();
     std::string type;
-    if (!ui::FileDialog(options, &path, &type)) return;
+    if (!ui::FileDialog(options, &path, &type)) return false;
     if (const auto format = SubtitleFormatToSave(type, path)) {
       // An export: the lyric stays as it is and unsaved.
       std::optional<int64_t> length;
@@ -184,23 +219,25 @@ void LyricFiles::SaveLyrics() {
         length = std::llround(s_.player->LengthSeconds() * 1000.0);
       if (ExportSubtitles(c_.window, *s_.fs, GetLyricText(box_), *format, length, path))
         PlayConfirmation();
-      return;
+      return false;
     }
   }
   if (settings_.FastMode && settings_.AutoAdd) SetAdditionalInfo();
   const std::string text = GetLyricText(box_);
   int encoding = settings_.Encoding;
-  if (encoding == 0 && !ConfirmGbk(text, &encoding)) return;
+  if (encoding == 0 && !ConfirmGbk(text, &encoding)) return false;
   const std::string body = EncodeLyricText(text, encoding);
   std::string err;
   if (!s_.fs->WriteFileAtomic(path, body, &err)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, QStringLiteral("错误"),
                          QStringLiteral("写出文件\n") + Q(path) + QStringLiteral("\n时发生错误。"),
                          QMessageBox::Ok);
-    return;
+    return false;
   }
   PlayConfirmation();
+  last_saved_path_ = path;
   emit Saved();
+  return true;
 }
 
 bool LyricFiles::ConfirmGbk(const std::string& text, int* encoding) {
@@ -217,13 +254,15 @@ bool LyricFiles::ConfirmGbk(const std::string& text, int* encoding) {
                                "按 GBK 保存，它们会写成 GB18030 的四字节编码，只认 GBK "
                                "的播放器读不出来。\n改用 UTF-8 或 UTF-16 保存吗？")
                                .arg(list);
+  ui::MessageOptions options;
+  options.escapeButton = QMessageBox::Cancel;
+  options.buttonTexts = {{QMessageBox::Yes, QStringLiteral("改存 UTF-8")},
+                         {QMessageBox::No, QStringLiteral("改存 UTF-16")},
+                         {QMessageBox::Save, QStringLiteral("仍存 GBK")},
+                         {QMessageBox::Cancel, QStringLiteral("取消")}};
   switch (ui::MessageBox::Show(
       c_.window, QMessageBox::Question, QStringLiteral("保存歌词"), question,
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Save | QMessageBox::Cancel,
-      {{QMessageBox::Yes, QStringLiteral("改存 UTF-8")},
-       {QMessageBox::No, QStringLiteral("改存 UTF-16")},
-       {QMessageBox::Save, QStringLiteral("仍存 GBK")},
-       {QMessageBox::Cancel, QStringLiteral("取消")}})) {
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Save | QMessageBox::Cancel, options)) {
     case QMessageBox::Yes:
       *encoding = 2;
       return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <string>
 
 #include "audio/audio_engine.h"
@@ -53,7 +54,15 @@ class LyricFiles : public QObject {
   // no such file or encoding.
   bool ReloadLyricFileAs(const std::string& encoding);
   void SetAdditionalInfo();
-  void SaveLyrics();
+  // True once the text is in the file.
+  bool SaveLyrics();
+  // Asked before a readable file is loaded over the text; false keeps the text and loads
+  // nothing.
+  void SetBeforeLoad(std::function<bool()> mayReplace) { before_load_ = std::move(mayReplace); }
+  // Where the save dialog starts: the song's name with ".lrc" in the song's folder, or
+  // without a song the last lyric file's, saved or loaded.
+  std::string ProposedSavePath() const;
+  const std::string& LastSavedPath() const { return last_saved_path_; }
 
   const AdditionalInfo& Info() const { return info_; }
   const std::string& LastLoadedPath() const { return last_loaded_path_; }
@@ -61,8 +70,10 @@ class LyricFiles : public QObject {
   const std::string& LastLoadedEncoding() const { return last_loaded_encoding_; }
 
  signals:
-  // The lyric text is safe in a file now.
+  // The lyric text is safe in a file now (LastSavedPath()).
   void Saved();
+  // The text was read from a lyric file (LastLoadedPath()).
+  void Loaded();
 
  private:
   // Fast mode's values from the song, or the user's from the window; false to leave
@@ -90,6 +101,8 @@ class LyricFiles : public QObject {
   SongTagsCache song_tags_;
   std::string last_loaded_path_;
   std::string last_loaded_encoding_;
+  std::string last_saved_path_;
+  std::function<bool()> before_load_;
   AudioHandle chime_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -32,9 +33,11 @@
 #include "shell/song_lyrics.h"
 #include "shell/timing_aids.h"
 #include "shell/transport.h"
+#include "shell/unsaved_changes.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
+#include "ui/program_icon.h"
 #include "ui/waveform_strip.h"
 
 namespace lirotag {
@@ -57,6 +60,9 @@ constexpr char kShortcutHelp[] =
     "在当前时间上滚动鼠标滚轮可调节播放速度；\r\n在波形上单击跳转，滚动滚轮缩放\r\n"
     "Alt +Ｗ　　　　　逐字模式：Alt+A 为下一个字加时间，\r\n"
     "　　　　　　　　　Alt+D 撤回最后一个字，Alt+R 本行重来\r\n"
+    "Ctrl+Ｚ　　　　　撤销（焦点在窗口内任何位置）\r\n"
+    "Ctrl+Ｙ　　　　　重做（也可用 Ctrl+Shift+Z）\r\n"
+    "Ctrl+Ｓ　　　　　保存歌词\r\n"
     "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
     "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲\r\n"
     "Alt +［　　　　　高亮行的时间标签提前0.1秒(含逐字标签)\r\n"
@@ -214,6 +220,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
   (void)accessible_as_window;
   // No fixed accessible name: the window's is its caption, which names the open song.
   setWindowTitle(Q(kTitle));
+  setWindowIcon(ui::ProgramIcon());
   if (!env_.fs) env_.fs = &own_fs_;
   if (env_.skinDir.empty()) env_.skinDir = JoinPath(env_.programDir, "Skin");
   if (env_.pluginDir.empty()) env_.pluginDir = JoinPath(env_.programDir, "Plugins");
@@ -255,6 +262,9 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
     recovery_ = new Recovery(
         env_.recoveryDir, this, *lyric_edit_, [this] { return transport_->SongPath(); }, this);
     connect(lyric_files_, &LyricFiles::Saved, recovery_, &Recovery::Discard);
+    recovery_->SetRangeSource([this] {
+      return std::pair(editing_->editor().RangeFirst(), editing_->editor().RangeLast());
+    });
   }
 }
 
@@ -264,7 +274,9 @@ void MainWindow::StartUp(const QStringList& files) {
       if (!record.songPath.empty() && env_.fs->FileExists(record.songPath))
         transport_->OpenSong(record.songPath);
       lyric_edit_->SetWholeText(record.text);
-      editing_->editor().ResetHighlight();
+      // Where the user was; the selection becomes the range and comes into view.
+      lyric_edit_->SelectLines(record.rangeFirst, record.rangeLast);
+      editing_->editor().RangeFromSelection();
     });
   }
   if (!files.isEmpty()) OnFilesDropped(files);
@@ -272,8 +284,15 @@ void MainWindow::StartUp(const QStringList& files) {
 
 MainWindow::~MainWindow() {
   refresh_timer_->stop();
-  // Closed on purpose: whatever was not saved was given up with the close question.
-  if (recovery_) recovery_->Discard();
+  // The recovery file goes only with text that is saved or that the user gave up; a
+  // window that goes without its close question (the session ends) leaves it current.
+  if (recovery_) {
+    if (unsaved_->Any() && !gave_up_text_) {
+      recovery_->Flush();
+    } else {
+      recovery_->Discard();
+    }
+  }
   env_.engine->Free();
   // A failed write is not reported: there is nobody left to tell.
   if (env_.fs) SaveSettingsFile(*env_.fs, env_.configPath, settings_);
@@ -346,10 +365,12 @@ void MainWindow::BuildControls() {
       {deleteTag, replaceTag, addTag, splitTags, sortTags, jump, offset, blank, fold}, this);
   // Shown while word mode is on; the choice is kept in our own section of the
   // configuration file.
-  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 590, 80, 16});
+  auto* wordMode = MakeLabel(this, "标签_逐字模式", "逐字模式", {17, 606, 80, 16});
   wordMode->setText(Q("逐字模式：开"));
   wordMode->setStyleSheet(QStringLiteral("color: #1a8f3a; font-weight: bold;"));
   wordMode->hide();
+  // The lyric file's name, with a mark while the text holds unsaved work.
+  auto* fileLabel = MakeLabel(this, "标签_歌词文件", "歌词文件", {9, 587, 98, 16});
   connect(editing_, &Editing::WordModeChanged, this, [this, wordMode](bool on) {
     wordMode->setVisible(on);
     WriteConfigValue(*env_.fs, env_.configPath, "Lirotag", "WordMode", on ? "1" : "0");
@@ -360,6 +381,21 @@ void MainWindow::BuildControls() {
   song_lyrics_ = new SongLyrics(
       {this, lyric_edit_, &editing_->editor(), transport_, lyric_files_, env_.fs, env_.configPath},
       this);
+  unsaved_ = new UnsavedChanges(
+      lyric_edit_->document(), this, fileLabel, [this] { return lyric_files_->SaveLyrics(); },
+      this);
+  connect(lyric_files_, &LyricFiles::Saved, unsaved_,
+          [this] { unsaved_->MarkSaved(lyric_files_->LastSavedPath()); });
+  connect(lyric_files_, &LyricFiles::Loaded, unsaved_,
+          [this] { unsaved_->MarkLoaded(lyric_files_->LastLoadedPath()); });
+  lyric_files_->SetBeforeLoad(
+      [this] { return unsaved_->AskBeforeGivingUp() != UnsavedChanges::Outcome::Cancelled; });
+  // Wherever the focus is in the window, the lyric box included.
+  auto* saveAction = new QAction(this);
+  saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  saveAction->setShortcutContext(Qt::WindowShortcut);
+  addAction(saveAction);
+  connect(saveAction, &QAction::triggered, save, &QPushButton::click);
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
@@ -454,6 +490,21 @@ void MainWindow::OnFilesDropped(const QStringList& paths) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  switch (unsaved_->AskBeforeGivingUp()) {
+    case UnsavedChanges::Outcome::Cancelled:
+      event->ignore();
+      return;
+    case UnsavedChanges::Outcome::GivenUp:
+      gave_up_text_ = true;
+      if (recovery_) recovery_->Discard();
+      event->accept();
+      return;
+    case UnsavedChanges::Outcome::Saved:
+      event->accept();
+      return;
+    case UnsavedChanges::Outcome::Nothing:
+      break;
+  }
   if (NeedsExitConfirmation()) {
     const auto answer =
         ui::MessageBox::Show(this, QMessageBox::Question, Q("确认退出"),
@@ -504,15 +555,35 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
+static QFont ShortcutHelpFont() {
+  // The list is laid out for a font whose Latin letters take half the width of a
+  // Chinese character and whose arrows and full-width letters take a whole one; in a
+  // proportional font the rows with arrows come out of line.
+  for (const char* family : {"SimSun", "NSimSun", "Noto Sans Mono CJK SC", "Sarasa Mono SC"}) {
+    if (QFontDatabase::families().contains(Q(family), Qt::CaseInsensitive)) {
+      QFont font(Q(family));
+      font.setPointSizeF(QApplication::font().pointSizeF());
+      return font;
+    }
+  }
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
 void MainWindow::ShowShortcutHelp() {
+  ui::MessageOptions options;
+  options.textFont = ShortcutHelpFont();
   ui::MessageBox::Show(this, QMessageBox::NoIcon, Q("快捷键"), ui::DisplayText(kShortcutHelp),
-                       QMessageBox::Ok);
+                       QMessageBox::Ok, options);
 }
 
 void MainWindow::ShowAbout() {
-  // The fixed title, never the caption, which may carry a song's path.
+  // The fixed title, never the caption, which may carry a song's path; the address on
+  // one line, and the program's own icon.
+  ui::MessageOptions options;
+  options.iconPixmap = ui::ProgramIconPixmap(64);
+  options.keepLinesWhole = true;
   ui::MessageBox::Show(this, QMessageBox::Information, Q("关于 ") + Q(kTitle),
-                       Q(kTitle) + Q(kCredit), QMessageBox::Ok);
+                       Q(kTitle) + Q(kCredit), QMessageBox::Ok, options);
 }
 
 }  // namespace lirotag

@@ -30,6 +30,7 @@ class TimingAids;
 class SettingsWindow;
 class SongLyrics;
 class Transport;
+class UnsavedChanges;
 
 // What the main window needs from outside: where its settings live, how to reach the
 // disk, and the audio engine with the one Player, which outlive the window. Tests point
@@ -74,6 +75,7 @@ class MainWindow : public QWidget {
   TimingAids* timingAids() const { return timing_aids_; }
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
   SongLyrics* songLyrics() const { return song_lyrics_; }
+  UnsavedChanges* unsavedChanges() const { return unsaved_; }
   LineReplay* lineReplay() const { return line_replay_; }
 
   // Whether closing now must first ask the user.
@@ -115,6 +117,9 @@ class MainWindow : public QWidget {
   TimingAids* timing_aids_ = nullptr;
   OnlineLyrics* online_lyrics_ = nullptr;
   SongLyrics* song_lyrics_ = nullptr;
+  UnsavedChanges* unsaved_ = nullptr;
+  // The user chose to close without saving: the recovery file goes with the window.
+  bool gave_up_text_ = false;
   NudgeKeys* nudge_keys_ = nullptr;
   LineReplay* line_replay_ = nullptr;
   RealFileSystem own_fs_;

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QLockFile>
+#include <tuple>
 
 #include "files/file_io.h"
 #include "lyrics/lyric_box.h"
@@ -70,6 +71,7 @@ void Recovery::Keep() {
       QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
   record.songPath = song_path_ ? song_path_() : std::string();
   record.text = GetLyricText(box_);
+  if (range_) std::tie(record.rangeFirst, record.rangeLast) = range_();
   if (!lock_) {
     RealFileSystem fs;
     std::string err;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "files/recovery_file.h"
 
@@ -45,6 +46,8 @@ class Recovery : public QObject {
   // Writes what is pending now and waits for it (tests, and a quit that must not lose it).
   void Flush();
   std::string FilePath() const { return file_; }
+  // The highlighted lines, kept with the text.
+  void SetRangeSource(std::function<std::pair<int, int>()> range) { range_ = std::move(range); }
 
  private:
   void Keep();
@@ -54,6 +57,7 @@ class Recovery : public QObject {
   QWidget* window_;
   ui::LyricEdit& box_;
   std::function<std::string()> song_path_;
+  std::function<std::pair<int, int>()> range_;
   std::string file_;
   std::unique_ptr<QLockFile> lock_;
   QTimer timer_;

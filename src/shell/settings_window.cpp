@@ -3,15 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QToolTip>
 
 #include "lyrics/editing.h"
 #include "lyrics/stamp_timing.h"
@@ -64,8 +63,10 @@ constexpr char kThreeDecimalsWarning[] =
 
 }  // namespace
 
-QString SettingsWindow::PlaceholderHelp() {
-  return ui::DisplayText(kHelp);
+QString SettingsWindow::PlaceholderHelp(QChar separator) {
+  QString text = ui::DisplayText(kHelp);
+  text.replace(QStringLiteral("“\\”"), QStringLiteral("“") + separator + QStringLiteral("”"));
+  return text;
 }
 
 SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box,
@@ -104,6 +105,9 @@ void SettingsWindow::BuildControls() {
   linkColour.setColor(QPalette::WindowText, QColor(0, 0, 255));
   help_->setPalette(linkColour);
   help_->setCursor(Qt::PointingHandCursor);
+  // Reachable with Tab, opened with Space or Enter as with a click.
+  help_->setFocusPolicy(Qt::StrongFocus);
+  help_->setAccessibleName(QStringLiteral("哪些字段可用？"));
   help_->installEventFilter(this);
   path_ = Make<QComboBox>(save, "组合框_保存歌词_位置", {16, 72, 288, 21});
   path_->setEditable(true);
@@ -152,9 +156,9 @@ void SettingsWindow::BuildControls() {
   calibrate_ = Make<QPushButton>(other, "按钮_校准", {212, 132, 72, 24}, "校准…");
   calibrate_->setEnabled(false);
 
-  const QList<QWidget*> order = {full_,      fast_,        maker_,    auto_add_,   ask_,
-                                 automatic_, path_,        encoding_, background_, normal_,
-                                 highlight_, ask_on_exit_, three_,    delay_,      calibrate_};
+  const QList<QWidget*> order = {full_,        fast_,  maker_,    auto_add_,   ask_,    automatic_,
+                                 help_,        path_,  encoding_, background_, normal_, highlight_,
+                                 ask_on_exit_, three_, delay_,    calibrate_};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(full_, &QRadioButton::clicked, this, [this] { SetFastMode(false); });
@@ -272,12 +276,36 @@ void SettingsWindow::ChooseColour(QPushButton* picker, int32_t* setting) {
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == help_ && event->type() == QEvent::MouseButtonPress &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    QToolTip::showText(QCursor::pos(), PlaceholderHelp(), help_);
-    return true;
+  if (watched == help_) {
+    const bool clicked = event->type() == QEvent::MouseButtonRelease &&
+                         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    const int key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event)->key() : 0;
+    if (clicked || key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+      ShowPlaceholderHelp();
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void SettingsWindow::ShowPlaceholderHelp() {
+  // The separator the chosen pattern uses; both work on every system.
+  const QString pattern = path_->currentText();
+  const qsizetype slash = pattern.indexOf(QLatin1Char('/'));
+  const qsizetype backslash = pattern.indexOf(QLatin1Char('\\'));
+  const QChar separator =
+      slash >= 0 && (backslash < 0 || slash < backslash) ? QLatin1Char('/') : QLatin1Char('\\');
+  ui::MessageBox::Show(this, QMessageBox::Information, QStringLiteral("哪些字段可用？"),
+                       PlaceholderHelp(separator), QMessageBox::Ok);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event) {
+  // A tool window closes with Esc, as a dialog does.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace lirotag

@@ -29,6 +29,9 @@ class SettingsWindow : public QWidget {
  public:
   SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit& box, LyricEditor& editor);
 
+  // The text "哪些字段可用？" shows; folders are written with `separator`, as in the
+  // pattern the user has chosen.
+  static QString PlaceholderHelp(QChar separator = QLatin1Char('\\'));
   // The balloon's text, shown at the mouse by "哪些字段可用？".
   static QString PlaceholderHelp();
   // What "校准…" plays the clicks with (and the song it pauses); without it the button
@@ -37,6 +40,7 @@ class SettingsWindow : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();
@@ -46,6 +50,8 @@ class SettingsWindow : public QWidget {
   void OnThreeDecimalsClicked(bool checked);
   void ChooseColour(QPushButton* picker, int32_t* setting);
   void ShowColour(QPushButton* picker, int32_t colorRef);
+  // The placeholders, in a box that stays until the user closes it.
+  void ShowPlaceholderHelp();
   void Calibrate();
 
   Settings& settings_;

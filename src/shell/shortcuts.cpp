@@ -19,10 +19,24 @@ bool Shortcuts::eventFilter(QObject* watched, QEvent* event) {
   if (QApplication::activeWindow() != t_.window || QApplication::activePopupWidget()) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
   return HandleKey(key->key(), key->modifiers() & Qt::AltModifier,
-                   key->modifiers() & Qt::ControlModifier);
+                   key->modifiers() & Qt::ControlModifier, key->modifiers() & Qt::ShiftModifier);
 }
 
-bool Shortcuts::HandleKey(int key, bool alt, bool ctrl) {
+void Shortcuts::UndoRedo(bool redo) {
+  if (redo) {
+    t_.box->redo();
+  } else {
+    t_.box->undo();
+  }
+  if (!t_.box->hasFocus()) t_.editor->RangeFromSelection();
+}
+
+bool Shortcuts::HandleKey(int key, bool alt, bool ctrl, bool shift) {
+  // Not left to the box alone: a stamp leaves the focus on its button.
+  if (ctrl && !alt && (key == Qt::Key_Z || key == Qt::Key_Y)) {
+    UndoRedo(key == Qt::Key_Y || shift);
+    return true;
+  }
   bool consumed = false;
   // With Ctrl and Alt both held, Up and Down both move the line and scroll.
   if (alt && !t_.box->hasFocus() && (key == Qt::Key_Up || key == Qt::Key_Down)) {

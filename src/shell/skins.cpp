@@ -1,8 +1,10 @@
 #include "shell/skins.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <algorithm>
 
 #include "shell/settings.h"
 
@@ -15,11 +17,19 @@ Skins::Skins(FileSystem& fs, std::string skinDir, std::string configPath, QObjec
   menu_ = new QMenu(QStringLiteral("更换皮肤"));
   menu_->setObjectName(QStringLiteral("菜单_更换皮肤"));
   connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
+  // The skin in use is marked; "禁用" while none is.
+  auto* group = new QActionGroup(menu_);
   QAction* off = menu_->addAction(QStringLiteral("禁用"));
   off->setData(kDisable);
+  off->setCheckable(true);
+  group->addAction(off);
   menu_->addSeparator()->setData(0);
-  for (size_t i = 0; i < names_.size(); ++i)
-    menu_->addAction(QString::fromStdString(names_[i]))->setData(static_cast<int>(i + 1));
+  for (size_t i = 0; i < names_.size(); ++i) {
+    QAction* skin = menu_->addAction(QString::fromStdString(names_[i]));
+    skin->setData(static_cast<int>(i + 1));
+    skin->setCheckable(true);
+    group->addAction(skin);
+  }
   connect(menu_, &QMenu::triggered, this,
           [this](QAction* action) { Choose(action->data().toInt()); });
 }
@@ -52,11 +62,20 @@ void Skins::Attach(const std::string& name) {
   }
   applied_ = QString::fromUtf8(sheet.data(), static_cast<qsizetype>(sheet.size()));
   qApp->setStyleSheet(applied_);
+  const auto it = std::find(names_.begin(), names_.end(), name);
+  MarkInUse(it == names_.end() ? kDisable : static_cast<int>(it - names_.begin()) + 1);
 }
 
 void Skins::Detach() {
   applied_.clear();
   qApp->setStyleSheet(QString());
+  MarkInUse(kDisable);
+}
+
+void Skins::MarkInUse(int id) {
+  for (QAction* action : menu_->actions()) {
+    if (action->isCheckable()) action->setChecked(action->data().toInt() == id);
+  }
 }
 
 }  // namespace lirotag

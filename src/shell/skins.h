@@ -37,6 +37,7 @@ class Skins : public QObject {
  private:
   void Attach(const std::string& name);
   void Detach();
+  void MarkInUse(int id);
 
   FileSystem& fs_;
   std::string skin_dir_;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "lyrics/time_tags.h"
+#include "shell/song_open_error.h"
 #include "ui/dialogs.h"
 #include "ui/file_dialog.h"
 #include "ui/instant_mnemonic.h"
@@ -80,7 +81,9 @@ void Transport::ChooseSong() {
 bool Transport::OpenSong(const std::string& path) {
   if (!player_.Load(path, /*keepCurrent=*/true, /*autoPlay=*/false, /*withEffects=*/false)) {
     ui::MessageBox::Show(c_.window, QMessageBox::Warning, Q("错误"),
-                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。"), QMessageBox::Ok);
+                         Q("打开文件\n") + Q(path) + Q("\n时发生错误。\n") +
+                             Q(SongOpenFailureReason(path, song_filter_)),
+                         QMessageBox::Ok);
     return false;
   }
   ApplyVolume();
@@ -125,8 +128,9 @@ void Transport::UpdatePlayButton() {
   switch (player_.State()) {
     case kActiveStopped:
       c_.playPause->setText(Q("播放(&P)"));
-      c_.playPause->setEnabled(false);
-      c_.playPause->setToolTip(QString());
+      // A song that played to its end plays again from the start.
+      c_.playPause->setEnabled(player_.Handle() != 0);
+      c_.playPause->setToolTip(player_.Handle() != 0 ? Q("继续播放") : QString());
       break;
     case kActivePlaying:
       c_.playPause->setText(Q("暂停(&P)"));
@@ -176,6 +180,8 @@ void Transport::Refresh() {
   // Some formats (WMA) know their exact length only once the engine has counted it,
   // a moment after the song opened: show the real one when it arrives.
   if (player_.LengthSeconds() != shown_length_) ShowLength();
+  // A song that reaches its end stops by itself: the button offers to play again.
+  if (player_.State() == kActiveStopped) UpdatePlayButton();
   if (dragging_) {
     c_.currentTime->setText(Q("跳转到") +
                             Q(FormatTime(c_.progress->sliderPosition(), settings_.ThreePointTime)));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QLabel>
 
 namespace lirotag::ui {
 
@@ -10,11 +11,22 @@ QString MessageBox::last_caption_;
 QString MessageBox::last_text_;
 QMessageBox::Icon MessageBox::last_icon_ = QMessageBox::NoIcon;
 int MessageBox::shown_count_ = 0;
+MessageOptions& MessageBox::last_options() {
+  static MessageOptions options;
+  return options;
+}
 
-QMessageBox::StandardButton MessageBox::Show(
-    QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
-    QMessageBox::StandardButtons buttons,
-    const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts) {
+QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon,
+                                             const QString& caption, const QString& text,
+                                             QMessageBox::StandardButtons buttons) {
+  return Show(parent, icon, caption, text, buttons, MessageOptions());
+}
+
+QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon,
+                                             const QString& caption, const QString& text,
+                                             QMessageBox::StandardButtons buttons,
+                                             const MessageOptions& options) {
+  last_options() = options;
   last_caption_ = caption;
   last_text_ = text;
   last_icon_ = icon;
@@ -25,8 +37,22 @@ QMessageBox::StandardButton MessageBox::Show(
     return answer;
   }
   QMessageBox box(icon, caption, text, buttons, parent);
-  for (const auto& [button, label] : buttonTexts) {
-    if (QAbstractButton* b = box.button(button)) b->setText(label);
+  if (options.defaultButton != QMessageBox::NoButton) box.setDefaultButton(options.defaultButton);
+  if (options.escapeButton != QMessageBox::NoButton) box.setEscapeButton(options.escapeButton);
+  for (const auto& [which, words] : options.buttonTexts) {
+    if (QAbstractButton* button = box.button(which)) button->setText(words);
+  }
+  if (!options.iconPixmap.isNull()) box.setIconPixmap(options.iconPixmap);
+  if (options.keepLinesWhole) {
+    // The box wraps long lines at any break opportunity, an address at its dots and
+    // dashes; as preformatted rich text each line stays whole.
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+                QStringLiteral("</p>"));
+  }
+  if (options.textFont) {
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+      label->setFont(*options.textFont);
   }
   const int result = box.exec();
   // Closing the box with the window's close button answers with the escape button
@@ -51,6 +77,9 @@ QMessageBox::Icon MessageBox::LastIcon() {
 }
 int MessageBox::ShownCount() {
   return shown_count_;
+}
+const MessageOptions& MessageBox::LastOptions() {
+  return last_options();
 }
 
 namespace {

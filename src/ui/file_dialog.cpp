@@ -96,6 +96,7 @@ bool FileDialog(const FileDialogOptions& options, std::string* path, std::string
   if (!options.title.empty()) dialog.setWindowTitle(QString::fromStdString(options.title));
   if (!options.initialFolder.empty())
     dialog.setDirectory(QString::fromStdString(options.initialFolder));
+  if (!options.initialFile.empty()) dialog.selectFile(QString::fromStdString(options.initialFile));
   if (!options.defaultExtension.empty())
     dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
   if (options.showHidden) dialog.setFilter(dialog.filter() | QDir::Hidden);

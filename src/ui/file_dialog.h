@@ -17,6 +17,8 @@ struct FileDialogOptions {
   std::string filter;
   std::string title;          // empty: the dialog's own
   std::string initialFolder;  // empty: the dialog's own choice
+  // A save dialog's proposal, folder and name; it wins over initialFolder.
+  std::string initialFile;
   std::string defaultExtension;
   bool showHidden = false;
 };

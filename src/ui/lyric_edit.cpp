@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <algorithm>
 
 namespace lirotag::ui {
 
@@ -73,6 +74,13 @@ void LyricEdit::SetSungWord(int line, int begin, int end) {
   sung_word_begin_ = begin;
   sung_word_end_ = end;
   RefreshHighlight();
+}
+
+void LyricEdit::PutCaretAtLineStart(int line) {
+  const QTextBlock block = document()->findBlockByNumber(std::clamp(line, 0, LineCount() - 1));
+  QTextCursor cursor(document());
+  cursor.setPosition(block.position());
+  setTextCursor(cursor);
 }
 
 void LyricEdit::SetSungLine(int line) {

@@ -35,6 +35,8 @@ class LyricEdit : public QPlainTextEdit, public LyricBox {
   // The word being sung, characters [begin, end) of `line`, shown on a light green ground
   // (line -1: none). Drawn like the highlight, never written into the text.
   void SetSungWord(int line, int begin, int end);
+  // The caret at the start of `line` (kept inside the text), nothing selected, in view.
+  void PutCaretAtLineStart(int line);
   // The right-button menu: cut, copy, paste, delete, select all, "重新载入为".
   QMenu* ContextMenu() const { return context_menu_; }
   // Its submenu for reading the loaded file again in another encoding: empty and

@@ -59,11 +59,14 @@ void WaveformStrip::SetSong(double lengthSeconds, Columns columns) {
 }
 
 void WaveformStrip::SetPlayhead(double seconds, bool playing) {
+  const bool moved = seconds != playhead_;
   playhead_ = seconds;
   const double span = view_end_ - view_start_;
-  // While playing, a playhead that leaves the view takes the view along, a page at a time.
-  if (playing && span > 0 && (seconds >= view_end_ || seconds < view_start_)) {
-    view_start_ = seconds - span * 0.1;
+  // While playing, a playhead that leaves the view takes the view along, a page at a time;
+  // a seek while paused brings it into the middle. A playhead at rest stays where the
+  // user's zoom left it.
+  if ((playing || moved) && span > 0 && (seconds > view_end_ || seconds < view_start_)) {
+    view_start_ = seconds - span * (playing ? 0.1 : 0.5);
     view_end_ = view_start_ + span;
     ClampView();
   }
@@ -165,7 +168,18 @@ void WaveformStrip::PaintRuler(QPainter& p) {
 void WaveformStrip::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
-  if (length_ <= 0 || !columns_) return;
+  if (length_ <= 0 || !columns_) {
+    // No song: say what the strip is for, over a quiet centre line.
+    p.setPen(QPen(kMark.darker(200), 1));
+    p.drawLine(0, height() / 2, width(), height() / 2);
+    p.setPen(kMark);
+    const QString hint = QStringLiteral("打开歌曲后，这里显示它的波形");
+    const QRect box = p.fontMetrics().boundingRect(hint).adjusted(-8, -2, 8, 2);
+    const QRect at(QPoint(0, 0), box.size());
+    p.fillRect(at.translated(rect().center() - at.center()), kBackground);
+    p.drawText(rect(), Qt::AlignCenter, hint);
+    return;
+  }
   PaintRuler(p);
   const int top = kRulerHeight;
   const int body = std::max(2, height() - top);

@@ -214,12 +214,22 @@ namespace lirotag {
 namespace {
 
 TEST(RecoveryFileTest, OnlyAWholeFileIsTakenBack) {
-  const RecoveryRecord record{"2026-12-09 06:30:12", "/m/a\nb.mp3", "x\r\ny 🎵"};
+  const RecoveryRecord record{"2026-12-09 06:30:12", "/m/a\nb.mp3", "x\r\ny 🎵", 1, 2};
   const std::string bytes = SerializeRecovery(record);
   RecoveryRecord back;
   std::string err;
   ASSERT_TRUE(ParseRecovery(bytes, &back, &err));
   EXPECT_EQ(back.text, record.text);
+  EXPECT_EQ(std::pair(back.rangeFirst, back.rangeLast), std::pair(1, 2));
+  // Files kept before the highlighted lines were stored restore at line 0; a nonsense
+  // range too.
+  for (const std::string& range : {std::string(), std::string("range: 5 2\n")}) {
+    const std::string old = "Lirotag recovery 1\nsaved: t\nsong: \n" + range + "length: 1\n\nz";
+    RecoveryRecord kept;
+    ASSERT_TRUE(ParseRecovery(old, &kept, &err)) << range;
+    EXPECT_EQ(kept.text, "z");
+    EXPECT_EQ(std::pair(kept.rangeFirst, kept.rangeLast), std::pair(0, 0));
+  }
   EXPECT_EQ(back.songPath, "/m/a b.mp3");  // a line break cannot split the header
   for (const std::string& damaged :
        {bytes.substr(0, bytes.size() - 1), bytes + "z", bytes.substr(1), std::string()}) {

@@ -90,10 +90,15 @@ class EditingTest : public QObject {
     Key(Qt::Key_Down, Qt::AltModifier | Qt::ControlModifier);
     QCOMPARE(box_->HighlightFirst(), 3);
 
-    // Each command is one undo step, and the colours are none.
+    // Each command is one undo step, and the colours are none. Into the box, the caret
+    // waits at the start of the highlighted line, which keeps its colour.
     box_->setFocus();
     QTRY_VERIFY(box_->hasFocus());
-    QCOMPARE(box_->HighlightFirst() > box_->HighlightLast(), true);  // normal colour while typing
+    QCOMPARE(box_->HighlightFirst(), 3);
+    QVERIFY(!box_->textCursor().hasSelection());
+    QCOMPARE(box_->textCursor().blockNumber(), 3);
+    QCOMPARE(box_->textCursor().positionInBlock(), 0);
+    QVERIFY(PixelsOfLine(box_, 3, Qt::red) > 0);
     Key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Lines(box_).at(1), QStringLiteral("[00:01.50]b"));
     Key(Qt::Key_Z, Qt::ControlModifier);
@@ -104,6 +109,7 @@ class EditingTest : public QObject {
 
   void aSelectionBecomesTheRangeOfTheClickedCommand() {
     Start(QStringLiteral("l0\nl1\nl2\nl3\nl4\nl5\nl6\nl7"));
+    QVERIFY(window_->transport()->OpenSong(f_.MakeSong(10)));
     box_->setFocus();
     QTRY_VERIFY(box_->hasFocus());
     QTextCursor cursor(box_->document()->findBlockByNumber(3));

@@ -1,10 +1,12 @@
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
@@ -295,6 +297,39 @@ class MainWindowTest : public QObject {
     // The established list unchanged, then the keys of our own.
     QCOMPARE(MessageBox::LastText().left(expected.size()), expected);
     QVERIFY(MessageBox::LastText().mid(expected.size()).startsWith(QStringLiteral("Alt +－")));
+  }
+
+  // The real boxes, as shown: the key list's rows line up, the About box keeps the
+  // address on one line and shows the program's icon.
+  void helpAndAboutAsShown() {
+    auto window = MakeWindow();
+    window->show();
+    QVERIFY(!window->windowIcon().isNull());
+    const auto inShownBox = [&](const char* button, std::function<void(QMessageBox*)> check) {
+      bool seen = false;
+      QTimer::singleShot(0, window.get(), [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        seen = true;
+        check(box);
+        QTest::keyClick(box, Qt::Key_Escape);
+      });
+      QTest::mouseClick(window->findChild<QPushButton*>(QString::fromUtf8(button)), Qt::LeftButton);
+      QVERIFY(seen);
+    };
+    inShownBox("按钮_快捷键", [](QMessageBox* box) {
+      auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      const QFontMetrics metrics(label->font());
+      const int key = metrics.horizontalAdvance(QStringLiteral("Alt +\uFF24"));
+      for (const char* other : {"Alt +↑", "Alt +↓", "Alt +←", "Alt +→", "Ctrl+↑", "Ctrl+\uFF3A"})
+        QVERIFY2(metrics.horizontalAdvance(QString::fromUtf8(other)) == key, other);
+    });
+    inShownBox("按钮_关于", [](QMessageBox* box) {
+      QVERIFY(!box->iconPixmap().isNull());
+      auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      const QString address = QStringLiteral("<maintainers@users.noreply.c-seed-633bd8bf.example>");
+      QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(address));
+    });
   }
 
   void aboutNamesTheProgramNotTheCaption() {

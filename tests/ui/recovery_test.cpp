@@ -54,8 +54,24 @@ class RecoveryTest : public QObject {
     window->lyricEdit()->insertPlainText(QStringLiteral("!"));
     window->recovery()->Flush();
     QVERIFY(QFile::exists(QString::fromStdString(window->recovery()->FilePath())));
-    window.reset();  // a normal close
+    // Closing asks first: Cancel keeps everything, 不保存 lets the file go.
+    MessageBox::SetNextAnswer(QMessageBox::Cancel);
+    QVERIFY(!window->close());
+    QVERIFY(QFile::exists(QString::fromStdString(window->recovery()->FilePath())));
+    MessageBox::SetNextAnswer(QMessageBox::Discard);
+    QVERIFY(window->close());
+    window.reset();
     QCOMPARE(Files(), QStringList());
+
+    // A window that goes without its close question (the session ends) leaves the
+    // unsaved text for the next start, kept up to its last key.
+    window = f_.MakeActiveWindow();
+    window->lyricEdit()->insertPlainText(QStringLiteral("unsaved"));
+    const std::string file = window->recovery()->FilePath();
+    window.reset();
+    QVERIFY(lirotag::ParseRecovery(ReadAll(file), &kept, &err));
+    QCOMPARE(kept.text, std::string("unsaved"));
+    QFile::remove(QString::fromStdString(file));
   }
 
   void aCrashedRunsTextIsOfferedBack() {
@@ -70,7 +86,7 @@ class RecoveryTest : public QObject {
     } cases[] = {{QMessageBox::Yes, true}, {QMessageBox::No, false}};
     for (const auto& c : cases) {
       WriteAll(Dir().toStdString() + "/recovery-1-2.txt",
-               lirotag::SerializeRecovery({"2026-12-09 06:30:12", song, text}));
+               lirotag::SerializeRecovery({"2026-12-09 06:30:12", song, text, 1, 1}));
       auto window = f_.MakeActiveWindow();
       MessageBox::SetNextAnswer(c.answer);
       window->StartUp({});
@@ -78,7 +94,12 @@ class RecoveryTest : public QObject {
       QVERIFY(MessageBox::LastText().contains(QStringLiteral("[ti:夜]")));
       QCOMPARE(lirotag::GetLyricText(*window->lyricEdit()) == text, c.restored);
       QCOMPARE(window->SongPath() == song, c.restored);
+      // Restored, it goes on at the line the user was on, and counts as unsaved.
+      QCOMPARE(window->lyricEdit()->HighlightFirst(), c.restored ? 1 : 0);
+      QCOMPARE(window->unsavedChanges()->Any(), c.restored);
       QVERIFY(!Files().contains(QStringLiteral("recovery-1-2.txt")));
+      lirotag::testing::GiveUpUnsavedText(*window);
+      QVERIFY(window->close());
     }
   }
 

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QToolTip>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
@@ -116,9 +115,26 @@ class SettingsWindowTest : public QObject {
     QVERIFY(!s.ThreePointTime);
     QCOMPARE(MessageBox::ShownCount(), asked);
 
-    // "哪些字段可用？" shows the placeholders at the mouse.
-    QTest::mousePress(In<QLabel>(w, "标签_保存歌词_提示"), Qt::LeftButton);
-    QTRY_COMPARE(QToolTip::text(), lirotag::SettingsWindow::PlaceholderHelp());
+    // "哪些字段可用？" shows the placeholders in a box that stays until closed, from a
+    // click or from the keyboard, with the separator of the pattern chosen.
+    QLabel* help = In<QLabel>(w, "标签_保存歌词_提示");
+    In<QComboBox>(w, "组合框_保存歌词_位置")
+        ->setCurrentText(QStringLiteral("%LocalDir%/%Title%.lrc"));
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(help, Qt::LeftButton);
+    QCOMPARE(MessageBox::LastText(), lirotag::SettingsWindow::PlaceholderHelp(QLatin1Char('/')));
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("不包含末尾“/”")));
+    QCOMPARE(help->focusPolicy(), Qt::StrongFocus);
+    In<QComboBox>(w, "组合框_保存歌词_位置")
+        ->setCurrentText(QStringLiteral("%LocalDir%\\%Title%.lrc"));
+    const int shown = MessageBox::ShownCount();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::keyClick(help, Qt::Key_Space);
+    QCOMPARE(MessageBox::ShownCount(), shown + 1);
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("不包含末尾“\\”")));
+    // Esc closes the window.
+    QTest::keyClick(help, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
   }
 
   void coloursRepaintTheBoxAndKeepTheHighlight() {
@@ -207,14 +223,24 @@ class SettingsWindowTest : public QObject {
     }
     QCOMPARE(items, (QStringList{"禁用", "", "a.she", "b.she"}));
     QCOMPARE(ids, (QList<int>{-1, 0, 1, 2}));
+    // The skin in use is marked.
+    const auto marked = [&] {
+      QStringList on;
+      for (QAction* a : window_->skins()->Menu()->actions())
+        if (a->isChecked()) on << a->text();
+      return on;
+    };
+    QCOMPARE(marked(), QStringList{"a.she"});
     QVERIFY(ReadAll(f_.IniPath()).find("[Skin]") == std::string::npos);
     WriteAll(SkinDir() + "/c.she", "");  // appears at the next start only
     window_->skins()->Menu()->actions().at(3)->trigger();
     QCOMPARE(qApp->styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
     QVERIFY(ReadAll(f_.IniPath()).find("Enable=1") != std::string::npos);
     QVERIFY(ReadAll(f_.IniPath()).find("Path=b.she") != std::string::npos);
+    QCOMPARE(marked(), QStringList{"b.she"});
     window_->skins()->Menu()->actions().at(0)->trigger();
     QCOMPARE(qApp->styleSheet(), QString());
+    QCOMPARE(marked(), QStringList{"禁用"});
     QVERIFY(ReadAll(f_.IniPath()).find("Enable=0") != std::string::npos);
     QVERIFY(ReadAll(f_.IniPath()).find("Path=b.she") != std::string::npos);
     QCOMPARE(window_->skins()->Menu()->actions().size(), 4);

@@ -107,9 +107,11 @@ class SubtitleFilesTest : public QObject {
              "\xEF\xBB\xBF"
              "1\r\n00:00:01,005 --> 00:00:03,000\r\n<i>床前</i>明月光\r\n第二行\r\n");
     lirotag::ui::SetNextFileDialogResult(Path("in.srt"));
+    MessageBox::SetNextAnswer(QMessageBox::Discard);  // the typed text is not kept
     Click("按钮_载入文本");
     QCOMPARE(Text(), QStringLiteral("[00:01.00]床前明月光\n[00:01.00]第二行\n[00:03.00]"));
     window_->settings().ThreePointTime = true;
+    MessageBox::SetNextAnswer(QMessageBox::Discard);
     QVERIFY(window_->lyricFiles()->LoadLyricFile(Path("in.srt")));
     QCOMPARE(Text(), QStringLiteral("[00:01.005]床前明月光\n[00:01.005]第二行\n[00:03.000]"));
 
@@ -123,6 +125,7 @@ class SubtitleFilesTest : public QObject {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(box, &enter);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    MessageBox::SetNextAnswer(QMessageBox::Discard);
     QApplication::sendEvent(box, &drop);
     QCOMPARE(Text(), QStringLiteral("[00:02.000]<00:02.000>举<00:02.400>头\n[00:03.000]"));
     QVERIFY(window_->SongPath().empty());

@@ -65,6 +65,13 @@ class TimingAidsTest : public QObject {
       QTest::keyClick(window.get(), Qt::Key_V, Qt::AltModifier);
       QVERIFY(strip->isVisible());
       QCOMPARE(window->lyricEdit()->y(), box.y() + lirotag::TimingAids::kStripHeight);
+      // No song: not a bare band, but a word on what it will show.
+      const QImage empty = strip->grab().toImage();
+      const QColor ground = empty.pixelColor(0, 0);
+      int drawn = 0;
+      for (int y = 0; y < empty.height(); ++y)
+        for (int x = 0; x < empty.width(); ++x) drawn += empty.pixelColor(x, y) != ground;
+      QVERIFY(drawn > 100);
       QVERIFY(window->transport()->OpenSong(song));
       window->lyricEdit()->setPlainText(
           QStringLiteral("[ti:x]\n[00:03.00]b\n[00:01.00][00:05.00]a\n[la:en]"));
@@ -99,6 +106,16 @@ class TimingAidsTest : public QObject {
       QApplication::sendEvent(strip, &wheel);
       QVERIFY(strip->ViewEnd() - strip->ViewStart() < span);
       QVERIFY(qAbs(strip->TimeAt(x) - target) < 0.05);
+      // A seek while paused out of the zoomed view brings the playhead into it; the
+      // playhead at rest leaves the user's view alone.
+      QVERIFY(f_.player.SeekSeconds(9.5));
+      QVERIFY(strip->ViewEnd() < 9.5);
+      window->timingAids()->Tick();
+      QVERIFY(strip->ViewStart() <= 9.5 && 9.5 <= strip->ViewEnd());
+      QApplication::sendEvent(strip, &wheel);
+      const double start = strip->ViewStart();
+      window->timingAids()->Tick();
+      QCOMPARE(strip->ViewStart(), start);
     }
     auto again = f_.MakeActiveWindow();  // the choice is kept for the next start
     QVERIFY(again->timingAids()->Strip()->isVisible());

@@ -205,7 +205,8 @@ class TransportTest : public QObject {
     QCOMPARE(MessageBox::LastCaption(), QStringLiteral("错误"));
     QCOMPARE(MessageBox::LastIcon(), QMessageBox::Warning);
     QCOMPARE(MessageBox::LastText(),
-             QStringLiteral("打开文件\n") + bad + QStringLiteral("\n时发生错误。"));
+             QStringLiteral("打开文件\n") + bad +
+                 QStringLiteral("\n时发生错误。\n文件已损坏，或者内容与扩展名不符。"));
     QCOMPARE(window_->windowTitle(), QStringLiteral("Lirotag 4.1 - ") + song);
     QCOMPARE(TotalTime(), QStringLiteral("总时间0分59秒"));
     QCOMPARE(QString::fromStdString(window_->SongPath()), song);

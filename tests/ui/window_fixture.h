@@ -10,6 +10,8 @@
 #include "audio/player.h"
 #include "files/file_io.h"
 #include "shell/main_window.h"
+#include "shell/unsaved_changes.h"
+#include "ui/dialogs.h"
 #include "wav_file.h"
 
 namespace lirotag::testing {
@@ -29,6 +31,12 @@ inline void WriteAll(const std::string& path, const std::string& data) {
 }
 inline void WriteAll(const QString& path, const std::string& data) {
   WriteAll(path.toStdString(), data);
+}
+
+// The next "歌词尚未保存，是否保存？" (asked only when the window holds unsaved text) is
+// answered with 不保存.
+inline void GiveUpUnsavedText(MainWindow& window) {
+  if (window.unsavedChanges()->Any()) ui::MessageBox::SetNextAnswer(QMessageBox::Discard);
 }
 
 // A main window over a temporary program folder, with the real engine (which plays on
