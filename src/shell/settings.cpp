@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "files/file_io.h"
+#include "lyrics/stamp_timing.h"
 #include "lyrics/text.h"
 #include "shell/ini_file.h"
 
@@ -50,6 +51,7 @@ void LoadSettings(const IniFile& ini, Settings* s) {
   s->HighLightTextColor = ReadInt(ini, kOther, "HighLightTextColor", 0xFF);
   s->AskOnExit = ReadTruth(ini, kOther, "AskOnExit", true);
   s->ThreePointTime = ReadTruth(ini, kOther, "ThreePointTime", false);
+  s->StampDelay = ClampStampDelay(ReadInt(ini, kOwnSection, kStampDelayKey, 0));
 }
 
 void SaveSettings(const Settings& s, IniFile* ini) {
@@ -64,6 +66,8 @@ void SaveSettings(const Settings& s, IniFile* ini) {
   WriteInt(ini, kOther, "HighLightTextColor", s.HighLightTextColor);
   WriteTruth(ini, kOther, "AskOnExit", s.AskOnExit);
   WriteTruth(ini, kOther, "ThreePointTime", s.ThreePointTime);
+  if (s.StampDelay != 0 || ini->Has(kOwnSection, kStampDelayKey))
+    WriteInt(ini, kOwnSection, kStampDelayKey, ClampStampDelay(s.StampDelay));
 }
 
 bool LoadSettingsFile(FileSystem& fs, const std::string& path, Settings* s) {

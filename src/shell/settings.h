@@ -22,6 +22,9 @@ struct Settings {
   int32_t BackGroundColor = 0, NormalTextColor = 0, HighLightTextColor = 0;  // 0x00BBGGRR
   bool AskOnExit = false;
   bool ThreePointTime = false;
+  // Milliseconds taken off every stamp for the user's reaction time, 0..1000; kept in
+  // our own section, [Lirotag] StampDelay.
+  int32_t StampDelay = 0;
 };
 
 inline constexpr char kConfigFileName[] = "Lirotag4.ini";
@@ -39,11 +42,15 @@ inline constexpr char kSkinPathKey[] = "Path";
 
 // Reads the eleven keys of "ModifyInfo", "SaveTo" and "Other", each with its default. A
 // truth value is true exactly when its text is "1"; an integer is the text's number cut
-// toward zero and held within the 32-bit range (text without a number gives 0).
+// toward zero and held within the 32-bit range (text without a number gives 0). Then
+// [Lirotag] StampDelay (default 0, held within 0..1000).
 void LoadSettings(const IniFile& ini, Settings* s);
 // Writes the same eleven keys in the same order: truth values as "1" or "0", integers
-// as signed decimal.
+// as signed decimal; StampDelay too once it is set or the file has it, so a file of
+// defaults stays the eleven keys.
 void SaveSettings(const Settings& s, IniFile* ini);
+inline constexpr char kOwnSection[] = "Lirotag";
+inline constexpr char kStampDelayKey[] = "StampDelay";
 
 // Loads `path` into `*s`. Whatever cannot be read (no file, unreadable file) gives the
 // defaults; the result says whether the file was read.
