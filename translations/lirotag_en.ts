@@ -2,6 +2,69 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>lirotag::CalibrationDialog</name>
+    <message>
+        <source>校准按键延迟</source>
+        <translation>Calibrate the key delay</translation>
+    </message>
+    <message>
+        <source>单击“开始”后会响起 %1 下节拍声（每分钟 %2 拍）。
+请在听到每一下时按一次空格键，像给歌词加时间一样。
+测出的是从听到到按下的时间，加时间标签时将减去它。</source>
+        <translation>After you click &quot;Start&quot;, %1 beats sound (%2 beats per minute).
+Press the space bar once at each beat, as when timing lyrics.
+This measures the time from hearing to pressing; it is taken off every time tag you add.</translation>
+    </message>
+    <message>
+        <source>尚未测量</source>
+        <translation>Not measured yet</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>使用此值</source>
+        <translation>Use this value</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>无法播放节拍声。</source>
+        <translation>The beats cannot be played.</translation>
+    </message>
+    <message>
+        <source>请在每一下节拍声响起时按空格键……</source>
+        <translation>Press the space bar at each beat…</translation>
+    </message>
+    <message>
+        <source>已按 0 次</source>
+        <translation>Pressed 0 times</translation>
+    </message>
+    <message>
+        <source>已按 %1 次</source>
+        <translation>Pressed %1 times</translation>
+    </message>
+    <message>
+        <source>再测一次</source>
+        <translation>Measure again</translation>
+    </message>
+    <message>
+        <source>只有 %1 次按键对上了节拍声（共 %2 下），无法得出结果。请再测一次。</source>
+        <translation>Only %1 key presses matched the beats (of %2), which is not enough for a result. Please measure again.</translation>
+    </message>
+    <message>
+        <source>按键延迟（中位数）：%1 毫秒，波动 ±%2 毫秒（%3 下中对上 %4 下）</source>
+        <translation>Key delay (median): %1 ms, spread ±%2 ms (%4 of %3 beats matched)</translation>
+    </message>
+    <message>
+        <source>使用此值（%1 毫秒）</source>
+        <translation>Use this value (%1 ms)</translation>
+    </message>
+</context>
+<context>
     <name>lirotag::Core</name>
     <message>
         <source>所有支持的类型</source>
@@ -220,6 +283,25 @@
     <message>
         <source>还不支持读取(.%1)类型文件的标签</source>
         <translation>Reading tags from .%1 files is not supported yet.</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::LineReplay</name>
+    <message>
+        <source>重听本行</source>
+        <translation>Replay this line</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>请先打开歌曲</source>
+        <translation>Please open a song first.</translation>
+    </message>
+    <message>
+        <source>第 %1 行没有时间标签，无法重听。</source>
+        <translation>Line %1 has no time tag, so it cannot be replayed.</translation>
     </message>
 </context>
 <context>
@@ -658,6 +740,10 @@ becomes
         <translation>About %1</translation>
     </message>
     <message>
+        <source>歌词文件</source>
+        <translation>Lyrics file</translation>
+    </message>
+    <message>
         <source>Alt +Ｄ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;删除标签<byte value="xd"/>
 Alt +Ａ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;加入标签<byte value="xd"/>
 Alt +Ｒ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;替换标签<byte value="xd"/>
@@ -686,7 +772,13 @@ Ctrl+Ｓ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;保存歌词<byte value="xd"/>
 Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="xd"/>
 Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词<byte value="xd"/>
 Ctrl+Shift+Ｌ&#x3000;&#x3000;载入歌曲内嵌歌词<byte value="xd"/>
-Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲</source>
+Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲<byte value="xd"/>
+Alt +［&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行的时间标签提前0.1秒(含逐字标签)<byte value="xd"/>
+Alt +］&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行的时间标签推后0.1秒<byte value="xd"/>
+Ctrl+Alt+［&#x3000;&#x3000;&#x3000;提前0.01秒<byte value="xd"/>
+Ctrl+Alt+］&#x3000;&#x3000;&#x3000;推后0.01秒<byte value="xd"/>
+Alt +Ｌ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;重听高亮行（播放到下一行的时间后暂停）<byte value="xd"/>
+在波形上悬停标记显示该行歌词，拖动标记可移动该行的时间</source>
         <translation>Alt+D           Delete tag
 Alt+A           Add tag
 Alt+R           Replace tag
@@ -716,11 +808,32 @@ Ctrl+S          Save lyrics
 Alt+O           Find lyrics online
 Alt+U           Publish lyrics
 Ctrl+Shift+L    Load the lyrics in the song
-Ctrl+Shift+W    Write the lyrics into the song</translation>
+Ctrl+Shift+W    Write the lyrics into the song
+Alt+[           Highlighted line&apos;s tags 0.1 s earlier (word tags too)
+Alt+]           Highlighted line&apos;s tags 0.1 s later
+Ctrl+Alt+[      0.01 s earlier
+Ctrl+Alt+]      0.01 s later
+Alt+L           Replay the highlighted line (pauses at the next line&apos;s time)
+Hover a mark on the waveform to see its line; drag it to move the line&apos;s time</translation>
+    </message>
+</context>
+<context>
+    <name>lirotag::NudgeKeys</name>
+    <message>
+        <source>提前 0.1 秒</source>
+        <translation>Earlier by 0.1 s</translation>
     </message>
     <message>
-        <source>歌词文件</source>
-        <translation>Lyrics file</translation>
+        <source>推后 0.1 秒</source>
+        <translation>Later by 0.1 s</translation>
+    </message>
+    <message>
+        <source>提前 0.01 秒</source>
+        <translation>Earlier by 0.01 s</translation>
+    </message>
+    <message>
+        <source>推后 0.01 秒</source>
+        <translation>Later by 0.01 s</translation>
     </message>
 </context>
 <context>
@@ -1056,6 +1169,24 @@ Note: some players cannot read lyrics with 3 decimals</translation>
         <source>界面语言将在下次启动程序时更换。</source>
         <translation>The new language is used from the next start of the program.</translation>
     </message>
+    <message>
+        <source>按键延迟补偿（毫秒）</source>
+        <translation>Key delay (ms)</translation>
+    </message>
+    <message>
+        <source>校准…</source>
+        <translation>Measure…</translation>
+    </message>
+    <message>
+        <source>从听到到按下按键总要一点时间。加入的每个时间标签（整行或逐字）都减去这段时间，<byte value="xd"/>
+使歌词不再比歌声晚。0 表示不补偿；可用“校准…”测出自己的延迟</source>
+        <translation>Hearing and pressing a key always takes a moment. It is taken off every time tag you add (line or word),
+so that the lyrics no longer lag behind the singing. 0 means no correction; &quot;Measure…&quot; finds your own delay</translation>
+    </message>
+    <message>
+        <source>播放一段节拍声，跟着按空格键，测出自己的按键延迟</source>
+        <translation>Plays a series of beats; press the space bar along to measure your key delay</translation>
+    </message>
 </context>
 <context>
     <name>lirotag::Skins</name>
@@ -1360,14 +1491,20 @@ holds no subtitles that can be read (SRT, WebVTT, ASS, TTML).</translation>
         <translation>Waveform</translation>
     </message>
     <message>
+        <source>打开歌曲后，这里显示它的波形</source>
+        <translation>Open a song to see its waveform here</translation>
+    </message>
+    <message>
         <source>单击：跳转到此处
+拖动标记：移动该行的时间
 滚轮：以鼠标处为中心缩放</source>
         <translation>Click: jump here
+Drag a mark: move that line&apos;s time
 Wheel: zoom around the mouse</translation>
     </message>
     <message>
-        <source>打开歌曲后，这里显示它的波形</source>
-        <translation>Open a song to see its waveform here</translation>
+        <source>（空行）</source>
+        <translation>(blank line)</translation>
     </message>
 </context>
 </TS>

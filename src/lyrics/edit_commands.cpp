@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "lyrics/stamp_timing.h"
 #include "lyrics/tag_index.h"
 #include "lyrics/text.h"
 #include "lyrics/time_tags.h"
@@ -393,6 +394,22 @@ void LyricEditor::StripRangeWordTags() {
     return plain;
   });
   HighlightRange();
+}
+
+void LyricEditor::NudgeRange(double delta, bool threeDecimals) {
+  RewriteRange([&](const std::string& line) { return NudgeTimeTags(line, delta, threeDecimals); });
+  HighlightRange();
+}
+
+bool LyricEditor::MoveLineTag(int n, int index, double seconds, bool threeDecimals) {
+  if (n < 0 || n >= box_.LineCount()) return false;
+  const std::optional<std::string> moved = MoveTimeTag(box_.Line(n), index, seconds, threeDecimals);
+  if (!moved) return false;
+  box_.SelectLines(n, n);
+  box_.ReplaceSelection(*moved);
+  ClampRange();
+  box_.SelectLines(first_, last_);
+  return true;
 }
 
 void LyricEditor::SetWholeTextAndReset(const std::string& text) {

@@ -103,6 +103,13 @@ class LyricEditor {
   // Every word tag of the range removed: plain line timing.
   void StripRangeWordTags();
 
+  // Every time tag of the range's lines, word tags included, moved by `delta` seconds
+  // (none below 0), as one step; the range stays.
+  void NudgeRange(double delta, bool threeDecimals);
+  // Line n's `index`-th time tag set to `seconds`, its word tags along when they belong
+  // to it (MoveTimeTag), as one step; the range stays. False when nothing changed.
+  bool MoveLineTag(int n, int index, double seconds, bool threeDecimals);
+
   // The commands on the whole text; each puts the range back on line 0.
   void FoldText();
   void RemoveBlankLines();

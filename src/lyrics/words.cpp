@@ -180,6 +180,34 @@ bool HasLineTag(std::string_view line) {
   return !TagList(line).empty();
 }
 
+// The line's earliest time tag (the first of equal ones) written as `time`, in place;
+// none for a line without a closed time tag.
+std::optional<std::string> MoveEarliestTimeTag(std::string_view line, std::string_view time) {
+  size_t best = std::string_view::npos, bestEnd = 0;
+  double bestTime = 0;
+  for (size_t i = line.find('['); i != std::string_view::npos; i = line.find('[', i)) {
+    const size_t close = line.find(']', i + 1);
+    if (close == std::string_view::npos) break;
+    const std::string_view inner = line.substr(i + 1, close - i - 1);
+    if (!inner.empty() && inner[0] >= '0' && inner[0] <= '9') {
+      const double t = ParseTime(inner);
+      if (best == std::string_view::npos || t < bestTime) {
+        best = i;
+        bestEnd = close + 1;
+        bestTime = t;
+      }
+    }
+    i = close + 1;
+  }
+  if (best == std::string_view::npos) return std::nullopt;
+  std::string out(line.substr(0, best));
+  out += "[";
+  out += time;
+  out += "]";
+  out.append(line.substr(bestEnd));
+  return out;
+}
+
 // The word a stamp times next: the one after the last timed word.
 size_t NextWord(const LineWords& found) {
   for (size_t n = found.words.size(); n > 0; --n) {
@@ -290,7 +318,13 @@ std::optional<std::string> StampNextWord(std::string_view line, std::string_view
   if (next < found.words.size()) {
     out.insert(found.words[next].start, "<" + std::string(time) + ">");
   }
-  if (!lineTag) out.insert(0, "[" + std::string(time) + "]");
+  if (!lineTag) {
+    out.insert(0, "[" + std::string(time) + "]");
+  } else if (found.tags.empty() && next < found.words.size()) {
+    // The first word stamp of a line that came with a time: the line starts when its
+    // first word does, or players would show it long before it is sung.
+    if (std::optional<std::string> moved = MoveEarliestTimeTag(out, time)) out = std::move(*moved);
+  }
   return out;
 }
 

@@ -60,7 +60,9 @@ std::string ShiftWordTags(std::string_view line, double offset, std::optional<bo
 
 // One word stamp on one line, `time` already formatted: the line tag in front when the
 // line has no bracketed tag, and "<time>" before the first word after the last timed
-// one. None when there is nothing left to stamp (see WordsDone).
+// one. The first word stamp of a line that already has a time (a loaded lyric) gives
+// the line's earliest time tag that time too. None when there is nothing left to stamp
+// (see WordsDone).
 std::optional<std::string> StampNextWord(std::string_view line, std::string_view time);
 // Nothing left to stamp: a header line, or a line with a line tag whose last word is timed
 // (or that has no word).

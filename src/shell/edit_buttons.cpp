@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "lyrics/stamp_timing.h"
 #include "ui/dialogs.h"
 #include "ui/instant_mnemonic.h"
 #include "ui/lyric_edit.h"
@@ -14,7 +15,10 @@ namespace lirotag {
 Editing::Editing(Player& player, const Settings& settings, ui::LyricEdit& box, Controls controls,
                  QObject* parent)
     : QObject(parent), player_(player), settings_(settings), box_(box), c_(controls), editor_(box) {
-  const LyricEditor::Clock now = [this] { return player_.PositionSeconds(); };
+  // The time heard, less the user's own reaction time.
+  const LyricEditor::Clock now = [this] {
+    return CompensatedTime(player_.PositionSeconds(), settings_.StampDelay);
+  };
   const auto connectCommand = [this](QPushButton* button, std::function<void()> command) {
     connect(button, &QPushButton::clicked, this,
             [this, button, command = std::move(command)] { Run(button, command); });

@@ -22,7 +22,9 @@
 
 #include "files/dropped_files.h"
 #include "shell/edit_buttons.h"
+#include "shell/line_replay.h"
 #include "shell/load_save_lyrics.h"
+#include "shell/nudge_keys.h"
 #include "shell/online_lyrics.h"
 #include "shell/recovery.h"
 #include "shell/settings_window.h"
@@ -63,7 +65,12 @@ constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
     "Ctrl+Ｙ　　　　　重做（也可用 Ctrl+Shift+Z）\r\n"
     "Ctrl+Ｓ　　　　　保存歌词\r\n"
     "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
-    "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲");
+    "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲\r\n"
+    "Alt +［　　　　　高亮行的时间标签提前0.1秒(含逐字标签)\r\n"
+    "Alt +］　　　　　高亮行的时间标签推后0.1秒\r\n"
+    "Ctrl+Alt+［　　　提前0.01秒\r\nCtrl+Alt+］　　　推后0.01秒\r\n"
+    "Alt +Ｌ　　　　　重听高亮行（播放到下一行的时间后暂停）\r\n"
+    "在波形上悬停标记显示该行歌词，拖动标记可移动该行的时间");
 
 // The About box's credit line: who wrote the program and where to reach them.
 constexpr char kCredit[] =
@@ -267,6 +274,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
     const QSignalBlocker quiet(editing_);  // remembered already: nothing to write
     editing_->SetWordMode(true);
     findChild<QLabel*>(Q("标签_逐字模式"))->show();
+    timing_aids_->ShowWordMarks(true);
   }
   if (!env_.recoveryDir.empty()) {
     recovery_ = new Recovery(
@@ -421,12 +429,19 @@ void MainWindow::BuildControls() {
   refresh_timer_->setInterval(100);
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
   timing_aids_ = new TimingAids(
-      *env_.player, *config_, {this, lyric_edit_, currentTime, transport_, &editing_->editor()},
+      *env_.player, *config_,
+      {this, lyric_edit_, currentTime, transport_, &editing_->editor(), &settings_},
       [this] { LayOut(); }, this);
   online_lyrics_ = new OnlineLyrics({env_.fs, env_.configPath, env_.engine, env_.player},
                                     {this, lyric_edit_, transport_, &editing_->editor()}, this);
   // After the transport's refresh, so that the speed follows the time it shows.
   connect(refresh_timer_, &QTimer::timeout, timing_aids_, &TimingAids::Tick);
+  // Nudged tags move the marks and the sung line at once, not at the next tick.
+  nudge_keys_ = new NudgeKeys(this, *lyric_edit_, editing_->editor(), settings_, this);
+  connect(nudge_keys_, &NudgeKeys::Nudged, timing_aids_, &TimingAids::Tick);
+  line_replay_ =
+      new LineReplay(*env_.player, {this, lyric_edit_, &editing_->editor(), transport_}, this);
+  connect(editing_, &Editing::WordModeChanged, timing_aids_, &TimingAids::ShowWordMarks);
 
   connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
   connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
@@ -543,6 +558,12 @@ void MainWindow::ShowSettings() {
   if (!settings_window_) {
     settings_window_ = new SettingsWindow(this, settings_, *lyric_edit_, editing_->editor());
     song_lyrics_->AttachSettingsWindow(settings_window_);
+    settings_window_->SetAudio(env_.engine, env_.player,
+                               [this] { return transport_->WaitForEngine(); });
+    // Over the main window, where the eye already is; the user may move it from there.
+    QRect place = settings_window_->frameGeometry();
+    place.moveCenter(frameGeometry().center());
+    settings_window_->move(place.topLeft());
   }
   settings_window_->show();
   settings_window_->raise();

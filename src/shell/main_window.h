@@ -19,7 +19,9 @@ namespace ui {
 class LyricEdit;
 }
 class Editing;
+class LineReplay;
 class LyricFiles;
+class NudgeKeys;
 class OnlineLyrics;
 class Shortcuts;
 class Skins;
@@ -74,6 +76,7 @@ class MainWindow : public QWidget {
   OnlineLyrics* onlineLyrics() const { return online_lyrics_; }
   SongLyrics* songLyrics() const { return song_lyrics_; }
   UnsavedChanges* unsavedChanges() const { return unsaved_; }
+  LineReplay* lineReplay() const { return line_replay_; }
 
   // Whether closing now must first ask the user.
   bool NeedsExitConfirmation() const;
@@ -120,6 +123,8 @@ class MainWindow : public QWidget {
   UnsavedChanges* unsaved_ = nullptr;
   // The user chose to close without saving: the recovery file goes with the window.
   bool gave_up_text_ = false;
+  NudgeKeys* nudge_keys_ = nullptr;
+  LineReplay* line_replay_ = nullptr;
   RealFileSystem own_fs_;
 };
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "files/file_io.h"
+#include "lyrics/stamp_timing.h"
 #include "lyrics/text.h"
 #include "shell/ini_file.h"
 
@@ -15,7 +16,6 @@ namespace {
 constexpr char kModifyInfo[] = "ModifyInfo";
 constexpr char kSaveTo[] = "SaveTo";
 constexpr char kOther[] = "Other";
-constexpr char kLirotag[] = "Lirotag";
 
 bool ReadTruth(const IniFile& ini, const char* section, const char* key, bool fallback) {
   return ini.Get(section, key, fallback ? "1" : "0") == "1";
@@ -52,7 +52,8 @@ void LoadSettings(const IniFile& ini, Settings* s) {
   s->HighLightTextColor = ReadInt(ini, kOther, "HighLightTextColor", 0xFF);
   s->AskOnExit = ReadTruth(ini, kOther, "AskOnExit", true);
   s->ThreePointTime = ReadTruth(ini, kOther, "ThreePointTime", false);
-  s->Language = ini.Get(kLirotag, kLanguageKey, "");
+  s->StampDelay = ClampStampDelay(ReadInt(ini, kOwnSection, kStampDelayKey, 0));
+  s->Language = ini.Get(kOwnSection, kLanguageKey, "");
 }
 
 void SaveSettings(const Settings& s, IniFile* ini) {
@@ -67,9 +68,11 @@ void SaveSettings(const Settings& s, IniFile* ini) {
   WriteInt(ini, kOther, "HighLightTextColor", s.HighLightTextColor);
   WriteTruth(ini, kOther, "AskOnExit", s.AskOnExit);
   WriteTruth(ini, kOther, "ThreePointTime", s.ThreePointTime);
+  if (s.StampDelay != 0 || ini->Has(kOwnSection, kStampDelayKey))
+    WriteInt(ini, kOwnSection, kStampDelayKey, ClampStampDelay(s.StampDelay));
   // Written once chosen: a file that never had a choice keeps its eleven keys only.
-  if (!s.Language.empty() || ini->Has(kLirotag, kLanguageKey))
-    ini->Set(kLirotag, kLanguageKey, s.Language);
+  if (!s.Language.empty() || ini->Has(kOwnSection, kLanguageKey))
+    ini->Set(kOwnSection, kLanguageKey, s.Language);
 }
 
 std::string ChooseUiLanguage(const std::string& setting, const char* language, const char* lcAll,

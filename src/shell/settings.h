@@ -25,6 +25,9 @@ struct Settings {
   // The interface language, [Lirotag] Language: empty follows the system, else "zh_CN"
   // or "en". Read at start only: a change takes effect at the next start.
   std::string Language;
+  // Milliseconds taken off every stamp for the user's reaction time, 0..1000; kept in
+  // our own section, [Lirotag] StampDelay.
+  int32_t StampDelay = 0;
 };
 
 inline constexpr char kConfigFileName[] = "Lirotag4.ini";
@@ -42,12 +45,15 @@ inline constexpr char kSkinPathKey[] = "Path";
 
 // Reads the eleven keys of "ModifyInfo", "SaveTo" and "Other", each with its default. A
 // truth value is true exactly when its text is "1"; an integer is the text's number cut
-// toward zero and held within the 32-bit range (text without a number gives 0).
+// toward zero and held within the 32-bit range (text without a number gives 0). Then
+// [Lirotag] StampDelay (default 0, held within 0..1000).
 void LoadSettings(const IniFile& ini, Settings* s);
 // Writes the same eleven keys in the same order: truth values as "1" or "0", integers
-// as signed decimal. The interface language ([Lirotag] Language) is read with them and
-// written once the user has chosen one.
+// as signed decimal; StampDelay and the interface language ([Lirotag] Language) too
+// once set or in the file, so a file of defaults stays the eleven keys.
 void SaveSettings(const Settings& s, IniFile* ini);
+inline constexpr char kOwnSection[] = "Lirotag";
+inline constexpr char kStampDelayKey[] = "StampDelay";
 
 // Loads `path` into `*s`. Whatever cannot be read (no file, unreadable file) gives the
 // defaults; the result says whether the file was read.

@@ -10,9 +10,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <algorithm>
 
 #include "lyrics/edit_commands.h"
+#include "lyrics/stamp_timing.h"
+#include "shell/calibration_dialog.h"
 #include "ui/dialogs.h"
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
@@ -74,9 +77,9 @@ SettingsWindow::SettingsWindow(QWidget* owner, Settings& settings, ui::LyricEdit
     : QWidget(owner, Qt::Window), settings_(settings), box_(box), editor_(editor) {
   setObjectName(QStringLiteral("窗口_设置"));
   setWindowTitle(tr("设置"));
-  // The designed outer size 380 × 455, less a standard frame and caption, and a row for
-  // writing the lyric into the song.
-  setFixedSize(374, 451);
+  // The designed outer size 380 × 455, less a standard frame and caption, and a row each
+  // for writing the lyric into the song and for the reaction delay.
+  setFixedSize(374, 479);
   BuildControls();
   Fill();
 }
@@ -122,7 +125,7 @@ void SettingsWindow::BuildControls() {
   Make<QCheckBox>(save, "选择框_保存歌词_写入歌曲", {16, 132, 300, 16},
                   tr("保存歌词时同时写入歌曲"));
 
-  QGroupBox* other = MakeGroup(this, "分组框3", tr("其他"), {16, 296, 336, 136});
+  QGroupBox* other = MakeGroup(this, "分组框3", tr("其他"), {16, 296, 336, 164});
   const struct {
     QString label;
     const char *labelName, *pickerName;
@@ -163,9 +166,20 @@ void SettingsWindow::BuildControls() {
       tr("界面语言，下次启动时生效\r\n自动：随系统的语言（英语系统为英文，其他为中文）"));
   languageLabel->setBuddy(language_);
 
+  auto* delayLabel =
+      Make<QLabel>(other, "标签_按键延迟补偿", {16, 136, 124, 16}, tr("按键延迟补偿（毫秒）"));
+  delay_ = Make<QSpinBox>(other, "数值框_按键延迟补偿", {140, 133, 64, 22});
+  delay_->setRange(0, kMaxStampDelayMs);
+  delay_->setSingleStep(10);
+  delay_->setAccessibleName(tr("按键延迟补偿（毫秒）"));
+  delayLabel->setBuddy(delay_);
+  calibrate_ = Make<QPushButton>(other, "按钮_校准", {212, 132, 72, 24}, tr("校准…"));
+  calibrate_->setEnabled(false);
+
   const QList<QWidget*> order = {full_,      fast_,      maker_,    auto_add_,    ask_,
                                  automatic_, help_,      path_,     encoding_,    background_,
-                                 normal_,    highlight_, language_, ask_on_exit_, three_};
+                                 normal_,    highlight_, language_, ask_on_exit_, three_,
+                                 delay_,     calibrate_};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(full_, &QRadioButton::clicked, this, [this] { SetFastMode(false); });
@@ -189,6 +203,26 @@ void SettingsWindow::BuildControls() {
   });
   connect(ask_on_exit_, &QCheckBox::clicked, this, [this](bool on) { settings_.AskOnExit = on; });
   connect(three_, &QCheckBox::clicked, this, &SettingsWindow::OnThreeDecimalsClicked);
+  connect(delay_, &QSpinBox::valueChanged, this,
+          [this](int ms) { settings_.StampDelay = ClampStampDelay(ms); });
+  connect(calibrate_, &QPushButton::clicked, this, &SettingsWindow::Calibrate);
+}
+
+void SettingsWindow::SetAudio(AudioEngine* engine, Player* player,
+                              std::function<bool()> engineReady) {
+  engine_ready_ = std::move(engineReady);
+  engine_ = engine;
+  player_ = player;
+  calibrate_->setEnabled(engine_ != nullptr);
+}
+
+void SettingsWindow::Calibrate() {
+  if (!engine_ || (engine_ready_ && !engine_ready_())) return;
+  // Window-modal, not a nested loop: the clicks and the keys go on while it shows.
+  auto* dialog = new CalibrationDialog(this, *engine_, player_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { delay_->setValue(dialog->Chosen()); });
+  dialog->open();
 }
 
 void SettingsWindow::Fill() {
@@ -210,6 +244,7 @@ void SettingsWindow::Fill() {
       std::max(0, language_->findData(QString::fromStdString(settings_.Language))));
   ask_on_exit_->setChecked(settings_.AskOnExit);
   three_->setChecked(settings_.ThreePointTime);
+  delay_->setValue(ClampStampDelay(settings_.StampDelay));
 
   const struct {
     QWidget* control;
@@ -225,6 +260,10 @@ void SettingsWindow::Fill() {
       {three_, tr("生成的时间标签精确到1/1000秒（3位小数），否则为1/"
                   "100秒（2位）\r\n注意，有些播放器不支持含3"
                   "位小数的歌词文件")},
+      {delay_,
+       tr("从听到到按下按键总要一点时间。加入的每个时间标签（整行或逐字）都减去这段时间，\r\n"
+          "使歌词不再比歌声晚。0 表示不补偿；可用“校准…”测出自己的延迟")},
+      {calibrate_, tr("播放一段节拍声，跟着按空格键，测出自己的按键延迟")},
   };
   for (const auto& tip : tips) tip.control->setToolTip(ui::DisplayText(tip.text));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
+#include "audio/audio_engine.h"
 #include "shell/settings.h"
 
 class QCheckBox;
@@ -10,10 +12,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace lirotag {
 
 class LyricEditor;
+class Player;
 namespace ui {
 class LyricEdit;
 }
@@ -29,6 +33,11 @@ class SettingsWindow : public QWidget {
   // The text "哪些字段可用？" shows; folders are written with `separator`, as in the
   // pattern the user has chosen.
   static QString PlaceholderHelp(QChar separator = QLatin1Char('\\'));
+  // What "校准…" plays the clicks with (and the song it pauses); without it the button
+  // is disabled.
+  // `engineReady` waits until the engine can play (it is set up in the background at
+  // start) and tells whether it can.
+  void SetAudio(AudioEngine* engine, Player* player, std::function<bool()> engineReady);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -44,6 +53,7 @@ class SettingsWindow : public QWidget {
   void ShowColour(QPushButton* picker, int32_t colorRef);
   // The placeholders, in a box that stays until the user closes it.
   void ShowPlaceholderHelp();
+  void Calibrate();
 
   Settings& settings_;
   ui::LyricEdit& box_;
@@ -64,6 +74,11 @@ class SettingsWindow : public QWidget {
   QComboBox* language_ = nullptr;
   QCheckBox* ask_on_exit_ = nullptr;
   QCheckBox* three_ = nullptr;
+  QSpinBox* delay_ = nullptr;
+  QPushButton* calibrate_ = nullptr;
+  AudioEngine* engine_ = nullptr;
+  Player* player_ = nullptr;
+  std::function<bool()> engine_ready_;
 };
 
 }  // namespace lirotag

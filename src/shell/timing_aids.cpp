@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "lyrics/edit_commands.h"
+#include "lyrics/time_tags.h"
 #include "lyrics/words.h"
 #include "shell/settings.h"
 #include "shell/transport.h"
@@ -36,6 +37,10 @@ TimingAids::TimingAids(Player& player, ConfigFile& config, Controls controls,
   strip_->hide();
   connect(strip_, &ui::WaveformStrip::SeekRequested, this,
           [this](double seconds) { player_.SeekSeconds(seconds); });
+  connect(strip_, &ui::WaveformStrip::MarkMoved, this, &TimingAids::OnMarkMoved);
+  strip_->SetLineText([this](int line) {
+    return QString::fromStdString(TrimSpaces(StripWordTags(StripTags(c_.box->Line(line)))));
+  });
   connect(c_.box->document(), &QTextDocument::contentsChanged, this,
           [this] { tags_stale_ = true; });
   c_.currentTime->installEventFilter(this);
@@ -165,23 +170,47 @@ void TimingAids::Tick() {
   } else if (open) {
     ShowSong();
   }
-  // The marks are handed over only when the text, the range, the sung line or the colour
-  // changed, not on every tick.
-  const MarkState state{c_.editor->RangeFirst(), c_.editor->RangeLast(), sung,
-                        c_.box->HighlightColour().rgb()};
-  if (!(state == marked_)) {
-    marked_ = state;
-    std::vector<double> all, highlighted, sungTimes;
-    all.reserve(tags_.Entries().size());
-    for (const TagIndex::Entry& e : tags_.Entries()) all.push_back(e.time);
-    for (int n = state.first; n <= state.last; ++n) {
-      for (double t : tags_.TimesOfLine(*c_.box, n)) highlighted.push_back(t);
-    }
-    if (sung >= 0) sungTimes = tags_.TimesOfLine(*c_.box, sung);
-    strip_->SetMarks(std::move(all), std::move(highlighted), std::move(sungTimes),
-                     c_.box->HighlightColour());
-  }
+  HandMarksOver(sung);
+  if (c_.settings) strip_->SetThreeDecimals(c_.settings->ThreePointTime);
   strip_->SetPlayhead(position, player_.State() == kActivePlaying);
+}
+
+void TimingAids::HandMarksOver(int sung) {
+  // The marks are handed over only when the text, the range, the sung line, the colour
+  // or word mode changed, not on every tick.
+  const MarkState state{c_.editor->RangeFirst(), c_.editor->RangeLast(), sung,
+                        c_.box->HighlightColour().rgb(), word_marks_};
+  if (state == marked_) return;
+  marked_ = state;
+  std::vector<ui::WaveformStrip::Mark> marks;
+  marks.reserve(tags_.Entries().size());
+  for (const TagIndex::Entry& e : tags_.Entries()) marks.push_back({e.time, e.line, false});
+  if (word_marks_) {
+    std::vector<bool> done(static_cast<size_t>(c_.box->LineCount()), false);
+    for (const TagIndex::Entry& e : tags_.Entries()) {
+      if (e.line < 0 || static_cast<size_t>(e.line) >= done.size() ||
+          done[static_cast<size_t>(e.line)])
+        continue;
+      done[static_cast<size_t>(e.line)] = true;
+      for (const WordTag& tag : FindWords(c_.box->Line(e.line)).tags)
+        marks.push_back({tag.time, e.line, true});
+    }
+  }
+  strip_->SetMarks(std::move(marks), state.first, state.last, sung, c_.box->HighlightColour());
+}
+
+void TimingAids::ShowWordMarks(bool on) {
+  word_marks_ = on;
+  Tick();
+}
+
+void TimingAids::OnMarkMoved(int line, double from, double to) {
+  // Which of the line's tags was dragged: the first one at that time.
+  const std::vector<double> times = tags_.TimesOfLine(*c_.box, line);
+  const auto at = std::find(times.begin(), times.end(), from);
+  if (at == times.end()) return;
+  const bool three = c_.settings && c_.settings->ThreePointTime;
+  if (c_.editor->MoveLineTag(line, static_cast<int>(at - times.begin()), to, three)) Tick();
 }
 
 void TimingAids::MarkSungWord(int line, double position) {

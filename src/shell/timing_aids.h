@@ -20,6 +20,7 @@ class QWidget;
 namespace lirotag {
 
 class LyricEditor;
+struct Settings;
 class Transport;
 namespace ui {
 class LyricEdit;
@@ -42,6 +43,8 @@ class TimingAids : public QObject {
     QLabel* currentTime = nullptr;
     Transport* transport = nullptr;
     LyricEditor* editor = nullptr;
+    // For the decimals of a time set by dragging a mark.
+    const Settings* settings = nullptr;
   };
 
   // `relayout` places the strip and the box again when the strip shows or hides.
@@ -62,6 +65,8 @@ class TimingAids : public QObject {
   QMenu* SpeedMenu() const { return speed_menu_; }
   QAction* StripAction() const { return strip_action_; }
   const TagIndex& Tags() const { return tags_; }
+  // The word tags' marks on the strip too (in word mode).
+  void ShowWordMarks(bool on);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,6 +77,8 @@ class TimingAids : public QObject {
   // Hands the strip the columns of peaks_ (nothing while it is null).
   void ShowPeaks();
   void MarkSungWord(int line, double position);
+  void HandMarksOver(int sung);
+  void OnMarkMoved(int line, double from, double to);
 
   Player& player_;
   ConfigFile& config_;
@@ -85,10 +92,12 @@ class TimingAids : public QObject {
   struct MarkState {
     int first = -2, last = -2, sung = -2;  // never a real state: nothing handed over yet
     unsigned colour = 0;
+    bool words = false;
     bool operator==(const MarkState&) const = default;
   };
   MarkState marked_;
   bool tags_stale_ = true;
+  bool word_marks_ = false;
   std::string peaks_song_;
   std::shared_ptr<PeakTable> peaks_;
   // Last: goes first, waiting for a waveform still being opened.

@@ -128,15 +128,18 @@ void Transport::PrepareEngine() {
       });
 }
 
+bool Transport::WaitForEngine() {
+  if (engine_ready_) return true;
+  PrepareEngine();
+  QEventLoop loop;
+  connect(this, &Transport::EngineIsReady, &loop, &QEventLoop::quit);
+  loop.exec();
+  return engine_ready_;  // false: the program is closing
+}
+
 void Transport::ChooseSong() {
-  if (!engine_ready_) {
-    // The song dialog lists what the engine opens: wait for it, still answering.
-    PrepareEngine();
-    QEventLoop loop;
-    connect(this, &Transport::EngineIsReady, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (!engine_ready_) return;  // the program is closing
-  }
+  // The song dialog lists what the engine opens: wait for it, still answering.
+  if (!WaitForEngine()) return;
   ui::FileDialogOptions options;
   options.owner = c_.window;
   options.filter = song_filter_;

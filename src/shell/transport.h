@@ -43,6 +43,9 @@ class Transport : public QObject {
   void SetEngine(AudioEngine* engine, std::string pluginDir);
   void PrepareEngine();
   bool EngineReady() const { return engine_ready_; }
+  // Prepares the engine if need be and waits for it, the window still answering; false
+  // when the program closes first.
+  bool WaitForEngine();
   // Waits for the work still running off the GUI thread: before the engine goes.
   void FinishWork() { work_.WaitForAll(); }
 

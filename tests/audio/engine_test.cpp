@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "audio/audio_engine.h"
+#include "audio/confirm_sound.h"
 #include "audio/peaks.h"
 #include "audio/player.h"
 #include "audio_fixtures.h"
@@ -282,6 +283,26 @@ TEST_F(EngineTest, MemoryStreamFromAWavImage) {
   EXPECT_TRUE(engine_->StreamFree(h));
   EXPECT_FALSE(engine_->MusicFree(h));
   EXPECT_EQ(engine_->StreamCreateMemory("junk", 4, 0), 0u);
+
+  // The calibration's click track: each click is heard from the first sample at or after
+  // its time, and silence before it, so that key presses are measured from the click.
+  const std::string clicks = ClickTrackWav({0.5, 1.00001}, 2.0);
+  h = engine_->StreamCreateMemory(clicks.data(), clicks.size(), 0);
+  ASSERT_NE(h, 0u);
+  EXPECT_NEAR(engine_->ChannelBytes2Seconds(h, engine_->ChannelGetLength(h, kPosByte)), 2.0, 1e-9);
+  std::vector<float> frames(44100 * 3);
+  frames.resize(static_cast<size_t>(engine_->ChannelRead(h, frames.data(), 44100 * 3)));
+  ASSERT_EQ(frames.size(), 88200u);
+  std::vector<size_t> onsets;  // a loud sample after a tenth of a second of quiet ones
+  size_t lastLoud = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (std::fabs(frames[i]) <= 0.05f) continue;
+    if (onsets.empty() || i - lastLoud > 4410) onsets.push_back(i);
+    lastLoud = i;
+  }
+  EXPECT_EQ(onsets, (std::vector<size_t>{22050, 44101}));
+  EXPECT_EQ(frames[22049], 0.0f);
+  EXPECT_TRUE(engine_->StreamFree(h));
 }
 
 TEST_F(EngineTest, TrackerModulesComeThroughTheMusicLoader) {

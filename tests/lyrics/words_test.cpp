@@ -131,7 +131,8 @@ TEST(WordStamps, ARangeIsStampedLineByLineAndMovesOnWhenAllAreDone) {
   double t = 10;
   const auto clock = [&t] { return t += 1; };
   f.editor.AddWordTag(clock, false);
-  EXPECT_EQ(f.box.lines(), (Lines{"[00:11.00]<00:11.00>a b", "[00:01.00]<00:12.00>c",
+  // A line that came with a time starts at its first word.
+  EXPECT_EQ(f.box.lines(), (Lines{"[00:11.00]<00:11.00>a b", "[00:12.00]<00:12.00>c",
                                   "[00:13.00]<00:13.00>d", "[ar:x]", "next"}));
   EXPECT_EQ(f.editor.RangeFirst(), 0);
   f.editor.AddWordTag(clock, false);  // only "b" is left: one clock reading
@@ -141,7 +142,26 @@ TEST(WordStamps, ARangeIsStampedLineByLineAndMovesOnWhenAllAreDone) {
   f.editor.RangeFromSelection();
   f.editor.StripRangeWordTags();
   EXPECT_EQ(f.box.lines(),
-            (Lines{"[00:11.00]a b", "[00:01.00]c", "[00:13.00]d", "[ar:x]", "next"}));
+            (Lines{"[00:11.00]a b", "[00:12.00]c", "[00:13.00]d", "[ar:x]", "next"}));
+}
+
+// A loaded lyric's line time is a guess made line by line; the first word stamp says when
+// the line really starts. Later stamps and other tags leave the line tags alone.
+TEST(WordStamps, TheFirstWordStampGivesALoadedLineItsTime) {
+  const struct {
+    const char* line;
+    const char* stamped;
+  } cases[] = {
+      {"[00:06.00]歌词", "[00:15.36]<00:15.36>歌词"},
+      {"[01:30.00][00:06.00]歌", "[01:30.00][00:15.36]<00:15.36>歌"},
+      {"[00:06.00][x] (oh) la", "[00:15.36][x]<00:15.36> (oh) la"},
+      {"[00:06.00]<00:06.00>歌<00:07.00>词", nullptr},
+      {"[00:06.00]<00:06.00>歌词", "[00:06.00]<00:06.00>歌<00:15.36>词"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> got = StampNextWord(c.line, "00:15.36");
+    EXPECT_EQ(got.value_or("(none)"), c.stamped ? c.stamped : "(none)") << c.line;
+  }
 }
 
 // Word tags as files write them, between spaces too: plain timing keeps single spaces.

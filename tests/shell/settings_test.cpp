@@ -70,14 +70,16 @@ int32_t Field(const Settings& s, const std::string& key) {
   if (key == "AskOnExit") return s.AskOnExit;
   if (key == "Encoding") return s.Encoding;
   if (key == "BackGroundColor") return s.BackGroundColor;
+  if (key == "StampDelay") return s.StampDelay;
   return -999;
 }
 
 TEST_P(SettingsValueTest, ReadsAndWritesBack) {
   const ValueCase& c = GetParam();
-  const std::string section = std::string(c.key) == "FastMode"   ? "ModifyInfo"
-                              : std::string(c.key) == "Encoding" ? "SaveTo"
-                                                                 : "Other";
+  const std::string section = std::string(c.key) == "FastMode"     ? "ModifyInfo"
+                              : std::string(c.key) == "Encoding"   ? "SaveTo"
+                              : std::string(c.key) == "StampDelay" ? "Lirotag"
+                                                                   : "Other";
   IniFile ini;
   ini.Parse("[" + section + "]\r\n" + c.key + "=" + c.text + "\r\n");
   Settings s;
@@ -89,20 +91,24 @@ TEST_P(SettingsValueTest, ReadsAndWritesBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SettingsValueTest,
-    ::testing::Values(ValueCase{"FastMode", "true", 0, "0"}, ValueCase{"FastMode", "01", 0, "0"},
-                      ValueCase{"FastMode", "1", 1, "1"}, ValueCase{"FastMode", " \"1\" ", 1, "1"},
-                      ValueCase{"AskOnExit", "", 0, "0"}, ValueCase{"AskOnExit", "yes", 0, "0"},
-                      ValueCase{"Encoding", "2.9", 2, "2"}, ValueCase{"Encoding", "-1", -1, "-1"},
-                      ValueCase{"Encoding", "-2.9", -2, "-2"},
-                      ValueCase{"Encoding", "true", 0, "0"}, ValueCase{"Encoding", "２", 2, "2"},
-                      ValueCase{"Encoding", "", 0, "0"}, ValueCase{"Encoding", "1e1", 10, "10"},
-                      ValueCase{"Encoding", "0x2", 0, "0"},
-                      ValueCase{"BackGroundColor", "damaged", 0, "0"},
-                      ValueCase{"BackGroundColor", "255abc", 255, "255"},
-                      ValueCase{"BackGroundColor", "99999999999", INT32_MAX, "2147483647"},
-                      ValueCase{"BackGroundColor", "-1e300", INT32_MIN, "-2147483648"},
-                      ValueCase{"BackGroundColor", "1e999", INT32_MAX, "2147483647"},
-                      ValueCase{"BackGroundColor", "-2147483648", INT32_MIN, "-2147483648"}));
+    ::testing::Values(
+        ValueCase{"FastMode", "true", 0, "0"}, ValueCase{"FastMode", "01", 0, "0"},
+        ValueCase{"FastMode", "1", 1, "1"}, ValueCase{"FastMode", " \"1\" ", 1, "1"},
+        ValueCase{"AskOnExit", "", 0, "0"}, ValueCase{"AskOnExit", "yes", 0, "0"},
+        ValueCase{"Encoding", "2.9", 2, "2"}, ValueCase{"Encoding", "-1", -1, "-1"},
+        ValueCase{"Encoding", "-2.9", -2, "-2"}, ValueCase{"Encoding", "true", 0, "0"},
+        ValueCase{"Encoding", "２", 2, "2"}, ValueCase{"Encoding", "", 0, "0"},
+        ValueCase{"Encoding", "1e1", 10, "10"}, ValueCase{"Encoding", "0x2", 0, "0"},
+        ValueCase{"BackGroundColor", "damaged", 0, "0"},
+        ValueCase{"BackGroundColor", "255abc", 255, "255"},
+        ValueCase{"BackGroundColor", "99999999999", INT32_MAX, "2147483647"},
+        ValueCase{"BackGroundColor", "-1e300", INT32_MIN, "-2147483648"},
+        ValueCase{"BackGroundColor", "1e999", INT32_MAX, "2147483647"},
+        ValueCase{"BackGroundColor", "-2147483648", INT32_MIN, "-2147483648"},
+        // Our own key: a reaction delay, 0..1000 ms.
+        ValueCase{"StampDelay", "300", 300, "300"}, ValueCase{"StampDelay", "250.7", 250, "250"},
+        ValueCase{"StampDelay", "5000", 1000, "1000"}, ValueCase{"StampDelay", "-20", 0, "0"},
+        ValueCase{"StampDelay", "slow", 0, "0"}));
 
 TEST(SettingsTest, SavingKeepsEverythingElse) {
   const std::string before =

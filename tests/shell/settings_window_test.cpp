@@ -9,10 +9,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
 
+#include "shell/calibration_dialog.h"
 #include "shell/edit_buttons.h"
 #include "shell/skins.h"
 #include "ui/dialogs.h"
@@ -184,6 +186,49 @@ class SettingsWindowTest : public QObject {
     lirotag::ui::SetNextColour(std::nullopt);  // cancelled: nothing changes
     QTest::mouseClick(In<QPushButton>(w, "颜色选择器_普通文本"), Qt::LeftButton);
     QCOMPARE(window_->settings().NormalTextColor, 0);
+  }
+
+  // The delay is set by hand or measured against the clicks, which play without a song
+  // on the engine's silent output in real time.
+  void theReactionDelayIsTypedOrMeasured() {
+    window_ = f_.MakeActiveWindow();
+    QWidget* w = OpenSettings();
+    // Over the main window, not in a corner of the screen.
+    QVERIFY(window_->frameGeometry().contains(w->frameGeometry().center()));
+    QSpinBox* delay = In<QSpinBox>(w, "数值框_按键延迟补偿");
+    QCOMPARE(delay->value(), 0);
+    QCOMPARE(delay->maximum(), 1000);
+    delay->selectAll();
+    QTest::keyClicks(delay, QStringLiteral("250"));
+    QCOMPARE(window_->settings().StampDelay, 250);
+
+    QTest::mouseClick(In<QPushButton>(w, "按钮_校准"), Qt::LeftButton);
+    auto* dialog = w->findChild<lirotag::CalibrationDialog*>();
+    QVERIFY(dialog);
+    QTRY_VERIFY(dialog->isActiveWindow());
+    QTest::mouseClick(In<QPushButton>(dialog, "按钮_开始校准"), Qt::LeftButton);
+    QVERIFY(dialog->Running());
+    // A press a fifth of a second after each click but the fourth, and one press too many.
+    const std::vector<double>& clicks = dialog->Track().clicks;
+    for (size_t i = 0; i < clicks.size(); ++i) {
+      if (i == 3) continue;
+      QTRY_VERIFY_WITH_TIMEOUT(dialog->Position() >= clicks[i] + 0.2, 3000);
+      QTest::keyClick(dialog, Qt::Key_Space);
+      if (i == 5) QTest::keyClick(dialog, Qt::Key_Space);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->Running(), 5000);
+    const lirotag::DelayMeasurement& m = dialog->Measurement();
+    QCOMPARE(m.used, 11);
+    QVERIFY2(m.medianMs >= 200 && m.medianMs < 330, qPrintable(QString::number(m.medianMs)));
+    QVERIFY(In<QLabel>(dialog, "标签_校准结果")
+                ->text()
+                .contains(QStringLiteral("%1 毫秒").arg(std::lround(m.medianMs))));
+    QTest::mouseClick(In<QPushButton>(dialog, "按钮_使用校准值"), Qt::LeftButton);
+    QCOMPARE(delay->value(), m.suggestedDelayMs);
+    QCOMPARE(window_->settings().StampDelay, m.suggestedDelayMs);
+    window_.reset();
+    QVERIFY(ReadAll(f_.IniPath()).find("StampDelay=" + std::to_string(m.suggestedDelayMs)) !=
+            std::string::npos);
   }
 
   void skinsMenuAndStartUp() {
