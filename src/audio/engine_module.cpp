@@ -221,6 +221,9 @@ AudioHandle DeferredAudioEngine::MusicLoad(const std::string& path, uint64_t off
                                            uint64_t length, uint32_t flags, uint32_t freq) {
   return Real().MusicLoad(path, offset, length, flags, freq);
 }
+OpenError DeferredAudioEngine::LastOpenError() {
+  return Real().LastOpenError();
+}
 bool DeferredAudioEngine::StreamFree(AudioHandle stream) {
   return Real().StreamFree(stream);
 }

@@ -65,6 +65,7 @@ class DeferredAudioEngine : public AudioEngine {
   AudioHandle StreamCreateMemory(const void* data, uint64_t length, uint32_t flags) override;
   AudioHandle MusicLoad(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
                         uint32_t freq) override;
+  OpenError LastOpenError() override;
   bool StreamFree(AudioHandle stream) override;
   bool MusicFree(AudioHandle music) override;
   bool ChannelGetAttribute(AudioHandle channel, uint32_t attrib, float* value) override;

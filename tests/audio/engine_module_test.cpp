@@ -68,6 +68,9 @@ TEST_F(EngineModuleTest, LoadedOnlyWhenTheEngineIsFirstUsed) {
   EXPECT_EQ(engine.OutputName(), "silent");
   EXPECT_DOUBLE_EQ(player.LengthSeconds(), 1.0);
   EXPECT_EQ(engine.ChannelGetDecoder(player.Handle()), "ffmpeg:pcm_s16le/wav");
+  // The engine's reason for a failed open reaches the window through the stand-in.
+  EXPECT_FALSE(player.Load((dir_ / "none.wav").string(), true, false, false));
+  EXPECT_EQ(player.LastOpenError(), OpenError::kNotFound);
   player.Destroy();
   EXPECT_TRUE(engine.Free());
 
