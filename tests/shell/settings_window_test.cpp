@@ -217,7 +217,8 @@ class SettingsWindowTest : public QObject {
       if (i == 5) QTest::keyClick(dialog, Qt::Key_Space);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->Running(), 5000);
-    const lirotag::DelayMeasurement& m = dialog->Measurement();
+    // A copy: the dialog goes with the window before the file is checked.
+    const lirotag::DelayMeasurement m = dialog->Measurement();
     QCOMPARE(m.used, 11);
     QVERIFY2(m.medianMs >= 200 && m.medianMs < 330, qPrintable(QString::number(m.medianMs)));
     QVERIFY(In<QLabel>(dialog, "标签_校准结果")
