@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "shell_tools.h"
 #include "tag_bytes.h"
 #include "tags/ape_tag.h"
 #include "tags/read_song_tags.h"
@@ -21,22 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace lirotag::testing;
-
-int Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* f = popen((cmd + " 2>&1").c_str(), "r");
-  std::string text;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-  if (out) *out = text;
-  const int status = pclose(f);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Slurp(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
 
 void Spit(const fs::path& p, std::string_view bytes) {
   std::ofstream(p, std::ios::binary) << bytes;

@@ -11,29 +11,15 @@
 #include <sstream>
 
 #include "files/encoding.h"
+#include "shell_tools.h"
 #include "tags/read_song_tags.h"
 
 namespace lirotag {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs `cmd` with the shell; its exit status, standard output and error.
-int Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* f = popen((cmd + " 2>&1").c_str(), "r");
-  std::string text;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-  if (out) *out = text;
-  const int status = pclose(f);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Slurp(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
+using testing::Shell;
+using testing::Slurp;
 
 class ToolsTest : public ::testing::Test {
  protected:
