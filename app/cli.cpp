@@ -25,6 +25,7 @@
 #include "audio/audio_engine.h"
 #include "audio/engine_module.h"
 #include "audio/player.h"
+#include "files/program_modules.h"
 
 namespace lirotag {
 namespace {
@@ -176,7 +177,7 @@ int Run(int argc, char** argv) {
   }
   if (argc < 2) return Usage("no command given");
   // Only probe, render and peaks load the engine's library, when they get that far.
-  SetEngineModuleDir(LIROTAG_INSTALLED_ENGINE_DIR);
+  SetProgramModuleDir(LIROTAG_INSTALLED_MODULE_DIR);
   std::string cmd = argv[1];
   if (cmd == "lrc") return RunLrcCommand(argc - 2, argv + 2);
   if (cmd == "tags") return RunTagsCommand(argc - 2, argv + 2);

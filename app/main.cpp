@@ -12,6 +12,7 @@
 #include "audio/player.h"
 #include "bench/report_shown.h"
 #include "files/file_io.h"
+#include "files/program_modules.h"
 #include "files/recovery_file.h"
 #include "lirotag_version.h"
 #include "shell/main_window.h"
@@ -40,7 +41,7 @@ int main(int argc, char* argv[]) {
   // The engine and the one Player outlive the main window: the window frees the engine
   // when it goes, and the Player lets go of its song after that. The engine's library is
   // loaded once the window is shown (or a song is opened), never before.
-  lirotag::SetEngineModuleDir(LIROTAG_INSTALLED_ENGINE_DIR);
+  lirotag::SetProgramModuleDir(LIROTAG_INSTALLED_MODULE_DIR);
   auto engine = std::make_unique<lirotag::DeferredAudioEngine>();
   lirotag::Player player(*engine);
   lirotag::RealFileSystem fs;
@@ -94,8 +95,8 @@ int main(int argc, char* argv[]) {
     }
 
     lirotag::MainWindow window(std::move(env));
-    window.show();
     if (qEnvironmentVariableIsSet("LIROTAG_REPORT_SHOWN")) bench::ReportWhenShown(window);
+    window.show();
     // The files the program was started with (a desktop's "open with" passes them too),
     // as absolute paths: the window names them in its messages and caption.
     QStringList files;

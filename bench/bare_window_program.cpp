@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::unique_ptr<QWidget> w = bench::BareWindow();
-  w->show();
   bench::ReportWhenShown(*w);
+  w->show();
   return app.exec();
 }

@@ -1,27 +1,43 @@
 #pragma once
 
-// For start-up measurements: one line, "shown", on standard output once the window is
-// exposed and its first paint is done. Shared by the editor and its yardstick, so that
-// both are timed to the same moment.
-#include <QCoreApplication>
-#include <QTimer>
+// For start-up measurements: one line, "shown", on standard output once the window's
+// first frame is painted. Shared by the editor and its yardstick, so that both are
+// timed to the same moment.
+#include <QEvent>
+#include <QMetaObject>
+#include <QObject>
 #include <QWidget>
-#include <QWindow>
 #include <cstdio>
 
 namespace bench {
 
+class ShownReporter : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !reported_) {
+      reported_ = true;
+      // Queued now, ahead of anything the paint itself puts off until later: it runs
+      // once this paint (the window and every control in it) is done and flushed.
+      QMetaObject::invokeMethod(
+          this,
+          [] {
+            std::puts("shown");
+            std::fflush(stdout);
+          },
+          Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool reported_ = false;
+};
+
 inline void ReportWhenShown(QWidget& window) {
-  auto* timer = new QTimer(&window);
-  QObject::connect(timer, &QTimer::timeout, &window, [&window, timer] {
-    const QWindow* handle = window.windowHandle();
-    if (!handle || !handle->isExposed()) return;
-    timer->stop();
-    QCoreApplication::processEvents();  // the paint the exposure asked for
-    std::puts("shown");
-    std::fflush(stdout);
-  });
-  timer->start(0);
+  window.installEventFilter(new ShownReporter(&window));
 }
 
 }  // namespace bench

@@ -1248,6 +1248,10 @@ so that the lyrics no longer lag behind the singing. 0 means no correction; &quo
 %1</translation>
     </message>
     <message>
+        <source>写入歌词所需的组件（liblirotag_tag_writer.so）无法载入，歌曲没有改变。</source>
+        <translation>The part of Lirotag that writes lyrics (liblirotag_tag_writer.so) cannot be loaded; the song is unchanged.</translation>
+    </message>
+    <message>
         <source>载入歌曲内嵌歌词(&amp;I)</source>
         <translation>Load lyrics &amp;in the song</translation>
     </message>

@@ -1,66 +1,14 @@
 #include "audio/engine_module.h"
 
-#include <dlfcn.h>
-
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
+
+#include "files/program_modules.h"
 
 namespace lirotag {
 
 namespace {
-
-std::mutex& ModuleMutex() {
-  static std::mutex mu;
-  return mu;
-}
-std::string& InstalledDir() {
-  static std::string dir;
-  return dir;
-}
-
-const EngineModule* Open(const std::string& file, std::string* why) {
-  void* lib = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!lib) {
-    if (const char* e = dlerror()) *why = e;
-    return nullptr;
-  }
-  using Entry = const EngineModule* (*)(int);
-  auto entry = reinterpret_cast<Entry>(dlsym(lib, kEngineModuleEntry));
-  const EngineModule* m = entry ? entry(kEngineModuleVersion) : nullptr;
-  if (!m) {
-    *why = file + " is not this program's engine, or another version of it";
-    dlclose(lib);
-  }
-  // Never closed: its engine threads and the decoders it hands out live as long as
-  // the process.
-  return m;
-}
-
-const EngineModule* Find(std::string* why) {
-  std::vector<std::string> tried;
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
-  if (!ec) {
-    const std::filesystem::path dir = self.parent_path();
-    tried.push_back((dir / kEngineModuleFile).string());
-    if (!InstalledDir().empty())
-      tried.push_back((dir / InstalledDir() / kEngineModuleFile).lexically_normal().string());
-  }
-  tried.push_back(kEngineModuleFile);  // the program's RUNPATH, LD_LIBRARY_PATH
-  std::string first_error;
-  for (const std::string& file : tried) {
-    if (file != kEngineModuleFile && !std::filesystem::exists(file, ec)) continue;
-    std::string error;
-    if (const EngineModule* m = Open(file, &error)) return m;
-    if (first_error.empty()) first_error = error;
-  }
-  *why = first_error.empty()
-             ? std::string("the audio engine (") + kEngineModuleFile + ") is not installed"
-             : first_error;
-  return nullptr;
-}
 
 // Stands in when the module is missing: nothing opens, nothing plays.
 class NoEngine : public AudioEngine {
@@ -107,18 +55,15 @@ class NoEngine : public AudioEngine {
 
 }  // namespace
 
-void SetEngineModuleDir(const std::string& relative_to_program) {
-  std::lock_guard<std::mutex> lk(ModuleMutex());
-  InstalledDir() = relative_to_program;
-}
-
 const EngineModule* LoadEngineModule(std::string* why) {
-  std::lock_guard<std::mutex> lk(ModuleMutex());
+  static std::mutex mu;
+  std::lock_guard<std::mutex> lk(mu);
   static bool tried = false;
   static const EngineModule* module = nullptr;
   static std::string error;
   if (!tried) {
-    module = Find(&error);
+    module = static_cast<const EngineModule*>(
+        OpenProgramModule(kEngineModuleFile, kEngineModuleEntry, kEngineModuleVersion, &error));
     tried = true;
   }
   if (!module && why) *why = error;

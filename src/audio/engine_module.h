@@ -22,20 +22,16 @@ struct EngineModule {
   std::unique_ptr<Source> (*open_song)(const std::string& path, int module_rate);
 };
 
-// The module's one exported symbol: extern "C" const EngineModule* lirotag_engine_module(int).
+// The module's one exported symbol: extern "C" const void* lirotag_engine_module(int),
+// an EngineModule.
 inline constexpr char kEngineModuleEntry[] = "lirotag_engine_module";
 // Raised whenever EngineModule changes, so that a stale module is refused, not called.
 inline constexpr int kEngineModuleVersion = 1;
 inline constexpr char kEngineModuleFile[] = "liblirotag_engine.so";
 
-// Loads the module once; later calls (from any thread) return the same. nullptr when it
-// cannot be loaded, with the reason in `why`. Looked for beside the program first, then
-// in `installed_dir` relative to the program's folder (see SetEngineModuleDir), then
-// where the dynamic loader looks.
+// Loads the module once (see OpenProgramModule); later calls, from any thread, return
+// the same. nullptr when it cannot be loaded, with the reason in `why`.
 const EngineModule* LoadEngineModule(std::string* why = nullptr);
-// Where the installed program keeps the module, relative to the program's folder;
-// to be set before the first LoadEngineModule.
-void SetEngineModuleDir(const std::string& relative_to_program);
 // The engine from the module; without the module, an engine that opens nothing (every
 // song fails to open as an unplayable one would).
 std::unique_ptr<AudioEngine> LoadAudioEngine(std::string* why = nullptr);

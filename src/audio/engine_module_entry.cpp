@@ -22,7 +22,6 @@ constexpr EngineModule kModule = {&CreateDefaultEngine, &BuiltInFormats, &OpenSo
 }  // namespace
 }  // namespace lirotag
 
-extern "C" __attribute__((visibility("default"))) const lirotag::EngineModule*
-lirotag_engine_module(int version) {
+extern "C" __attribute__((visibility("default"))) const void* lirotag_engine_module(int version) {
   return version == lirotag::kEngineModuleVersion ? &lirotag::kModule : nullptr;
 }

@@ -289,6 +289,7 @@ MainWindow::MainWindow(MainWindowEnv env, QWidget* parent) : QWidget(parent), en
 void MainWindow::StartUp(const QStringList& files) {
   if (recovery_) {
     recovery_->OfferLeftovers([this](const RecoveryRecord& record) {
+      SetupFont();  // text is coming: it is laid out once, in its own font
       if (!record.songPath.empty() && env_.fs->FileExists(record.songPath))
         transport_->OpenSong(record.songPath);
       lyric_edit_->SetWholeText(record.text);
@@ -297,7 +298,10 @@ void MainWindow::StartUp(const QStringList& files) {
       editing_->editor().RangeFromSelection();
     });
   }
-  if (!files.isEmpty()) OnFilesDropped(files);
+  if (!files.isEmpty()) {
+    SetupFont();
+    OnFilesDropped(files);
+  }
 }
 
 MainWindow::~MainWindow() {
@@ -456,6 +460,8 @@ void MainWindow::SetTooltips() {
 }
 
 void MainWindow::SetupFont() {
+  if (font_set_up_) return;
+  font_set_up_ = true;
   QFont font = lyric_edit_->font();
   font.setFamily(LyricFontFamily());
   font.setPointSize(12);
@@ -470,10 +476,9 @@ bool MainWindow::event(QEvent* event) {
     // sooner asks for the engine at once.
     engine_asked_ = true;
     QTimer::singleShot(kEngineDelayMs, transport_, &Transport::PrepareEngine);
-  }
-  if (event->type() == QEvent::WindowActivate && !font_set_up_) {
-    font_set_up_ = true;
-    SetupFont();
+    // The lyric box's CJK font (a font file of its own to open) waits until the first
+    // frame is drawn, while the box is still empty; text that comes sooner sets it.
+    QTimer::singleShot(0, this, [this] { SetupFont(); });
   }
   if (event->type() == QEvent::WindowTitleChange) {
     // Qt does not tell screen readers that a window's caption changed; they keep

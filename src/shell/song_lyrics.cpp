@@ -53,6 +53,10 @@ QString WriteFailure(EmbedError error, const std::string& song) {
                  "lirotag::SongLyrics",
                  "写入后检查未通过（歌词读不回来或音频有变），歌曲没有改变：\n%1")
           .arg(Q(song));
+    case EmbedError::kNoWriter:
+      return QCoreApplication::translate(
+          "lirotag::SongLyrics",
+          "写入歌词所需的组件（liblirotag_tag_writer.so）无法载入，歌曲没有改变。");
   }
   return {};
 }

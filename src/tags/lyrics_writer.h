@@ -18,6 +18,7 @@ enum class EmbedError {
   kNoSpace,      // the disk is full
   kWriteFailed,  // the copy could not be made or tagged
   kCheckFailed,  // the tagged copy did not read back right: the song was left alone
+  kNoWriter,     // the writer's module (TagLib) cannot be loaded
 };
 
 // Replaces the song's lyric (USLT in ID3v2, keeping the tag's version 2.3 or 2.4 and

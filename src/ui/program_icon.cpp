@@ -1,9 +1,12 @@
 #include "ui/program_icon.h"
 
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
+#include <map>
 
 namespace lirotag::ui {
 
@@ -60,10 +63,39 @@ QPixmap ProgramIconPixmap(int size) {
   return QPixmap::fromImage(image);
 }
 
+namespace {
+
+// Paints each size the first time it is asked for. A window's icon is set before the
+// window is shown, and most platforms ask for one or two sizes, if any: painting all of
+// them up front would hold up the first paint of the window.
+class PaintedIconEngine : public QIconEngine {
+ public:
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+  }
+  // One picture for every mode: the program's icon is never shown disabled.
+  QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+    const int side = std::clamp(std::min(size.width(), size.height()), 1, 1024);
+    QPixmap& cached = cache_[side];
+    if (cached.isNull()) cached = ProgramIconPixmap(side);
+    return cached;
+  }
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    QList<QSize> sizes;
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) sizes.append(QSize(side, side));
+    return sizes;
+  }
+  QIconEngine* clone() const override { return new PaintedIconEngine(*this); }
+  QString key() const override { return QStringLiteral("lirotag-painted"); }
+
+ private:
+  std::map<int, QPixmap> cache_;
+};
+
+}  // namespace
+
 QIcon ProgramIcon() {
-  QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(ProgramIconPixmap(size));
-  return icon;
+  return QIcon(new PaintedIconEngine);
 }
 
 }  // namespace lirotag::ui
