@@ -19,7 +19,7 @@
 #include "files/lyric_file.h"
 #include "lyrics/info_tags.h"
 #include "lyrics/time_tags.h"
-#include "net/lrclib_client.h"
+#include "net/lrclib.h"
 #include "shell/settings.h"
 #include "tags/read_song_tags.h"
 
@@ -100,6 +100,14 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// The service, or nullptr after saying why it cannot be reached at all.
+std::unique_ptr<LrclibService> Connect(const Args& args) {
+  std::string why;
+  std::unique_ptr<LrclibService> service = ConnectLrclib(Q(args.server), &why);
+  if (!service) Fail("cannot load the online lyrics module: " + why);
+  return service;
+}
+
 int Get(const Args& args) {
   if (args.rest.size() != 1) return Usage("get needs one song");
   const std::string& song = args.rest[0];
@@ -112,9 +120,10 @@ int Get(const Args& args) {
   double length = 0;
   std::string err;
   if (!ExactSongLength(song, &length, &err)) return Fail(err);
-  LrclibClient client(Q(args.server));
+  std::unique_ptr<LrclibService> service = Connect(args);
+  if (!service) return 2;
   const LrclibTrack track{Q(tags.Title), Q(tags.Artist), Q(tags.Album), length, {}, {}};
-  const LrclibOutcome out = Await([&](auto done) { client.Get(track, done); });
+  const LrclibOutcome out = Await([&](auto done) { service->Get(track, done); });
   if (!out.ok()) return Fail(out.EnglishMessage());
   const LrclibRecord& record = out.records.value(0);
   QString text = record.BestLyrics();
@@ -139,8 +148,9 @@ int Search(const Args& args) {
   if (args.rest.empty()) return Usage("search needs words to look for");
   QStringList words;
   for (const std::string& w : args.rest) words << Q(w);
-  LrclibClient client(Q(args.server));
-  const LrclibOutcome out = Await([&](auto done) { client.Search(words.join(' '), done); });
+  std::unique_ptr<LrclibService> service = Connect(args);
+  if (!service) return 2;
+  const LrclibOutcome out = Await([&](auto done) { service->Search(words.join(' '), done); });
   if (!out.ok()) return Fail(out.EnglishMessage());
   for (const LrclibRecord& r : out.records)
     std::printf("%s\n", QJsonDocument(r.json).toJson(QJsonDocument::Compact).constData());
@@ -178,10 +188,10 @@ int Publish(const Args& args) {
   if (!ExactSongLength(song, &track.duration, &err)) return Fail(err);
   track.plainLyrics = lyric.plain;
   track.syncedLyrics = lyric.synced;
-  LrclibClient client(Q(args.server));
+  std::unique_ptr<LrclibService> service = Connect(args);
+  if (!service) return 2;
   const LrclibOutcome out = Await([&](auto done) {
-    LrclibPublish* job = client.Publish(track);
-    QObject::connect(job, &LrclibPublish::finished, job, done);
+    service->Publish(track, {nullptr, nullptr, done});
   });
   if (!out.ok()) return Fail(out.EnglishMessage());
   return 0;

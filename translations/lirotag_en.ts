@@ -839,6 +839,16 @@ Hover a mark on the waveform to see its line; drag it to move the line&apos;s ti
 <context>
     <name>lirotag::OnlineLyrics</name>
     <message>
+        <source>在线歌词</source>
+        <translation>Online lyrics</translation>
+    </message>
+    <message>
+        <source>在线歌词所需的组件无法载入：
+%1</source>
+        <translation>The part of Lirotag that reaches the online lyrics service cannot be loaded:
+%1</translation>
+    </message>
+    <message>
         <source>在线查找歌词(&amp;O)</source>
         <translation>Find lyrics &amp;online</translation>
     </message>

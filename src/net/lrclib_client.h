@@ -1,12 +1,9 @@
 #pragma once
 
-// The public lyrics service LRCLIB (lrclib.net and its mirrors) over HTTP: looking a
-// song up, searching, and publishing a lyric with the proof of work it asks for. No
-// widgets: the command line and the window share it. Every call answers once, through
-// its callback, on the thread that made it.
+// LRCLIB over HTTP with Qt Network: looking a song up, searching, and publishing a lyric
+// with the proof of work it asks for. Part of the online module (liblirotag_online.so);
+// the program itself reaches it through LrclibService.
 
-#include <QJsonObject>
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -14,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "net/lrclib.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -23,74 +22,14 @@ namespace lirotag {
 
 class ChallengeSolver;
 
-// Sent with every request, so that the service's keepers know who asks.
-QString LrclibUserAgent();
-
-// One record of the service.
-struct LrclibRecord {
-  qint64 id = 0;
-  QString trackName, artistName, albumName;
-  double duration = 0;
-  bool instrumental = false;
-  QString plainLyrics, syncedLyrics;
-  // As the service sent it, for those who print it.
-  QJsonObject json;
-
-  bool HasSynced() const { return !syncedLyrics.isEmpty(); }
-  // The synced lyric, else the plain one.
-  const QString& BestLyrics() const { return HasSynced() ? syncedLyrics : plainLyrics; }
-};
-LrclibRecord LrclibRecordFromJson(const QJsonObject& json);
-
-// A track as the service names it; the lyric fields only when publishing.
-struct LrclibTrack {
-  QString trackName, artistName, albumName;
-  double duration = 0;  // seconds
-  QString plainLyrics, syncedLyrics;
-};
-
-// What a lyric text becomes when published: the text with its time tags (empty when it
-// has none) and the words alone (header lines, time tags and word tags removed).
-struct LrclibLyric {
-  QString synced, plain;
-  int lines = 0;  // lines with words
-};
-LrclibLyric LrclibLyricFromText(const std::string& text);
-
-enum class LrclibFault {
-  kNone,
-  kNotFound,      // the service has no such track (404 TrackNotFound)
-  kNoConnection,  // no answer at all: refused, no such host, TLS failure …
-  kTimeout,       // nothing for the timeout
-  kHttp,          // an HTTP error without the service's own message
-  kService,       // the service said why (its "message")
-  kNotJson,       // an answer that is not the service's (an HTML page, a portal)
-  kBadChallenge,  // a challenge this program cannot read
-  kCancelled,
-};
-
-struct LrclibOutcome {
-  LrclibFault fault = LrclibFault::kNone;
-  int httpStatus = 0;
-  QString serviceMessage;  // kService
-  QString detail;          // Qt's description of a network fault
-  QList<LrclibRecord> records;
-
-  bool ok() const { return fault == LrclibFault::kNone; }
-  // What went wrong in the program's own words, for the window.
-  QString Message() const;
-  // The same in English, one line, for the command line.
-  std::string EnglishMessage() const;
-};
-
 class LrclibPublish;
 
 class LrclibClient : public QObject {
   Q_OBJECT
 
  public:
-  using Done = std::function<void(const LrclibOutcome&)>;
-  static constexpr int kDefaultTimeoutMs = 10000;
+  using Done = LrclibService::Done;
+  static constexpr int kDefaultTimeoutMs = LrclibService::kDefaultTimeoutMs;
 
   // `server`: the base address, "https://lrclib.net" (also when empty) or a mirror's.
   explicit LrclibClient(const QString& server, QObject* parent = nullptr);
@@ -130,7 +69,7 @@ class LrclibPublish : public QObject {
   Q_OBJECT
 
  public:
-  enum class Stage { kChallenge, kSolving, kSending, kDone };
+  using Stage = LrclibStage;
   ~LrclibPublish() override;
 
   Stage CurrentStage() const { return stage_; }
@@ -138,7 +77,7 @@ class LrclibPublish : public QObject {
   void Cancel();
 
  signals:
-  void stageChanged(lirotag::LrclibPublish::Stage stage);
+  void stageChanged(lirotag::LrclibStage stage);
   // Nonces tried and the number a search takes on average.
   void progress(quint64 tried, double expected);
   void finished(const lirotag::LrclibOutcome& outcome);

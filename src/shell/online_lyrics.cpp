@@ -56,9 +56,9 @@ void ShowInfo(QLabel* status, const QString& text) {
 
 // ---- 在线查找歌词 ----
 
-LyricSearchDialog::LyricSearchDialog(LrclibClient* client, const OnlineSong& song, QWidget* parent)
-    : QDialog(parent), client_(client), song_(song) {
-  client_->setParent(this);  // closing the dialog drops what is under way
+LyricSearchDialog::LyricSearchDialog(std::unique_ptr<LrclibService> service, const OnlineSong& song,
+                                     QWidget* parent)
+    : QDialog(parent), service_(std::move(service)), song_(song) {
   setObjectName(QStringLiteral("对话框_在线查找歌词"));
   setWindowTitle(tr("在线查找歌词"));
   auto* layout = new QVBoxLayout(this);
@@ -125,7 +125,7 @@ void LyricSearchDialog::Search() {
     ShowError(status_, tr("请填写歌名再搜索。"));
     return;
   }
-  client_->AbortAll();  // an earlier search's answer no longer matters
+  service_->AbortAll();  // an earlier search's answer no longer matters
   list_->clear();
   records_.clear();
   preview_->clear();
@@ -138,13 +138,13 @@ void LyricSearchDialog::Search() {
   pending_ = 1;
   if (song_.length > 0 && !artist.isEmpty()) {
     ++pending_;
-    client_->Get({title, artist, song_.album, song_.length, {}, {}},
-                 [this](const LrclibOutcome& out) {
-                   exact_ = out.records;
-                   if (--pending_ == 0) ShowOutcome();
-                 });
+    service_->Get({title, artist, song_.album, song_.length, {}, {}},
+                  [this](const LrclibOutcome& out) {
+                    exact_ = out.records;
+                    if (--pending_ == 0) ShowOutcome();
+                  });
   }
-  client_->SearchFields(title, artist, QString(), [this](const LrclibOutcome& out) {
+  service_->SearchFields(title, artist, QString(), [this](const LrclibOutcome& out) {
     search_outcome_ = out;
     if (--pending_ == 0) ShowOutcome();
   });
@@ -215,16 +215,15 @@ void LyricSearchDialog::Choose() {
 
 // ---- 发布歌词 ----
 
-PublishDialog::PublishDialog(LrclibClient* client, LrclibTrack track, int lineCount,
-                             QWidget* parent)
-    : QDialog(parent), client_(client), track_(std::move(track)) {
-  client_->setParent(this);
+PublishDialog::PublishDialog(std::unique_ptr<LrclibService> service, LrclibTrack track,
+                             int lineCount, QWidget* parent)
+    : QDialog(parent), service_(std::move(service)), track_(std::move(track)) {
   setObjectName(QStringLiteral("对话框_发布歌词"));
   setWindowTitle(tr("发布歌词"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(
-      tr("将把以下内容发布到歌词库 %1，所有人都可以查到：").arg(client->Server().toDisplayString()),
-      this));
+  layout->addWidget(new QLabel(tr("将把以下内容发布到歌词库 %1，所有人都可以查到：")
+                                   .arg(service_->Server().toDisplayString()),
+                               this));
   auto* form = new QFormLayout;
   const auto row = [&](const char* name, const char* label, const QString& value) {
     auto* field = new QLabel(value.isEmpty() ? tr("（无）") : value, this);
@@ -264,33 +263,34 @@ PublishDialog::PublishDialog(LrclibClient* client, LrclibTrack track, int lineCo
 }
 
 void PublishDialog::Start() {
-  if (job_) return;
+  if (publishing_) return;
+  publishing_ = true;
   publish_->setEnabled(false);
   progress_->setRange(0, 1000);
   progress_->setValue(0);
   progress_->show();
-  job_ = client_->Publish(track_);
-  connect(job_, &LrclibPublish::stageChanged, this, &PublishDialog::OnStage);
-  connect(job_, &LrclibPublish::progress, this, &PublishDialog::OnProgress);
-  connect(job_, &LrclibPublish::finished, this, &PublishDialog::OnFinished);
-  OnStage(LrclibPublish::Stage::kChallenge);
+  service_->Publish(track_,
+                    {[this](LrclibStage stage) { OnStage(stage); },
+                     [this](quint64 tried, double expected) { OnProgress(tried, expected); },
+                     [this](const LrclibOutcome& outcome) { OnFinished(outcome); }});
+  OnStage(LrclibStage::kChallenge);
 }
 
-void PublishDialog::OnStage(LrclibPublish::Stage stage) {
+void PublishDialog::OnStage(LrclibStage stage) {
   switch (stage) {
-    case LrclibPublish::Stage::kChallenge:
+    case LrclibStage::kChallenge:
       progress_->setRange(0, 0);  // busy until the challenge comes
       ShowInfo(status_, tr("正在向服务器领取验证题……"));
       break;
-    case LrclibPublish::Stage::kSolving:
+    case LrclibStage::kSolving:
       progress_->setRange(0, 1000);
       ShowInfo(status_, tr("正在计算验证……"));
       break;
-    case LrclibPublish::Stage::kSending:
+    case LrclibStage::kSending:
       progress_->setRange(0, 0);
       ShowInfo(status_, tr("验证完成，正在发送歌词……"));
       break;
-    case LrclibPublish::Stage::kDone:
+    case LrclibStage::kDone:
       break;
   }
 }
@@ -306,7 +306,7 @@ void PublishDialog::OnProgress(quint64 tried, double expected) {
 }
 
 void PublishDialog::OnFinished(const LrclibOutcome& outcome) {
-  job_ = nullptr;
+  publishing_ = false;
   progress_->setRange(0, 1000);
   if (outcome.fault == LrclibFault::kCancelled) return;
   if (outcome.ok()) {
@@ -324,7 +324,7 @@ void PublishDialog::OnFinished(const LrclibOutcome& outcome) {
 }
 
 void PublishDialog::reject() {
-  if (job_) job_->Cancel();  // stops the work on every core before the dialog goes
+  if (publishing_) service_->CancelPublish();  // the work on every core stops first
   QDialog::reject();
 }
 
@@ -355,11 +355,18 @@ OnlineLyrics::OnlineLyrics(Services services, Controls controls, QObject* parent
   menu->addAction(publish_);
 }
 
-LrclibClient* OnlineLyrics::NewClient() const {
-  auto* client =
-      new LrclibClient(QString::fromStdString(ConfiguredLrclibServer(*s_.fs, s_.configPath)));
-  client->SetTimeoutMs(timeout_ms_);
-  return client;
+std::unique_ptr<LrclibService> OnlineLyrics::NewService() const {
+  std::string why;
+  std::unique_ptr<LrclibService> service =
+      ConnectLrclib(QString::fromStdString(ConfiguredLrclibServer(*s_.fs, s_.configPath)), &why);
+  if (!service) {
+    ui::MessageBox::Show(c_.window, QMessageBox::Warning, tr("在线歌词"),
+                         tr("在线歌词所需的组件无法载入：\n%1").arg(QString::fromStdString(why)),
+                         QMessageBox::Ok);
+    return nullptr;
+  }
+  service->SetTimeoutMs(timeout_ms_);
+  return service;
 }
 
 OnlineSong OnlineLyrics::CurrentSong() const {
@@ -395,7 +402,9 @@ void OnlineLyrics::Find() {
     open->activateWindow();
     return;
   }
-  auto* dialog = new LyricSearchDialog(NewClient(), CurrentSong(), c_.window);
+  std::unique_ptr<LrclibService> service = NewService();
+  if (!service) return;
+  auto* dialog = new LyricSearchDialog(std::move(service), CurrentSong(), c_.window);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &LyricSearchDialog::chosen, this,
           [this, dialog](const LrclibRecord& record) { Load(record, dialog); });
@@ -447,7 +456,9 @@ void OnlineLyrics::Publish() {
   }
   const LrclibTrack track{song.title,  song.artist, song.album,
                           song.length, lyric.plain, lyric.synced};
-  auto* dialog = new PublishDialog(NewClient(), track, lyric.lines, c_.window);
+  std::unique_ptr<LrclibService> service = NewService();
+  if (!service) return;
+  auto* dialog = new PublishDialog(std::move(service), track, lyric.lines, c_.window);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->show();
 }

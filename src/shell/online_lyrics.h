@@ -3,12 +3,13 @@
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
+#include <memory>
 #include <string>
 
 #include "audio/audio_engine.h"
 #include "audio/player.h"
 #include "files/file_io.h"
-#include "net/lrclib_client.h"
+#include "net/lrclib.h"
 
 class QAction;
 class QLabel;
@@ -40,8 +41,9 @@ class LyricSearchDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // Takes `client` over.
-  LyricSearchDialog(LrclibClient* client, const OnlineSong& song, QWidget* parent);
+  // Closing the dialog drops what is under way.
+  LyricSearchDialog(std::unique_ptr<LrclibService> service, const OnlineSong& song,
+                    QWidget* parent);
   void Search();
 
  signals:
@@ -53,7 +55,7 @@ class LyricSearchDialog : public QDialog {
   void ShowPreview();
   void Choose();
 
-  LrclibClient* client_;
+  std::unique_ptr<LrclibService> service_;
   OnlineSong song_;
   QLineEdit* title_ = nullptr;
   QLineEdit* artist_ = nullptr;
@@ -73,23 +75,23 @@ class PublishDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // Takes `client` over.
-  PublishDialog(LrclibClient* client, LrclibTrack track, int lineCount, QWidget* parent);
+  PublishDialog(std::unique_ptr<LrclibService> service, LrclibTrack track, int lineCount,
+                QWidget* parent);
 
  private:
   void Start();
   void OnFinished(const LrclibOutcome& outcome);
-  void OnStage(LrclibPublish::Stage stage);
+  void OnStage(LrclibStage stage);
   void OnProgress(quint64 tried, double expected);
   void reject() override;
 
-  LrclibClient* client_;
+  std::unique_ptr<LrclibService> service_;
   LrclibTrack track_;
   QLabel* status_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* publish_ = nullptr;
   QPushButton* cancel_ = nullptr;
-  QPointer<LrclibPublish> job_;
+  bool publishing_ = false;
 };
 
 // The online lyrics service in the window: the two commands, in the lyric box's menu
@@ -125,15 +127,15 @@ class OnlineLyrics : public QObject {
   void SetTimeoutMs(int ms) { timeout_ms_ = ms; }
 
  private:
-  // Its owner is the dialog that uses it.
-  LrclibClient* NewClient() const;
+  // nullptr, after telling the user why, when the service cannot be reached at all.
+  std::unique_ptr<LrclibService> NewService() const;
   void Load(const LrclibRecord& record, QDialog* dialog);
 
   Services s_;
   Controls c_;
   QAction* find_ = nullptr;
   QAction* publish_ = nullptr;
-  int timeout_ms_ = LrclibClient::kDefaultTimeoutMs;
+  int timeout_ms_ = LrclibService::kDefaultTimeoutMs;
 };
 
 }  // namespace lirotag

@@ -14,6 +14,10 @@ Skins::Skins(ConfigFile& config, std::string skinDir, QObject* parent)
     : QObject(parent), config_(config), fs_(config.Fs()), skin_dir_(std::move(skinDir)) {
   // Listed once: a skin added while the program runs appears at the next start.
   names_ = fs_.ListFiles(skin_dir_, "", ".she");
+}
+
+QMenu* Skins::Menu() {
+  if (menu_) return menu_;
   menu_ = new QMenu(tr("更换皮肤"));
   menu_->setObjectName(QStringLiteral("菜单_更换皮肤"));
   connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
@@ -36,6 +40,8 @@ Skins::Skins(ConfigFile& config, std::string skinDir, QObject* parent)
   }
   connect(menu_, &QMenu::triggered, this,
           [this](QAction* action) { Choose(action->data().toInt()); });
+  MarkInUse(in_use_);
+  return menu_;
 }
 
 void Skins::ApplyConfigured() {
@@ -77,6 +83,8 @@ void Skins::Detach() {
 }
 
 void Skins::MarkInUse(int id) {
+  in_use_ = id;
+  if (!menu_) return;
   for (QAction* action : menu_->actions()) {
     if (action->isCheckable()) action->setChecked(action->data().toInt() == id);
   }

@@ -27,8 +27,9 @@ class Skins : public QObject {
   // At start-up: the configured skin, or the first skin file when none is configured.
   void ApplyConfigured();
   // The menu "更换皮肤": "禁用", a separator, the skins found at start (identifiers 1…n in
-  // the order listed), for the main window's background menu.
-  QMenu* Menu() const { return menu_; }
+  // the order listed), for the main window's background menu. Made when first asked for:
+  // the window starts without it.
+  QMenu* Menu();
   const std::vector<std::string>& Names() const { return names_; }
   // What a menu item does: kDisable or a skin's identifier.
   void Choose(int id);
@@ -45,6 +46,7 @@ class Skins : public QObject {
   std::string skin_dir_;
   std::vector<std::string> names_;
   QMenu* menu_ = nullptr;
+  int in_use_ = kDisable;
   QString applied_;
 };
 

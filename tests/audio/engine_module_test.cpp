@@ -1,5 +1,6 @@
-// The engine's library is loaded only when a song is played, probed or drawn: this
-// program links the Player side alone, and the command line is run as a script runs it.
+// The engine's library is loaded only when a song is played, probed or drawn, the online
+// service's and the lyric writer's only when they are used: this program links the
+// Player side alone, and the command line and the window are run as a user runs them.
 #include "audio/engine_module.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 
@@ -28,12 +30,22 @@ std::string Mapped() {
   return s.str();
 }
 
-bool MapsAudioStack(const std::string& text) {
-  for (const char* lib : {"libavformat", "libavcodec", "libopenmpt", "libportaudio",
-                          "librubberband", "liblirotag_engine"}) {
+bool MapsAny(const std::string& text, std::initializer_list<const char*> libs) {
+  for (const char* lib : libs) {
     if (text.find(lib) != std::string::npos) return true;
   }
   return false;
+}
+
+bool MapsAudioStack(const std::string& text) {
+  return MapsAny(text, {"libavformat", "libavcodec", "libopenmpt", "libportaudio", "librubberband",
+                        "liblirotag_engine"});
+}
+bool MapsOnlineService(const std::string& text) {
+  return MapsAny(text, {"libQt6Network", "liblirotag_online"});
+}
+bool MapsLyricWriter(const std::string& text) {
+  return MapsAny(text, {"libtag.so", "liblirotag_tag_writer"});
 }
 
 class EngineModuleTest : public ::testing::Test {
@@ -92,10 +104,10 @@ TEST_F(EngineModuleTest, AnEngineNeverUsedIsNeverLoaded) {
 }
 
 #ifdef LIROTAG_CLI
-// The command's standard error under LD_DEBUG=files: every library the loader mapped.
-std::string LoaderLog(const std::string& args) {
+// The program's standard error under LD_DEBUG=files: every library the loader mapped.
+std::string LoaderLog(const std::string& command) {
   const std::string cmd =
-      std::string("LD_DEBUG=files ") + LIROTAG_CLI + " " + args + " 2>&1 >/dev/null";
+      "LD_DEBUG=files QT_QPA_PLATFORM=offscreen " + command + " 2>&1 >/dev/null";
   std::string out;
   if (FILE* p = popen(cmd.c_str(), "r")) {
     char buf[4096];
@@ -106,21 +118,33 @@ std::string LoaderLog(const std::string& args) {
   return out;
 }
 
-TEST_F(EngineModuleTest, TheCommandLineLoadsTheEngineOnlyForSongs) {
+TEST_F(EngineModuleTest, EachModuleIsLoadedOnlyByWhatUsesIt) {
   const std::string lrc = (dir_ / "a.lrc").string();
   std::ofstream(lrc) << "[00:02.00]b\n[00:01.00]a\n";
+  const std::string cli = std::string(LIROTAG_CLI) + " ";
   struct Case {
-    std::string args;
-    bool engine;
+    std::string command;
+    bool engine, online, writer;
   };
   const Case cases[] = {
-      {"tags " + song_, false}, {"lrc sort " + lrc, false}, {"lrc detect " + lrc, false},
-      {"--help", false},        {"probe " + song_, true},   {"peaks --columns 4 " + song_, true},
+      {cli + "tags " + song_, false, false, false},
+      {cli + "lrc sort " + lrc, false, false, false},
+      {cli + "lrc detect " + lrc, false, false, false},
+      {cli + "--help", false, false, false},
+      // The window as it starts, before anything is opened.
+      {std::string(LIROTAG_EDITOR) + " --help", false, false, false},
+      {cli + "probe " + song_, true, false, false},
+      {cli + "peaks --columns 4 " + song_, true, false, false},
+      // Nothing listens on port 9: the service is loaded, the search fails at once.
+      {cli + "lrclib search --server http://127.0.0.1:9 words", false, true, false},
+      {cli + "lyrics embed " + song_ + " " + lrc, false, false, true},
   };
   for (const Case& c : cases) {
-    const std::string log = LoaderLog(c.args);
-    ASSERT_NE(log.find("file="), std::string::npos) << c.args << ": no loader log";
-    EXPECT_EQ(MapsAudioStack(log), c.engine) << c.args;
+    const std::string log = LoaderLog(c.command);
+    ASSERT_NE(log.find("file="), std::string::npos) << c.command << ": no loader log";
+    EXPECT_EQ(MapsAudioStack(log), c.engine) << c.command;
+    EXPECT_EQ(MapsOnlineService(log), c.online) << c.command;
+    EXPECT_EQ(MapsLyricWriter(log), c.writer) << c.command;
   }
 }
 #endif

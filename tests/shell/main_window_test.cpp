@@ -410,12 +410,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->isVisible(), !closes);
   }
 
-  void fontIsSetOnFirstActivation() {
+  // The lyric box's font comes once the window is drawn; text given at the start is
+  // laid out in it from the first, never in the default font first.
+  void lyricFontIsSetOnceDrawnOrWhenTextComes() {
+    {
+      auto window = MakeWindow();
+      QCOMPARE(window->lyricEdit()->font().pointSize(), QFont().pointSize());
+      window->show();
+      QTRY_COMPARE(window->lyricEdit()->font().pointSize(), 12);
+    }
+    const QString lyric = dir_.filePath(QStringLiteral("a.lrc"));
+    WriteAll(lyric.toStdString(), "[00:01.00]一\r\n");
     auto window = MakeWindow();
-    window->show();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->StartUp({lyric});
     QCOMPARE(window->lyricEdit()->font().pointSize(), 12);
+    QCOMPARE(window->lyricEdit()->toPlainText(), QStringLiteral("[00:01.00]一\n"));
   }
 
   void settingsAreLoadedAtStartAndWrittenAtExit() {
