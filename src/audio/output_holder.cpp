@@ -89,10 +89,19 @@ void OutputHolder::Wake() {
 }
 
 void OutputHolder::Monitor() {
+  bool watching = true;
   std::unique_lock<std::mutex> lk(monitor_mu_);
   while (!monitor_quit_) {
-    monitor_cv_.wait_for(lk, std::chrono::milliseconds(100),
-                         [this] { return monitor_quit_ || wake_.load() || Now() >= retry_at_; });
+    const auto due = [this] { return monitor_quit_ || wake_.load() || Now() >= retry_at_; };
+    if (watching) {
+      monitor_cv_.wait_for(lk, std::chrono::milliseconds(100), due);
+    } else if (retry_at_ == kNever) {
+      // Nothing plays and no output runs: nothing to watch until a play, a song's event
+      // or a planned retry wakes the thread. An idle program uses no processor.
+      monitor_cv_.wait(lk, [&] { return due() || retry_at_ != kNever; });
+    } else {
+      monitor_cv_.wait_for(lk, std::chrono::duration<double>(retry_at_ - Now()), due);
+    }
     if (monitor_quit_) break;
     bool retry = Now() >= retry_at_;
     bool asked = retry_asked_;
@@ -105,8 +114,26 @@ void OutputHolder::Monitor() {
     client_.Service();
     CheckOutput();
     if (retry) TryDevice(asked);
+    watching = Watching();
     lk.lock();
   }
+}
+
+// Taken outside monitor_mu_, in the lock order. An output left running with nothing to
+// play is stopped after a while, so that a paused or idle program wakes no thread (a
+// device's callbacks, the silent output's blocks); the next play starts it again.
+bool OutputHolder::Watching() {
+  std::lock_guard<std::mutex> ol(out_mu_);
+  if (client_.AnyPlaying()) {
+    idle_since_ = kNever;
+    return true;
+  }
+  if (!output_ || !output_->Running()) return false;
+  if (idle_since_ == kNever) idle_since_ = Now();
+  if (Now() - idle_since_ < kIdleOutputSeconds) return true;
+  output_->Stop();
+  idle_since_ = kNever;
+  return false;
 }
 
 bool OutputHolder::Play(int rate, const std::function<void()>& then) {
@@ -115,6 +142,7 @@ bool OutputHolder::Play(int rate, const std::function<void()>& then) {
   if (!EnsureOutput(rate, &dropped)) return false;
   then();
   if (silent_ && want_device_) PlanRetry(0, true);
+  Wake();  // a resting monitor watches again
   return true;
 }
 

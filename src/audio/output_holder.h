@@ -72,6 +72,8 @@ class OutputHolder {
   static double Now() { return OutputClock(); }
   Output::Render Renderer(Output* o);
   void Monitor();
+  // Whether the monitor has anything to watch: an output running, a song playing.
+  bool Watching();
   bool EnsureOutput(int rate, std::unique_ptr<Output>* dropped);
   std::unique_ptr<Output> SwitchOutput(std::unique_ptr<Output> next, bool silent,
                                        std::string reason);
@@ -82,6 +84,8 @@ class OutputHolder {
   bool Audition(Output& device, int rate, std::string* why);
 
   static constexpr double kNever = std::numeric_limits<double>::infinity();
+  // How long an output runs on with nothing playing before it is stopped.
+  static constexpr double kIdleOutputSeconds = 2.0;
 
   const OutputFactory devices_;  // opens the sound device; empty: there is none
   Client& client_;
@@ -102,6 +106,7 @@ class OutputHolder {
   // A device being tried: its renders mix nothing, they are only counted.
   std::atomic<Output*> trial_{nullptr};
   std::atomic<int> trial_calls_{0};
+  double idle_since_ = kNever;  // under out_mu_: since when nothing has played
 
   std::thread monitor_;
   std::mutex monitor_mu_;

@@ -19,6 +19,7 @@ void Player::Destroy() {
     channel_ = 0;
   }
   equalizer_fx_.fill(0);
+  Changed();
 }
 
 void Player::Release(AudioHandle channel) {
@@ -45,6 +46,7 @@ bool Player::Load(const std::string& path, bool keepCurrent, bool autoPlay, bool
   if (withEffects) SetupEffects();
   base_frequency_ = GetFrequency();
   if (autoPlay) engine_.ChannelPlay(channel_, false);
+  Changed();
   return true;
 }
 
@@ -97,21 +99,28 @@ void Player::RemoveEffects(AudioHandle channel) {
 }
 
 bool Player::Play(bool restart) {
-  return channel_ != 0 && engine_.ChannelPlay(channel_, restart);
+  const bool done = channel_ != 0 && engine_.ChannelPlay(channel_, restart);
+  Changed();
+  return done;
 }
 
 bool Player::Pause() {
-  return channel_ != 0 && engine_.ChannelPause(channel_);
+  const bool done = channel_ != 0 && engine_.ChannelPause(channel_);
+  Changed();
+  return done;
 }
 
 bool Player::Stop() {
-  return channel_ != 0 && engine_.ChannelStop(channel_);
+  const bool done = channel_ != 0 && engine_.ChannelStop(channel_);
+  Changed();
+  return done;
 }
 
 void Player::Free() {
   if (channel_ == 0) return;
   Release(channel_);
   channel_ = 0;
+  Changed();
 }
 
 int Player::GetFft(float* buffer) {
@@ -131,8 +140,10 @@ double Player::PositionSeconds() {
 
 bool Player::SeekSeconds(double seconds) {
   if (channel_ == 0) return false;
-  return engine_.ChannelSetPosition(channel_, engine_.ChannelSeconds2Bytes(channel_, seconds),
-                                    kPosByte);
+  const bool done = engine_.ChannelSetPosition(
+      channel_, engine_.ChannelSeconds2Bytes(channel_, seconds), kPosByte);
+  Changed();
+  return done;
 }
 
 float Player::GetVolume() {
@@ -159,6 +170,7 @@ bool Player::SetPlaybackSpeed(double speed) {
   if (!(speed >= kMinPlaybackSpeed && speed <= kMaxPlaybackSpeed)) return false;
   if (channel_ != 0 && !engine_.ChannelSetSpeed(channel_, speed)) return false;
   playback_speed_ = speed;
+  Changed();
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   void Destroy();
+  // Called, on the caller's thread, after each change the Player makes to what plays:
+  // a song adopted, freed, played, paused, stopped, moved or sped up. A window that
+  // rests its clock while nothing moves wakes it by this.
+  void SetOnChange(std::function<void()> changed) { changed_ = std::move(changed); }
   // False when the song does not open, with the reason in LastOpenError(); the song
   // open before stays open when `keepCurrent`.
   bool Load(const std::string& path, bool keepCurrent = false, bool autoPlay = false,
@@ -91,6 +96,10 @@ class Player {
   AudioHandle reverb_fx_ = 0;
   double playback_speed_ = 1.0;
   OpenError open_error_ = OpenError::kNone;
+  std::function<void()> changed_;
+  void Changed() {
+    if (changed_) changed_();
+  }
 };
 
 // Loads the plug-ins lirotag_*.so (.dll, .dylib) of `pluginDir` and returns the song

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 
@@ -46,6 +47,9 @@ namespace {
 
 constexpr const char* kTitle = kProgramTitle;
 constexpr int kEngineDelayMs = 300;
+// The clock's beat while anything moves (the time, the progress, the sung line); it
+// stops while nothing does, and whatever the user does wakes it.
+constexpr int kRefreshMs = 100;
 
 constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
     "lirotag::MainWindow",
@@ -305,6 +309,7 @@ void MainWindow::StartUp(const QStringList& files) {
 }
 
 MainWindow::~MainWindow() {
+  env_.player->SetOnChange(nullptr);
   refresh_timer_->stop();
   // The recovery file goes only with text that is saved or that the user gave up; a
   // window that goes without its close question (the session ends) leaves it current.
@@ -430,7 +435,7 @@ void MainWindow::BuildControls() {
   shortcuts_ = new Shortcuts({this, lyric_edit_, addTag, &editing_->editor(), env_.player}, this);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setObjectName(QStringLiteral("时钟_刷新"));
-  refresh_timer_->setInterval(100);
+  refresh_timer_->setInterval(kRefreshMs);
   connect(refresh_timer_, &QTimer::timeout, transport_, &Transport::Refresh);
   timing_aids_ = new TimingAids(
       *env_.player, *config_,
@@ -446,10 +451,49 @@ void MainWindow::BuildControls() {
   line_replay_ =
       new LineReplay(*env_.player, {this, lyric_edit_, &editing_->editor(), transport_}, this);
   connect(editing_, &Editing::WordModeChanged, timing_aids_, &TimingAids::ShowWordMarks);
+  // Last on the beat: whether the next one may wait.
+  connect(refresh_timer_, &QTimer::timeout, this, &MainWindow::RestIfStill);
+  // Direct on this thread; queued from any other.
+  env_.player->SetOnChange([this] { QMetaObject::invokeMethod(this, &MainWindow::WakeRefresh); });
+  connect(lyric_edit_->document(), &QTextDocument::contentsChanged, this, &MainWindow::WakeRefresh);
+  connect(progress_, &QSlider::sliderPressed, this, &MainWindow::WakeRefresh);
+  // Any key or click anywhere in the program (a setting changed, a drag begun) may
+  // change what the clock shows.
+  qApp->installEventFilter(this);
 
   connect(settingsButton, &QPushButton::clicked, this, &MainWindow::ShowSettings);
   connect(help, &QPushButton::clicked, this, &MainWindow::ShowShortcutHelp);
   connect(about, &QPushButton::clicked, this, &MainWindow::ShowAbout);
+}
+
+void MainWindow::RestIfStill() {
+  const AudioHandle song = env_.player->Handle();
+  // What changes by itself: a playing song, the length some formats know exactly only
+  // once the engine has counted it, the waveform's peaks as they are read.
+  const bool moving = (song != 0 && (env_.player->State() == kActivePlaying ||
+                                     !env_.engine->ChannelLengthIsExact(song, 0))) ||
+                      transport_->Dragging() || !timing_aids_->Settled();
+  if (!moving) refresh_timer_->stop();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+      WakeRefresh();
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::WakeRefresh() {
+  // A running clock is left alone: restarting it would put the next beat off.
+  if (!refresh_timer_->isActive()) refresh_timer_->start();
 }
 
 void MainWindow::SetTooltips() {

@@ -92,6 +92,10 @@ class MainWindow : public QWidget {
  private:
   void BuildControls();
   void SetTooltips();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The clock rests while nothing moves, and wakes when something may.
+  void RestIfStill();
+  void WakeRefresh();
   void SetupFont();
   void LayOut();
   void ShowSettings();

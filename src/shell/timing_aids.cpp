@@ -141,6 +141,10 @@ void TimingAids::ShowPeaks() {
   });
 }
 
+bool TimingAids::Settled() const {
+  return !StripVisible() || peaks_song_.empty() || (peaks_ && peaks_->Done());
+}
+
 void TimingAids::Tick() {
   const bool open = player_.Handle() != 0;
   if (tags_stale_) {

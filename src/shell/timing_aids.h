@@ -59,6 +59,8 @@ class TimingAids : public QObject {
   void SetSpeedPercent(int percent);
   void SetStripVisible(bool visible);
   bool StripVisible() const;
+  // Nothing shown here fills in by itself any more: no strip, or its song's peaks done.
+  bool Settled() const;
   int StripHeight() const { return StripVisible() ? kStripHeight : 0; }
   ui::WaveformStrip* Strip() const { return strip_; }
   // "播放速度" and "显示波形", for the window's background menu.

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <atomic>
 #include <condition_variable>
@@ -346,10 +347,17 @@ class TransportTest : public QObject {
     QCOMPARE(CurrentTime(), QStringLiteral("(无文件)"));
   }
 
+  // The clock beats ten times a second while the song plays, and stops while nothing
+  // moves (no song, paused, stopped); a play, a seek, an edit or a key wakes it.
   void theClockFollowsPlaybackAndStopsWhenPaused() {
+    auto* clock = window_->findChild<QTimer*>(QStringLiteral("时钟_刷新"));
+    QVERIFY(clock);
+    QTRY_VERIFY(!clock->isActive());
     Open(ShortSong());
     window_->settings().ThreePointTime = true;
+    QTRY_VERIFY(!clock->isActive());
     QTest::mouseClick(PlayButton(), Qt::LeftButton);
+    QVERIFY(clock->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(CurrentTime().startsWith(QStringLiteral("00:02.")), 10000);
     QCOMPARE(CurrentTime().size(), 9);  // three decimals
     QVERIFY(player_.PositionSeconds() >= 2.0);
@@ -359,6 +367,16 @@ class TransportTest : public QObject {
     // The next tick shows the time the song stopped at, and the song stays there.
     QTRY_COMPARE(CurrentTime(), QString::fromStdString(lirotag::FormatTime(paused, true)));
     QCOMPARE(player_.PositionSeconds(), paused);
+    QTRY_VERIFY(!clock->isActive());
+    player_.SeekSeconds(1.0);
+    QVERIFY(clock->isActive());
+    QTRY_COMPARE(CurrentTime(), QStringLiteral("00:01.000"));
+    QTRY_VERIFY(!clock->isActive());
+    window_->lyricEdit()->insertPlainText(QStringLiteral("[00:00.50]a"));
+    QVERIFY(clock->isActive());
+    QTRY_VERIFY(!clock->isActive());
+    QTest::keyClick(window_->lyricEdit(), Qt::Key_Home);
+    QVERIFY(clock->isActive());
   }
 
   // A song on a slow disk or share: while it opens, the window answers keys and timers
