@@ -12,6 +12,7 @@
 #include "files/ascii.h"
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -197,13 +198,10 @@ bool RealFileSystem::IsDirWritable(const std::string& dir) {
   std::error_code ec;
   const fs::path d = PathFromUtf8(dir);
   if (!fs::is_directory(d, ec)) return false;
-  // Permission bits do not tell the whole story (ACLs, read-only mounts, root), so try.
-  const fs::path probe = d / PathFromUtf8(".lirotag-probe" + UniqueSuffix());
-  std::FILE* f = OpenFile(probe, true);
-  if (!f) return false;
-  std::fclose(f);
-  fs::remove(probe, ec);
-  return true;
+  // Permission bits do not tell the whole story (ACLs, read-only mounts, root, immutable
+  // folders, a server's own rules): the kernel's own check, for the effective user,
+  // weighs them all, without writing anything (this runs at every start).
+  return faccessat(AT_FDCWD, d.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 std::vector<std::string> RealFileSystem::ListFiles(const std::string& dir, std::string_view prefix,

@@ -51,11 +51,15 @@ LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::Lyric
   connect(c_.load, &QPushButton::clicked, this, &LyricFiles::ChooseLyricFile);
   connect(c_.setInfo, &QPushButton::clicked, this, &LyricFiles::SetAdditionalInfo);
   connect(c_.save, &QPushButton::clicked, this, &LyricFiles::SaveLyrics);
-  BuildReloadMenu();
+  // Filled when first needed: listing the encodings asks ICU for each converter, which
+  // the window's start can do without.
+  connect(box_.ReloadAsMenu(), &QMenu::aboutToShow, this, &LyricFiles::BuildReloadMenu);
+  box_.ReloadAsMenu()->setEnabled(false);
 }
 
 void LyricFiles::BuildReloadMenu() {
   QMenu* menu = box_.ReloadAsMenu();
+  if (!menu->isEmpty()) return;
   auto* group = new QActionGroup(menu);
   const LyricEncoding* previous = nullptr;
   for (const LyricEncoding& e : LyricEncodings()) {
@@ -126,6 +130,7 @@ bool LyricFiles::ReadLyricFile(const std::string& path, const LyricEncoding* cho
 
 void LyricFiles::ShowLoadedEncoding() {
   // The menu shows which encoding the text is in, so that a wrong guess is seen.
+  BuildReloadMenu();
   QMenu* menu = box_.ReloadAsMenu();
   menu->setEnabled(!last_loaded_path_.empty());
   for (QAction* action : menu->actions()) {

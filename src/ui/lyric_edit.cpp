@@ -156,8 +156,10 @@ void LyricEdit::SetColours(qint32 background, qint32 normalText, qint32 highligh
   setPalette(pal);
   // The user's colours win over a skin's: the application's style sheet would otherwise
   // paint the box in the skin's colours.
-  setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: %1; color: %2; }")
-                    .arg(FromColorRef(background).name(), FromColorRef(normalText).name()));
+  const QString sheet = QStringLiteral("QPlainTextEdit { background-color: %1; color: %2; }")
+                            .arg(FromColorRef(background).name(), FromColorRef(normalText).name());
+  // A style sheet set again, even the same one, makes Qt style the box anew.
+  if (sheet != styleSheet()) setStyleSheet(sheet);
   RefreshHighlight();
 }
 
