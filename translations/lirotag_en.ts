@@ -344,6 +344,18 @@ This measures the time from hearing to pressing; it is taken off every time tag 
 <context>
     <name>lirotag::LyricFiles</name>
     <message>
+        <source>导出字幕(&amp;E)…</source>
+        <translation>&amp;Export subtitles…</translation>
+    </message>
+    <message>
+        <source>把带时间标签的歌词存为字幕文件（SRT、WebVTT、ASS、TTML），歌词本身不变 (Ctrl+Shift+E)</source>
+        <translation>Save the timed lyrics as a subtitle file (SRT, WebVTT, ASS, TTML); the lyrics themselves stay as they are (Ctrl+Shift+E)</translation>
+    </message>
+    <message>
+        <source>导出字幕</source>
+        <translation>Export subtitles</translation>
+    </message>
+    <message>
         <source>载入歌词文本</source>
         <translation>Load lyrics</translation>
     </message>
@@ -773,6 +785,7 @@ Alt +Ｏ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;在线查找歌词<byte value="x
 Alt +Ｕ&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;发布歌词<byte value="xd"/>
 Ctrl+Shift+Ｌ&#x3000;&#x3000;载入歌曲内嵌歌词<byte value="xd"/>
 Ctrl+Shift+Ｗ&#x3000;&#x3000;写入歌曲<byte value="xd"/>
+Ctrl+Shift+Ｅ&#x3000;&#x3000;导出字幕<byte value="xd"/>
 Alt +［&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行的时间标签提前0.1秒(含逐字标签)<byte value="xd"/>
 Alt +］&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;高亮行的时间标签推后0.1秒<byte value="xd"/>
 Ctrl+Alt+［&#x3000;&#x3000;&#x3000;提前0.01秒<byte value="xd"/>
@@ -809,6 +822,7 @@ Alt+O           Find lyrics online
 Alt+U           Publish lyrics
 Ctrl+Shift+L    Load the lyrics in the song
 Ctrl+Shift+W    Write the lyrics into the song
+Ctrl+Shift+E    Export subtitles
 Alt+[           Highlighted line&apos;s tags 0.1 s earlier (word tags too)
 Alt+]           Highlighted line&apos;s tags 0.1 s later
 Ctrl+Alt+[      0.01 s earlier

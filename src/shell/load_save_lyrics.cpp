@@ -1,5 +1,6 @@
 #include "shell/load_save_lyrics.h"
 
+#include <QAction>
 #include <QActionGroup>
 #include <QDir>
 #include <QFileInfo>
@@ -55,6 +56,19 @@ LyricFiles::LyricFiles(const Settings& settings, Transport& transport, ui::Lyric
   // the window's start can do without.
   connect(box_.ReloadAsMenu(), &QMenu::aboutToShow, this, &LyricFiles::BuildReloadMenu);
   box_.ReloadAsMenu()->setEnabled(false);
+  // The save dialog offers the subtitle types too, but automatic saving shows no dialog:
+  // this command always does.
+  export_ = new QAction(tr("导出字幕(&E)…"), this);
+  export_->setObjectName(QStringLiteral("动作_导出字幕"));
+  export_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  export_->setShortcutContext(Qt::WindowShortcut);
+  export_->setToolTip(
+      tr("把带时间标签的歌词存为字幕文件（SRT、WebVTT、ASS、TTML），歌词本身不变 "
+         "(Ctrl+Shift+E)"));
+  c_.window->addAction(export_);
+  box_.ContextMenu()->addSeparator();
+  box_.ContextMenu()->addAction(export_);
+  connect(export_, &QAction::triggered, this, &LyricFiles::ExportSubtitlesAs);
 }
 
 void LyricFiles::BuildReloadMenu() {
@@ -197,6 +211,30 @@ std::string LyricFiles::ProposedSavePath() const {
   return info.dir().filePath(info.completeBaseName() + QStringLiteral(".lrc")).toStdString();
 }
 
+bool LyricFiles::ExportTo(SubtitleFormat format, const std::string& path) {
+  std::optional<int64_t> length;
+  if (s_.player && s_.player->Handle() && !transport_.SongPath().empty())
+    length = std::llround(s_.player->LengthSeconds() * 1000.0);
+  if (!ExportSubtitles(c_.window, *s_.fs, GetLyricText(box_), format, length, path)) return false;
+  PlayConfirmation();
+  return true;
+}
+
+bool LyricFiles::ExportSubtitlesAs() {
+  ui::FileDialogOptions options;
+  options.save = true;
+  options.owner = c_.window;
+  options.filter = kSubtitleExportFilter;
+  options.title = tr("导出字幕").toStdString();
+  options.defaultExtension = "srt";
+  options.showHidden = true;
+  const std::string lrc = ProposedSavePath();
+  if (!lrc.empty()) options.initialFile = lrc.substr(0, lrc.size() - 4) + ".srt";
+  std::string path, type;
+  if (!ui::FileDialog(options, &path, &type)) return false;
+  return ExportTo(SubtitleFormatToSave(type, path).value_or(SubtitleFormat::kSrt), path);
+}
+
 bool LyricFiles::SaveLyrics() {
   std::string path;
   const std::string& song = transport_.SongPath();
@@ -219,12 +257,7 @@ bool LyricFiles::SaveLyrics() {
     std::string type;
     if (!ui::FileDialog(options, &path, &type)) return false;
     if (const auto format = SubtitleFormatToSave(type, path)) {
-      // An export: the lyric stays as it is and unsaved.
-      std::optional<int64_t> length;
-      if (s_.player && s_.player->Handle() && !song.empty())
-        length = std::llround(s_.player->LengthSeconds() * 1000.0);
-      if (ExportSubtitles(c_.window, *s_.fs, GetLyricText(box_), *format, length, path))
-        PlayConfirmation();
+      ExportTo(*format, path);  // an export: the lyric stays as it is and unsaved
       return false;
     }
   }

@@ -8,9 +8,11 @@
 #include "files/file_io.h"
 #include "files/lyric_encodings.h"
 #include "lyrics/info_tags.h"
+#include "lyrics/subtitles.h"
 #include "shell/settings.h"
 #include "tags/read_song_tags.h"
 
+class QAction;
 class QPushButton;
 class QWidget;
 
@@ -56,6 +58,10 @@ class LyricFiles : public QObject {
   void SetAdditionalInfo();
   // True once the text is in the file.
   bool SaveLyrics();
+  // "导出字幕": the text as subtitles, in a file and format the user chooses, whatever
+  // the saving settings; the lyric stays as it is and unsaved. True once written.
+  bool ExportSubtitlesAs();
+  QAction* ExportAction() const { return export_; }
   // Asked before a readable file is loaded over the text; false keeps the text and loads
   // nothing.
   // The open song's tags changed on disk: they are read anew when next needed.
@@ -90,6 +96,8 @@ class LyricFiles : public QObject {
   bool ConfirmGbk(const std::string& text, int* encoding);
   bool ReadLyricFile(const std::string& path, const LyricEncoding* chosen);
   void BuildReloadMenu();
+  // Writes the text as subtitles to `path`; the open song's length ends the last cue.
+  bool ExportTo(SubtitleFormat format, const std::string& path);
   void ShowLoadedEncoding();
 
   const Settings& settings_;
@@ -106,6 +114,7 @@ class LyricFiles : public QObject {
   std::string last_saved_path_;
   std::function<bool()> before_load_;
   AudioHandle chime_ = 0;
+  QAction* export_ = nullptr;
 };
 
 }  // namespace lirotag

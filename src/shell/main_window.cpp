@@ -70,6 +70,7 @@ constexpr char kShortcutHelp[] = QT_TRANSLATE_NOOP(
     "Ctrl+Ｓ　　　　　保存歌词\r\n"
     "Alt +Ｏ　　　　　在线查找歌词\r\nAlt +Ｕ　　　　　发布歌词\r\n"
     "Ctrl+Shift+Ｌ　　载入歌曲内嵌歌词\r\nCtrl+Shift+Ｗ　　写入歌曲\r\n"
+    "Ctrl+Shift+Ｅ　　导出字幕\r\n"
     "Alt +［　　　　　高亮行的时间标签提前0.1秒(含逐字标签)\r\n"
     "Alt +］　　　　　高亮行的时间标签推后0.1秒\r\n"
     "Ctrl+Alt+［　　　提前0.01秒\r\nCtrl+Alt+］　　　推后0.01秒\r\n"

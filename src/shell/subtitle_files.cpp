@@ -37,6 +37,8 @@ void Warn(QWidget* window, const QString& text) {
 const char kSaveFilterWithSubtitles[] =
     "LRC歌词|*.LRC|SRT 字幕|*.srt|WebVTT 字幕|*.vtt|ASS 卡拉OK字幕|*.ass|TTML 歌词|*.ttml|"
     "所有文件|*.*";
+const char kSubtitleExportFilter[] =
+    "SRT 字幕|*.srt|WebVTT 字幕|*.vtt|ASS 卡拉OK字幕|*.ass|TTML 歌词|*.ttml";
 const char kLoadFilterWithSubtitles[] =
     "歌词或文本文件（LRC/TXT）|*.lrc;*.txt|字幕文件（SRT/VTT/ASS/TTML）|*.srt;*.vtt;*.ass;*.ssa;"
     "*.ttml|所有文件|*.*";

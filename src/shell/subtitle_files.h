@@ -17,6 +17,8 @@ class FileSystem;
 
 // The save dialog's types: LRC first, then the four subtitle formats, then every file.
 extern const char kSaveFilterWithSubtitles[];
+// The export dialog's types: the four subtitle formats.
+extern const char kSubtitleExportFilter[];
 // The load dialog's types: lyrics and text, subtitles, every file.
 extern const char kLoadFilterWithSubtitles[];
 

@@ -1,6 +1,9 @@
 // The window's subtitle export (save dialog types) and import (load button, drops).
 
+#include "shell/subtitle_files.h"
+
 #include <QApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -98,6 +101,32 @@ class SubtitleFilesTest : public QObject {
     Click("按钮_保存歌词");
     QCOMPARE(MessageBox::LastText(), QStringLiteral("歌词中没有带时间标签的行，无法导出字幕。"));
     QVERIFY(!QFile::exists(QString::fromStdString(Path("none.srt"))));
+  }
+
+  // With automatic saving the save button shows no dialog; Ctrl+Shift+E ("导出字幕")
+  // always asks where and in which format, and leaves the lyric unsaved.
+  void exportCommandWorksWithAutomaticSaving() {
+    const std::string song = f_.MakeSong(80);
+    QVERIFY(window_->transport()->OpenSong(song));
+    window_->settings().Automatic = true;
+    window_->lyricEdit()->setPlainText(kLyric);
+    QSignalSpy saved(window_->lyricFiles(), &lirotag::LyricFiles::Saved);
+    lirotag::ui::SetNextFileDialogResult(Path("auto.ass"), "ASS 卡拉OK字幕");
+    QTest::keyClick(window_->lyricEdit(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    const auto& asked = lirotag::ui::LastFileDialogOptions();
+    QVERIFY(asked.save);
+    QCOMPARE(asked.filter, std::string(lirotag::kSubtitleExportFilter));
+    QVERIFY(QString::fromStdString(asked.initialFile).endsWith(QStringLiteral(".srt")));
+    const lirotag::SubtitleTrack track = lirotag::CuesFromLyrics(kLyric.toStdString(), 80000);
+    QCOMPARE(ReadAll(Path("auto.ass")),
+             "\xEF\xBB\xBF" + lirotag::WriteSubtitles(track, SubtitleFormat::kAss));
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(Text(), kLyric);
+    // Cancelled: nothing written.
+    lirotag::ui::SetNextFileDialogResult(std::nullopt);
+    QVERIFY(!window_->lyricFiles()->ExportSubtitlesAs());
+    QVERIFY(window_->lyricEdit()->ContextMenu()->actions().contains(
+        window_->lyricFiles()->ExportAction()));
   }
 
   // "从文件载入" and drops read subtitles into timed lines; a file without cues is
