@@ -85,12 +85,16 @@ constexpr int kTextFields[] = {0, 1, 2, 3, 4, 5};
 void ReadItems(ByteSource& src, const Atom& ilst, SongTags* found, std::string* picture) {
   ByteReader r(src, ilst.begin, ilst.end);
   Atom item;
-  std::string genre_number;
+  std::string genre_number, lyr;
   while (NextAtom(&r, &item)) {
     uint32_t kind;
     std::string value;
     if (item.type == "----") {
       ReadFreeform(src, item, found);
+      continue;
+    }
+    if (item.type == "\xA9lyr") {
+      if (ItemData(src, item, &kind, &value)) lyr = ItemText(kind, value);
       continue;
     }
     if (item.type == "covr") {
@@ -111,6 +115,8 @@ void ReadItems(ByteSource& src, const Atom& ilst, SongTags* found, std::string* 
     }
   }
   if (found->Genre.empty()) found->Genre = genre_number;
+  // iTunes' own lyric item is the one players show; a freeform LYRICS is a fallback.
+  if (!lyr.empty()) found->Lyrics = std::move(lyr);
 }
 
 bool FindItemList(ByteSource& src, Atom* ilst) {

@@ -171,6 +171,10 @@ const Case kCases[] = {
                      "day",
                      "2011")),
      {"标题", "歌手", "", "2011", "Rock", "", "3", "歌词"}},
+    {"Mp4ItunesLyricsWinOverFreeform",
+     TagFormat::kMp4,
+     Mp4File(Mp4Freeform("LYRICS", "freeform") + Mp4Item("\xA9lyr", "[00:01.00]歌词")),
+     {"", "", "", "", "", "", "", "[00:01.00]歌词"}},
     {"Mp4LargeMdatFirst",
      TagFormat::kMp4,
      Mp4File(Mp4Item("\xA9"

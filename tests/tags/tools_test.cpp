@@ -58,7 +58,7 @@ TEST_F(ToolsTest, ChineseTagsAndCoversOfEveryFormat) {
   const SongTags common{"中文标题仿", "歌手", "专辑", "2020", "流行", "", "3/12"};
   SongTags vorbis = common, m4a = common, wma = common;
   vorbis.Comment = m4a.Comment = "评论";
-  vorbis.Lyrics = "歌词";
+  vorbis.Lyrics = m4a.Lyrics = "歌词";  // ffmpeg writes an M4A's lyric as ©lyr
   m4a.Track = "3";
   wma.Year = "";  // ffmpeg stores the date under no name the reader takes
   const std::pair<const char*, SongTags> cases[] = {
@@ -140,7 +140,7 @@ TEST_F(ToolsTest, CommandLineGivesOneJsonLinePerFile) {
             "{\"file\": \"" + P("m.m4a") +
                 "\", \"Title\": \"中文标题仿\", \"Artist\": \"歌手\", \"Album\": \"专辑\", "
                 "\"Year\": \"2020\", \"Genre\": \"流行\", \"Comment\": \"评论\", \"Track\": \"3\", "
-                "\"Lyrics\": \"\"}\n"
+                "\"Lyrics\": \"歌词\"}\n"
                 "{\"file\": \"" +
                 P("missing.mp3") +
                 "\", \"error\": \"no such file\"}\n"
