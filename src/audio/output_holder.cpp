@@ -9,10 +9,12 @@ namespace {
 // Longer than any device's buffer period: an output that has not called back for this
 // long has stopped.
 constexpr double kSilenceLimitSeconds = 1.0;
-// A lost device is looked for again this often while a song plays: a restarted sound
-// server or a headset that reconnects comes back within seconds, and a look costs a
-// few milliseconds of the monitor thread.
+// A lost device is looked for again this soon while a song plays: a restarted sound
+// server or a headset that reconnects comes back within seconds. A look opens the sound
+// libraries anew (tens of milliseconds of the monitor thread), so each look that finds
+// nothing doubles the wait, up to kMaxRetrySeconds; a play or a seek still looks at once.
 constexpr double kRetrySeconds = 3.0;
+constexpr double kMaxRetrySeconds = 30.0;
 // A play or a seek looks at once, but a device that keeps failing is not reopened more
 // often than this.
 constexpr double kRetryGapSeconds = 1.0;
@@ -30,6 +32,7 @@ void OutputHolder::Start(bool want_device, int rate) {
   std::lock_guard<std::mutex> lk(out_mu_);
   want_device_ = want_device && devices_;
   device_lost_ = false;
+  retry_delay_ = kRetrySeconds;
   init_rate_ = rate > 0 && rate <= 768000 ? rate : 44100;
   // Opening the device probes every host API and may wait on a sound server: too slow
   // for the way to the first window. The monitor thread opens it a moment later; the
@@ -190,7 +193,8 @@ void OutputHolder::CheckOutput() {
     device_lost_ = true;
     if (client_.AnyPlaying()) output_->Start(rate, Renderer(output_.get()));
     NoteAttempt();
-    PlanRetry(kRetrySeconds, false);
+    retry_delay_ = kRetrySeconds;
+    PlanRetry(retry_delay_, false);
   }
   failed->Stop();
   failed.reset();
@@ -254,9 +258,12 @@ void OutputHolder::TryDevice(bool asked) {
   old.reset();
   device.reset();  // one that did not play, closed outside every lock
   NoteAttempt();
-  if (!taken) {
-    std::lock_guard<std::mutex> lk(out_mu_);
-    PlanRetry(kRetrySeconds, false);
+  std::lock_guard<std::mutex> lk(out_mu_);
+  if (taken) {
+    retry_delay_ = kRetrySeconds;
+  } else {
+    PlanRetry(retry_delay_, false);
+    retry_delay_ = std::min(retry_delay_ * 2, kMaxRetrySeconds);
   }
 }
 

@@ -107,6 +107,7 @@ class OutputHolder {
   std::atomic<Output*> trial_{nullptr};
   std::atomic<int> trial_calls_{0};
   double idle_since_ = kNever;  // under out_mu_: since when nothing has played
+  double retry_delay_ = 0;      // under out_mu_: the wait before the next look (Start sets it)
 
   std::thread monitor_;
   std::mutex monitor_mu_;
