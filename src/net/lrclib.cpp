@@ -20,10 +20,6 @@ namespace {
 // Where the program comes from, as its application id (io.github.lirotag) names it.
 constexpr char kProjectAddress[] = "https://lirotag.github.io";
 
-QString Text(const QJsonValue& v) {
-  return v.isString() ? v.toString() : QString();
-}
-
 // A line whose first tag starts with a letter or "#" ([ti:], [offset:], [id:] …) is a
 // header, never words.
 bool IsHeaderLine(std::string_view line) {
@@ -52,6 +48,10 @@ QString JoinLines(std::vector<std::string> lines) {
 
 }  // namespace
 
+QString LrclibJsonText(const QJsonValue& value) {
+  return value.isString() ? value.toString() : QString();
+}
+
 QString LrclibUserAgent() {
   return QStringLiteral("Lirotag %1 (%2)")
       .arg(QLatin1String(LIROTAG_VERSION), QLatin1String(kProjectAddress));
@@ -60,14 +60,14 @@ QString LrclibUserAgent() {
 LrclibRecord LrclibRecordFromJson(const QJsonObject& json) {
   LrclibRecord r;
   r.id = static_cast<qint64>(json.value(QLatin1String("id")).toDouble());
-  r.trackName = Text(json.value(QLatin1String("trackName")));
-  if (r.trackName.isEmpty()) r.trackName = Text(json.value(QLatin1String("name")));
-  r.artistName = Text(json.value(QLatin1String("artistName")));
-  r.albumName = Text(json.value(QLatin1String("albumName")));
+  r.trackName = LrclibJsonText(json.value(QLatin1String("trackName")));
+  if (r.trackName.isEmpty()) r.trackName = LrclibJsonText(json.value(QLatin1String("name")));
+  r.artistName = LrclibJsonText(json.value(QLatin1String("artistName")));
+  r.albumName = LrclibJsonText(json.value(QLatin1String("albumName")));
   r.duration = json.value(QLatin1String("duration")).toDouble();
   r.instrumental = json.value(QLatin1String("instrumental")).toBool();
-  r.plainLyrics = Text(json.value(QLatin1String("plainLyrics")));
-  r.syncedLyrics = Text(json.value(QLatin1String("syncedLyrics")));
+  r.plainLyrics = LrclibJsonText(json.value(QLatin1String("plainLyrics")));
+  r.syncedLyrics = LrclibJsonText(json.value(QLatin1String("syncedLyrics")));
   r.json = json;
   return r;
 }

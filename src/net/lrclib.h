@@ -8,6 +8,7 @@
 // that made it.
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -36,6 +37,8 @@ struct LrclibRecord {
   const QString& BestLyrics() const { return HasSynced() ? syncedLyrics : plainLyrics; }
 };
 LrclibRecord LrclibRecordFromJson(const QJsonObject& json);
+// A string field of the service's JSON; empty for anything else.
+QString LrclibJsonText(const QJsonValue& value);
 
 // A track as the service names it; the lyric fields only when publishing.
 struct LrclibTrack {

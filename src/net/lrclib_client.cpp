@@ -16,14 +16,6 @@
 
 namespace lirotag {
 
-namespace {
-
-QString Text(const QJsonValue& v) {
-  return v.isString() ? v.toString() : QString();
-}
-
-}  // namespace
-
 LrclibClient::LrclibClient(const QString& server, QObject* parent)
     : QObject(parent), net_(new QNetworkAccessManager(this)) {
   QString base = server.trimmed();
@@ -91,8 +83,8 @@ QNetworkReply* LrclibClient::Send(
     const bool json = parseError.error == QJsonParseError::NoError;
     if (out.httpStatus >= 400) {
       const QJsonObject err = doc.object();
-      const QString message = Text(err.value(QLatin1String("message")));
-      const QString name = Text(err.value(QLatin1String("name")));
+      const QString message = LrclibJsonText(err.value(QLatin1String("message")));
+      const QString name = LrclibJsonText(err.value(QLatin1String("name")));
       if (out.httpStatus == 404 && expect == Expect::kRecord && json &&
           (name == QLatin1String("TrackNotFound") || message.isEmpty())) {
         out.fault = LrclibFault::kNotFound;
@@ -191,9 +183,10 @@ void LrclibPublish::OnChallenge(const LrclibOutcome& outcome, const QJsonObject&
     return;
   }
   ChallengeTarget target;
-  prefix_ = Text(json.value(QLatin1String("prefix"))).toStdString();
+  prefix_ = LrclibJsonText(json.value(QLatin1String("prefix"))).toStdString();
   if (prefix_.empty() ||
-      !ParseChallengeTarget(Text(json.value(QLatin1String("target"))).toStdString(), &target)) {
+      !ParseChallengeTarget(LrclibJsonText(json.value(QLatin1String("target"))).toStdString(),
+                            &target)) {
     LrclibOutcome bad;
     bad.fault = LrclibFault::kBadChallenge;
     Finish(bad);
