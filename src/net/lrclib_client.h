@@ -29,7 +29,6 @@ class LrclibClient : public QObject {
 
  public:
   using Done = LrclibService::Done;
-  static constexpr int kDefaultTimeoutMs = LrclibService::kDefaultTimeoutMs;
 
   // `server`: the base address, "https://lrclib.net" (also when empty) or a mirror's.
   explicit LrclibClient(const QString& server, QObject* parent = nullptr);
@@ -37,7 +36,6 @@ class LrclibClient : public QObject {
 
   // Without an answer for this long a request fails as kTimeout.
   void SetTimeoutMs(int ms) { timeout_ms_ = ms; }
-  int TimeoutMs() const { return timeout_ms_; }
   QUrl Server() const { return server_; }
 
   // GET /api/get: the one record of these names and this length (whole seconds).
@@ -60,7 +58,7 @@ class LrclibClient : public QObject {
                       std::function<void(const LrclibOutcome&, const QJsonObject&)> done);
 
   QUrl server_;
-  int timeout_ms_ = kDefaultTimeoutMs;
+  int timeout_ms_ = LrclibService::kDefaultTimeoutMs;
   QNetworkAccessManager* net_ = nullptr;
 };
 
