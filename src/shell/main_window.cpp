@@ -39,6 +39,7 @@
 #include "ui/group_box_style.h"
 #include "ui/lyric_edit.h"
 #include "ui/program_icon.h"
+#include "ui/time_label.h"
 #include "ui/waveform_strip.h"
 
 namespace lirotag {
@@ -169,8 +170,9 @@ QSlider* MakeSlider(QWidget* parent, const char* name, const QString& accessible
 }
 
 // A label's text is what a screen reader should say; the description says what it is.
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& description, QRect geometry) {
-  auto* label = new QLabel(parent);
+template <typename Label = QLabel>
+Label* MakeLabel(QWidget* parent, const char* name, const QString& description, QRect geometry) {
+  auto* label = new Label(parent);
   label->setObjectName(Q(name));
   label->setAccessibleDescription(description);
   label->setGeometry(geometry);
@@ -366,8 +368,12 @@ void MainWindow::BuildControls() {
   QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", tr("折叠相同文本"), {8, 71, 80, 24});
 
   // "(无文件)" until a song is open.
-  QLabel* currentTime = MakeLabel(this, "标签_当前时间", tr("当前时间"), {9, 469, 96, 16});
+  QLabel* currentTime =
+      MakeLabel<ui::TimeLabel>(this, "标签_当前时间", tr("当前时间"), {9, 469, 96, 16});
   QLabel* totalTime = MakeLabel(this, "标签_总时间", tr("总时间"), {9, 485, 96, 16});
+  // Rewritten ten times a second while a song plays: a fixed size spares the window a
+  // new layout at every change.
+  currentTime->setFixedSize(currentTime->size());
   const QString noFile = QCoreApplication::translate("lirotag::Transport", "(无文件)");
   currentTime->setText(noFile);
   totalTime->setText(noFile);

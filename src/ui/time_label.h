@@ -1,0 +1,46 @@
+#ifndef LIROTAG_UI_TIME_LABEL_H
+#define LIROTAG_UI_TIME_LABEL_H
+
+#include <QLabel>
+#include <QStaticText>
+#include <array>
+#include <string_view>
+
+namespace lirotag::ui {
+
+// A label for a clock that is rewritten ten times a second while a song plays.
+//
+// It stays a QLabel (its text, accessible name and style sheet rules are a QLabel's),
+// but a time is drawn from glyphs laid out once per character instead of shaping the
+// whole text anew at every change, and the label paints its own background so that
+// its parent is not repainted under it. A text with anything but the characters of a
+// time (a caption, a Chinese message) is drawn as any QLabel draws it.
+class TimeLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  explicit TimeLabel(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // What a time, a speed beside it or a negative offset is written with.
+  static constexpr std::u16string_view kTimeCharacters = u"0123456789:.-+ \u00d7";
+
+  struct Glyph {
+    bool ready = false;
+    QStaticText text;
+    qreal advance = 0;
+  };
+  // Null when the character is not one a time is written with.
+  const Glyph* GlyphOf(QChar c);
+
+  std::array<Glyph, kTimeCharacters.size()> glyphs_;
+  QList<const Glyph*> line_;  // kept between paints to spare an allocation
+};
+
+}  // namespace lirotag::ui
+
+#endif  // LIROTAG_UI_TIME_LABEL_H
