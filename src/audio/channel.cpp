@@ -52,9 +52,14 @@ void Channel::MoveTo(int64_t frame, double now) {
 void Channel::RunDecoder() {
   std::vector<float> buf(static_cast<size_t>(kChunk) * chans);
   std::unique_lock<std::mutex> lk(m);
+  // Filling until the ring is full, then resting until its refill mark.
+  bool filling = true;
   while (true) {
-    cv.wait(lk, [this] { return quit || gen != worker_gen || (!eof && Space() >= kChunk); });
+    cv.wait(lk, [&] {
+      return quit || gen != worker_gen || (!eof && Space() >= (filling ? kChunk : RefillMark()));
+    });
     if (quit) break;
+    filling = true;
     uint64_t g = gen;
     if (g != worker_gen) {
       worker_gen = g;
@@ -86,6 +91,7 @@ void Channel::RunDecoder() {
         std::memcpy(At(wr + i), buf.data() + i * chans, sizeof(float) * chans);
       wr += n;
     }
+    if (Space() < kChunk) filling = false;
     cv.notify_all();
   }
 }
@@ -169,7 +175,8 @@ void Channel::Pop(float* dst, int64_t n) {
                 sizeof(float) * chans);
   }
   recent_written += n;
-  cv.notify_all();
+  // Only the decoder waits for room, and only from its mark on.
+  if (Space() >= RefillMark()) cv.notify_all();
 }
 
 }  // namespace lirotag

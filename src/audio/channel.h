@@ -129,6 +129,10 @@ struct Channel {
   std::vector<float> stretch_in;
 
   int64_t Space() const { return cap - (wr - std::max<int64_t>(0, rd - hist)); }
+  // The room at which a full ring wakes its decoder again: a quarter of what it holds
+  // ahead, so that the decoder wakes a few times a second for several chunks, not after
+  // every block the output takes.
+  int64_t RefillMark() const { return std::max<int64_t>(kChunk, (cap - hist) / 4); }
   int64_t Available() const { return wr - rd; }
   float* At(int64_t i) { return ring.data() + (i % cap) * chans; }
   // The ring's frames are all decoded up to the song's end.

@@ -25,6 +25,12 @@ constexpr double kRetryGapSeconds = 1.0;
 constexpr double kProbeDelaySeconds = 1.0;
 // A device on trial must call back steadily for this long before the song moves to it.
 constexpr double kTrialSeconds = 0.2;
+// How often a running device is looked at for a stall or a failure. A song's end, its
+// syncs, a play and a retry wake the monitor at once, whatever the output.
+constexpr auto kDeviceWatchPeriod = std::chrono::milliseconds(100);
+// The silent output neither stalls nor fails: it is looked at only to be stopped once
+// nothing plays.
+constexpr auto kSilentWatchPeriod = std::chrono::milliseconds(500);
 
 }  // namespace
 
@@ -92,12 +98,12 @@ void OutputHolder::Wake() {
 }
 
 void OutputHolder::Monitor() {
-  bool watching = true;
+  auto period = kDeviceWatchPeriod;
   std::unique_lock<std::mutex> lk(monitor_mu_);
   while (!monitor_quit_) {
     const auto due = [this] { return monitor_quit_ || wake_.load() || Now() >= retry_at_; };
-    if (watching) {
-      monitor_cv_.wait_for(lk, std::chrono::milliseconds(100), due);
+    if (period.count() > 0) {
+      monitor_cv_.wait_for(lk, period, due);
     } else if (retry_at_ == kNever) {
       // Nothing plays and no output runs: nothing to watch until a play, a song's event
       // or a planned retry wakes the thread. An idle program uses no processor.
@@ -117,7 +123,7 @@ void OutputHolder::Monitor() {
     client_.Service();
     CheckOutput();
     if (retry) TryDevice(asked);
-    watching = Watching();
+    period = WatchPeriod();
     lk.lock();
   }
 }
@@ -125,18 +131,19 @@ void OutputHolder::Monitor() {
 // Taken outside monitor_mu_, in the lock order. An output left running with nothing to
 // play is stopped after a while, so that a paused or idle program wakes no thread (a
 // device's callbacks, the silent output's blocks); the next play starts it again.
-bool OutputHolder::Watching() {
+std::chrono::milliseconds OutputHolder::WatchPeriod() {
   std::lock_guard<std::mutex> ol(out_mu_);
+  const auto period = silent_ ? kSilentWatchPeriod : kDeviceWatchPeriod;
   if (client_.AnyPlaying()) {
     idle_since_ = kNever;
-    return true;
+    return period;
   }
-  if (!output_ || !output_->Running()) return false;
+  if (!output_ || !output_->Running()) return {};
   if (idle_since_ == kNever) idle_since_ = Now();
-  if (Now() - idle_since_ < kIdleOutputSeconds) return true;
+  if (Now() - idle_since_ < kIdleOutputSeconds) return period;
   output_->Stop();
   idle_since_ = kNever;
-  return false;
+  return {};
 }
 
 bool OutputHolder::Play(int rate, const std::function<void()>& then) {

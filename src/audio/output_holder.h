@@ -7,6 +7,7 @@
 // but for a moment of silence: their position neither jumps nor runs back.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <limits>
@@ -72,8 +73,9 @@ class OutputHolder {
   static double Now() { return OutputClock(); }
   Output::Render Renderer(Output* o);
   void Monitor();
-  // Whether the monitor has anything to watch: an output running, a song playing.
-  bool Watching();
+  // How often the monitor looks at the output: zero when there is nothing to watch (no
+  // output running, no song playing).
+  std::chrono::milliseconds WatchPeriod();
   bool EnsureOutput(int rate, std::unique_ptr<Output>* dropped);
   std::unique_ptr<Output> SwitchOutput(std::unique_ptr<Output> next, bool silent,
                                        std::string reason);
