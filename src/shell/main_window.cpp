@@ -179,35 +179,6 @@ Label* MakeLabel(QWidget* parent, const char* name, const QString& description, 
   return label;
 }
 
-// The largest font, no larger than the labels' own, in which every text fits every
-// label. The labels keep their designed size.
-void ShrinkFontToFit(const QList<QLabel*>& labels, const QStringList& texts) {
-  QFont font = labels.first()->font();
-  int room = labels.first()->contentsRect().width();
-  for (QLabel* label : labels) room = std::min(room, label->contentsRect().width());
-  auto fits = [&] {
-    const QFontMetrics metrics(font);
-    return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
-      return metrics.horizontalAdvance(text) <= room;
-    });
-  };
-  bool shrunk = false;
-  if (font.pointSizeF() > 0) {
-    while (!fits() && font.pointSizeF() > 4) {
-      font.setPointSizeF(font.pointSizeF() - 0.25);
-      shrunk = true;
-    }
-  } else {
-    while (!fits() && font.pixelSize() > 5) {
-      font.setPixelSize(font.pixelSize() - 1);
-      shrunk = true;
-    }
-  }
-  if (shrunk) {
-    for (QLabel* label : labels) label->setFont(font);
-  }
-}
-
 // The edit box's font: SimSun where the system has it, otherwise a CJK font that can
 // show the same characters.
 QString LyricFontFamily() {
@@ -367,24 +338,19 @@ void MainWindow::BuildControls() {
   QPushButton* blank = MakeButton(whole, "按钮_删除空行", tr("删除空行"), {8, 43, 80, 24});
   QPushButton* fold = MakeButton(whole, "按钮_折叠相同文本", tr("折叠相同文本"), {8, 71, 80, 24});
 
-  // "(无文件)" until a song is open.
+  // "(无文件)" until a song is open. The labels were designed for a font whose digits
+  // are half as wide as a Chinese character: each keeps its designed size, and a text
+  // too wide for it (three decimals, the jump target) is drawn whole in a smaller font.
   QLabel* currentTime =
       MakeLabel<ui::TimeLabel>(this, "标签_当前时间", tr("当前时间"), {9, 469, 96, 16});
-  QLabel* totalTime = MakeLabel(this, "标签_总时间", tr("总时间"), {9, 485, 96, 16});
-  // Rewritten ten times a second while a song plays: a fixed size spares the window a
-  // new layout at every change.
-  currentTime->setFixedSize(currentTime->size());
+  QLabel* totalTime = MakeLabel<ui::TimeLabel>(this, "标签_总时间", tr("总时间"), {9, 485, 96, 16});
   const QString noFile = QCoreApplication::translate("lirotag::Transport", "(无文件)");
-  currentTime->setText(noFile);
-  totalTime->setText(noFile);
-  // The labels were designed for a font whose digits are half as wide as a Chinese
-  // character; with wider digits the longest times would be cut off at the right.
-  ShrinkFontToFit({currentTime, totalTime},
-                  {QCoreApplication::translate("lirotag::Transport", "跳转到%1")
-                       .arg(QStringLiteral("00:00.000")),
-                   QCoreApplication::translate("lirotag::Transport", "总时间%1分%2秒")
-                       .arg(QStringLiteral("00"), QStringLiteral("00")),
-                   noFile});
+  for (QLabel* label : {currentTime, totalTime}) {
+    label->setText(noFile);
+    // Rewritten ten times a second while a song plays: a fixed size spares the window
+    // a new layout at every change.
+    label->setFixedSize(label->size());
+  }
 
   QPushButton* settingsButton = MakeButton(this, "按钮_设置", tr("设置"), {17, 503, 80, 24});
   QPushButton* help = MakeButton(this, "按钮_快捷键", tr("快捷键"), {17, 531, 80, 24});

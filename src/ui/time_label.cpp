@@ -4,8 +4,48 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
+#include <cmath>
 
 namespace lirotag::ui {
+
+namespace {
+
+// The largest size of `font`, no larger than its own, in which `text` is at most `room`
+// pixels wide (or the smallest size tried). Every size tried loads a font of that size:
+// the first guess is where the width, which grows about in step with the size, says
+// the text fits, and steps are taken from there.
+QFont FontToFit(QFont font, const QString& text, int room) {
+  auto width = [&] { return QFontMetrics(font).horizontalAdvance(text); };
+  const int first = width();
+  if (first <= room || first <= 0) return font;
+  const bool points = font.pointSizeF() > 0;
+  const double step = points ? 0.25 : 1;
+  const double least = points ? 4 : 5;
+  const double own = points ? font.pointSizeF() : font.pixelSize();
+  auto setSize = [&](double size) {
+    if (points)
+      font.setPointSizeF(size);
+    else
+      font.setPixelSize(static_cast<int>(size));
+  };
+  double size = std::max(least, std::floor(own * std::max(room, 0) / first / step) * step);
+  setSize(size);
+  if (width() <= room) {
+    // Hinting rounds widths: a step larger may hold it as well.
+    while (size + step < own) {
+      setSize(size + step);
+      if (width() > room) break;
+      size += step;
+    }
+  } else {
+    while (size > least && width() > room) setSize(size -= step);
+  }
+  setSize(size);
+  return font;
+}
+
+}  // namespace
 
 TimeLabel::TimeLabel(QWidget* parent) : QLabel(parent) {
   // A time is never rich text: spare the guess at every change.
@@ -45,30 +85,54 @@ void TimeLabel::paintEvent(QPaintEvent* event) {
       width += glyph->advance;
     }
   }
-  if (!quick) {
-    QLabel::paintEvent(event);
+  const QRect room = contentsRect();
+  if (!quick || width > room.width()) {
+    const QFont shown_font = ShownFont();
+    if (shown_font == font()) {
+      QLabel::paintEvent(event);
+      return;
+    }
+    QPainter painter(this);
+    painter.setFont(shown_font);
+    style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), shown, foregroundRole());
     return;
   }
   QPainter painter(this);
   painter.setPen(QPen(palette().brush(foregroundRole()), 1));
-  const QRectF room = contentsRect();
+  const QRectF area = room;
   const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
   const QFontMetricsF metrics(font());
   const qreal height = metrics.ascent() + metrics.descent();
-  qreal x = room.left();
+  qreal x = area.left();
   if (align & Qt::AlignRight)
-    x = room.right() - width;
+    x = area.right() - width;
   else if (align & Qt::AlignHCenter)
-    x = room.left() + (room.width() - width) / 2;
-  qreal y = room.top();
+    x = area.left() + (area.width() - width) / 2;
+  qreal y = area.top();
   if (align & Qt::AlignBottom)
-    y = room.bottom() - height;
+    y = area.bottom() - height;
   else if (align & Qt::AlignVCenter)
-    y = room.top() + (room.height() - height) / 2;
+    y = area.top() + (area.height() - height) / 2;
   for (const Glyph* glyph : line_) {
     painter.drawStaticText(QPointF(x, y), glyph->text);
     x += glyph->advance;
   }
+}
+
+QFont TimeLabel::ShownFont() const {
+  const QString shown = text();
+  if (!fitted_ || shown != fitted_text_) {
+    fitted_ = true;
+    fitted_text_ = shown;
+    fitted_font_ = FontToFit(font(), shown, contentsRect().width());
+  }
+  return fitted_font_;
+}
+
+void TimeLabel::resizeEvent(QResizeEvent* event) {
+  fitted_ = false;
+  QLabel::resizeEvent(event);
 }
 
 void TimeLabel::changeEvent(QEvent* event) {
@@ -76,6 +140,7 @@ void TimeLabel::changeEvent(QEvent* event) {
     case QEvent::FontChange:
     case QEvent::StyleChange:
       for (Glyph& glyph : glyphs_) glyph.ready = false;
+      fitted_ = false;
       break;
     default:
       break;

@@ -15,15 +15,22 @@ namespace lirotag::ui {
 // whole text anew at every change, and the label paints its own background so that
 // its parent is not repainted under it. A text with anything but the characters of a
 // time (a caption, a Chinese message) is drawn as any QLabel draws it.
+//
+// The label keeps the size it was given. A text wider than that is drawn whole, in the
+// largest smaller size of the label's font that holds it, never cut off.
 class TimeLabel : public QLabel {
   Q_OBJECT
 
  public:
   explicit TimeLabel(QWidget* parent = nullptr);
 
+  // The font the text is drawn in: the label's own, or a smaller one that holds it.
+  QFont ShownFont() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // What a time, a speed beside it or a negative offset is written with.
@@ -38,6 +45,10 @@ class TimeLabel : public QLabel {
   const Glyph* GlyphOf(QChar c);
 
   std::array<Glyph, kTimeCharacters.size()> glyphs_;
+  // The font for the text last drawn, kept until the text, the font or the size change.
+  mutable bool fitted_ = false;
+  mutable QString fitted_text_;
+  mutable QFont fitted_font_;
   QList<const Glyph*> line_;  // kept between paints to spare an allocation
 };
 

@@ -69,6 +69,41 @@ class TimeLabelTest : public QObject {
     QCOMPARE(Shown(quick, text), Shown(plain, text));
   }
 
+  // A text wider than the label is drawn whole in a smaller size of its font, as a
+  // QLabel given that size would draw it; a text that fits keeps the label's own size.
+  void aTextTooWideIsDrawnWholeInASmallerFont_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("time") << "59:59.999 \u00d70.75";
+    QTest::newRow("caption") << "跳转到59:58.000";
+  }
+  void aTextTooWideIsDrawnWholeInASmallerFont() {
+    QFETCH(QString, text);
+    QWidget window;
+    window.resize(200, 60);
+    TimeLabel quick(&window);
+    QLabel plain(&window);
+    for (QLabel* label : {static_cast<QLabel*>(&quick), &plain}) {
+      QFont font = label->font();
+      font.setPointSizeF(11);
+      label->setFont(font);
+      label->setGeometry(4, 4, 80, 18);
+    }
+    plain.setAutoFillBackground(true);
+    window.show();
+    quick.setText(QStringLiteral("00:00.00"));
+    QCOMPARE(quick.ShownFont(), quick.font());
+    quick.setText(text);
+    const QFont shown = quick.ShownFont();
+    QCOMPARE_LT(shown.pointSizeF(), quick.font().pointSizeF());
+    QCOMPARE_LE(QFontMetrics(shown).horizontalAdvance(text), 80);
+    // The largest that holds it.
+    QFont larger = shown;
+    larger.setPointSizeF(shown.pointSizeF() + 0.25);
+    QCOMPARE_GT(QFontMetrics(larger).horizontalAdvance(text), 80);
+    plain.setFont(shown);
+    QCOMPARE(Shown(quick, text), Shown(plain, text));
+  }
+
   // Ten times a second while a song plays: a new time repaints the label alone, not
   // the window behind it.
   void aNewTimeRepaintsNothingBehind() {
