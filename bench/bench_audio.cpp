@@ -36,6 +36,7 @@
 #include "audio/peaks.h"
 #include "audio/player.h"
 #include "audio_fixtures.h"
+#include "process_cpu.h"
 
 namespace {
 
@@ -284,11 +285,7 @@ void BM_ExactSeekAndFirst100ms(benchmark::State& state) {
 }
 BENCHMARK(BM_ExactSeekAndFirst100ms)->Unit(benchmark::kMillisecond);
 
-double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
+using bench::CpuSeconds;
 
 double WallSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -341,16 +338,7 @@ void BM_CpuShareOfFfmpegRe(benchmark::State& state) {
     }
     if (pid < 0) return state.SkipWithError("fork failed");
     // Its CPU time so far, from /proc: past its start-up, as for the engine.
-    auto cpu_of_child = [pid] {
-      std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-      std::string text(std::istreambuf_iterator<char>(in), {});
-      std::istringstream fields(text.substr(text.rfind(')') + 2));
-      std::string f;
-      double ticks = 0;
-      for (int i = 3; i <= 15 && fields >> f; ++i)
-        if (i >= 14) ticks += std::stod(f);  // utime, stime
-      return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-    };
+    auto cpu_of_child = [pid] { return bench::CpuSecondsOf(pid); };
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const double cpu = cpu_of_child(), wall = WallSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(3));

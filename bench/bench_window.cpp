@@ -28,10 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +39,7 @@
 #include "bare_window.h"
 #include "files/file_io.h"
 #include "lirotag_version.h"
+#include "process_cpu.h"
 #include "shell/main_window.h"
 
 namespace {
@@ -116,22 +114,6 @@ void BM_BareWindowShown(benchmark::State& state) {
 }
 BENCHMARK(BM_BareWindowShown)->Unit(benchmark::kMillisecond)->UseManualTime();
 
-double CpuSecondsOfProcess(pid_t pid) {
-  if (pid == 0) {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-  }
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text(std::istreambuf_iterator<char>(in), {});
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string f;
-  double ticks = 0;
-  for (int i = 3; i <= 15 && fields >> f; ++i)
-    if (i >= 14) ticks += std::stod(f);  // utime, stime
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Runs the event loop for a while, as the program's own loop would.
 void RunFor(std::chrono::milliseconds time) {
   QEventLoop loop;
@@ -153,10 +135,10 @@ double WindowPlayingShare(lirotag::FileSystem& fs, const QTemporaryDir& dir, con
   if (!play || s.player->Handle() == 0) return -1;
   play->click();
   RunFor(std::chrono::seconds(2));  // past the first fill and the device's first look
-  const double cpu = CpuSecondsOfProcess(0);
+  const double cpu = bench::CpuSeconds();
   const auto t0 = Clock::now();
   RunFor(kPlayedFor);
-  return (CpuSecondsOfProcess(0) - cpu) / Since(t0);
+  return (bench::CpuSeconds() - cpu) / Since(t0);
 }
 
 // The first yardstick: the bare window with the same controls, its first label showing
@@ -176,10 +158,10 @@ double BareWindowTickingShare() {
   });
   clock.start();
   RunFor(std::chrono::seconds(2));
-  const double cpu = CpuSecondsOfProcess(0);
+  const double cpu = bench::CpuSeconds();
   const auto t1 = Clock::now();
   RunFor(kPlayedFor);
-  return (CpuSecondsOfProcess(0) - cpu) / Since(t1);
+  return (bench::CpuSeconds() - cpu) / Since(t1);
 }
 
 // The second: `ffmpeg -re` decoding the same song in real time to nowhere.
@@ -193,10 +175,10 @@ double FfmpegReShare(const QString& song) {
   }
   if (pid < 0) return -1;
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  const double cpu = CpuSecondsOfProcess(pid);
+  const double cpu = bench::CpuSecondsOf(pid);
   const auto t0 = Clock::now();
   std::this_thread::sleep_for(kPlayedFor);
-  const double share = (CpuSecondsOfProcess(pid) - cpu) / Since(t0);
+  const double share = (bench::CpuSecondsOf(pid) - cpu) / Since(t0);
   kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);
