@@ -87,7 +87,8 @@ void TimeLabel::paintEvent(QPaintEvent* event) {
   }
   const QRect room = contentsRect();
   if (!quick || width > room.width()) {
-    const QFont shown_font = ShownFont();
+    // A time too wide for the label is fitted once for its width, not at every tick.
+    const QFont shown_font = FontFor(shown, quick ? QStringLiteral("\u0001%1").arg(width) : shown);
     if (shown_font == font()) {
       QLabel::paintEvent(event);
       return;
@@ -122,9 +123,13 @@ void TimeLabel::paintEvent(QPaintEvent* event) {
 
 QFont TimeLabel::ShownFont() const {
   const QString shown = text();
-  if (!fitted_ || shown != fitted_text_) {
+  return FontFor(shown, shown);
+}
+
+QFont TimeLabel::FontFor(const QString& shown, const QString& key) const {
+  if (!fitted_ || key != fitted_key_) {
     fitted_ = true;
-    fitted_text_ = shown;
+    fitted_key_ = key;
     fitted_font_ = FontToFit(font(), shown, contentsRect().width());
   }
   return fitted_font_;

@@ -45,9 +45,11 @@ class TimeLabel : public QLabel {
   const Glyph* GlyphOf(QChar c);
 
   std::array<Glyph, kTimeCharacters.size()> glyphs_;
-  // The font for the text last drawn, kept until the text, the font or the size change.
+  // The font that holds `shown`, kept for `key` (the text, or a time's width) until the
+  // key, the font or the size change.
+  QFont FontFor(const QString& shown, const QString& key) const;
   mutable bool fitted_ = false;
-  mutable QString fitted_text_;
+  mutable QString fitted_key_;
   mutable QFont fitted_font_;
   QList<const Glyph*> line_;  // kept between paints to spare an allocation
 };
